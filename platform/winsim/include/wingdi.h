@@ -1,0 +1,4 @@
+// GDI32 of the simulated Windows.
+#pragma once
+
+#include "windef.h"

@@ -1,0 +1,28 @@
+// machine.ini: sections of key=value lines, kept in order so that a rewrite
+// leaves what it does not know in place.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace winsim {
+
+class IniFile {
+ public:
+  bool Load(const std::string& path, std::string* error);
+  bool Save(const std::string& path) const;
+  std::string Get(const std::string& section, const std::string& key, const std::string& def = "") const;
+  long GetInt(const std::string& section, const std::string& key, long def) const;
+  void Set(const std::string& section, const std::string& key, const std::string& value);
+  void SetInt(const std::string& section, const std::string& key, long value);
+
+ private:
+  struct Section {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> entries;
+  };
+  std::vector<Section> m_sections;
+};
+
+}  // namespace winsim
