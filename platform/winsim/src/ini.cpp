@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -62,7 +63,10 @@ bool IniFile::Save(const std::string& path) const {
     f << out.str();
     if (!f) return false;
   }
-  return std::rename(tmp.c_str(), path.c_str()) == 0;
+  // Not ::rename: programs link a C run-time rename that takes Windows paths.
+  std::error_code ec;
+  std::filesystem::rename(tmp, path, ec);
+  return !ec;
 }
 
 std::string IniFile::Get(const std::string& section, const std::string& key, const std::string& def) const {

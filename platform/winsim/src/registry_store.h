@@ -1,0 +1,94 @@
+// The registry of the simulated machine: a tree of keys with values and a
+// DACL each, read from registry.reg when the machine opens and written back
+// when it closes. ADVAPI32's registry functions, the spooler and the device
+// set-up service keep their state here, where Windows keeps it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "windows.h"
+
+namespace winsim {
+
+struct RegValue {
+  std::string name;  // "" is the key's default value
+  DWORD type = REG_NONE;
+  std::vector<uint8_t> data;
+};
+
+// One access-control entry. Trustees are kept by name: "Everyone",
+// "Administrators", "SYSTEM", "Users", "CREATOR OWNER".
+struct RegAce {
+  std::string trustee;
+  ACCESS_MASK mask = 0;
+  bool deny = false;
+  DWORD inheritance = 0;  // OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE ...
+};
+
+class RegKey {
+ public:
+  RegKey(std::string name, RegKey* parent);
+
+  const std::string& name() const { return m_name; }
+  RegKey* parent() const { return m_parent; }
+  // Full path from the root, e.g. "HKEY_LOCAL_MACHINE\SYSTEM\Setup".
+  std::string Path() const;
+
+  // Subkeys, compared without regard to letter case; kept in the order of
+  // creation.
+  RegKey* Child(const std::string& name) const;
+  // Creates the subkey (with the DACL it inherits) or returns the existing one.
+  RegKey* CreateChild(const std::string& name);
+  // Removes the subkey with everything below it; false when there is none.
+  bool DeleteChild(const std::string& name);
+  const std::vector<std::unique_ptr<RegKey>>& children() const { return m_children; }
+
+  const RegValue* Value(const std::string& name) const;
+  void SetValue(const std::string& name, DWORD type, const void* data, size_t size);
+  void SetString(const std::string& name, const std::string& text, DWORD type = REG_SZ);
+  void SetDword(const std::string& name, DWORD value);
+  void SetMultiString(const std::string& name, const std::vector<std::string>& strings);
+  bool DeleteValue(const std::string& name);
+  const std::vector<RegValue>& values() const { return m_values; }
+
+  std::vector<RegAce>& dacl() { return m_dacl; }
+  const std::vector<RegAce>& dacl() const { return m_dacl; }
+
+  // Bumped by every change below this key, so that open handles notice a
+  // deleted key (ERROR_KEY_DELETED).
+  bool deleted() const { return m_deleted; }
+  void MarkDeleted();
+
+ private:
+  std::string m_name;
+  RegKey* m_parent;
+  std::vector<std::unique_ptr<RegKey>> m_children;
+  std::vector<RegValue> m_values;
+  std::vector<RegAce> m_dacl;
+  bool m_deleted = false;
+};
+
+class Registry {
+ public:
+  // The registry of the open machine.
+  static Registry& Get();
+
+  // Root keys: "HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CURRENT_USER",
+  // "HKEY_CLASSES_ROOT" (a view of HKLM\SOFTWARE\Classes on NT), "HKEY_CURRENT_CONFIG".
+  RegKey* Root(HKEY predefined);
+  // A path with its root spelled out or abbreviated (HKLM, HKCU, HKCR, HKU),
+  // read as it stands: no WOW64 redirection.
+  RegKey* Find(const std::string& path);
+  RegKey* Create(const std::string& path);
+  bool Delete(const std::string& path);  // with every subkey
+
+  // REGEDIT4 text of the whole registry (or of one key and what lies below
+  // it), and the reverse. Parse errors throw MachineError naming the line.
+  std::string Export(const RegKey* from = nullptr) const;
+  void Import(const std::string& text, const std::string& sourceName);
+};
+
+}  // namespace winsim
