@@ -250,3 +250,29 @@ TEST(ShlwapiPath, FileExistsForFilesAndFolders) {
 }
 
 }  // namespace
+
+namespace {
+
+// Output parameters are recorded after the call; the search data as an
+// object keyed by field names.
+TEST(FileJournal, OutputsAreRecorded) {
+  SimMachine machine("xp");
+  char buffer[MAX_PATH];
+  GetWindowsDirectoryA(buffer, sizeof buffer);
+  WIN32_FIND_DATAA data;
+  HANDLE h = FindFirstFileA("C:\\WIND*", &data);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  FindClose(h);
+  SetLastError(0xdeadbeef);
+  DeleteFileA("C:\\none.txt");
+  std::string journal = machine.ReadFile("journal.jsonl");
+  EXPECT_NE(std::string::npos, journal.find("\"call\": \"GetWindowsDirectoryA\", \"args\": [\"C:\\\\WINDOWS\", 260]"))
+      << journal;
+  EXPECT_NE(std::string::npos, journal.find("{\"dwFileAttributes\": 16, \"nFileSizeHigh\": 0, \"nFileSizeLow\": 0, "
+                                            "\"cFileName\": \"WINDOWS\"}"))
+      << journal;
+  EXPECT_NE(std::string::npos, journal.find("\"call\": \"DeleteFileA\", \"args\": [\"C:\\\\none.txt\"], \"ret\": 0, \"err\": 2"))
+      << journal;
+}
+
+}  // namespace
