@@ -15,3 +15,10 @@
 // A check list box as the uninstaller has it.
 #define IDD_CHECK_LIST 300
 #define IDC_CHECK_LIST 301
+
+// Strings: one short, one longer than the framework's first buffer, one
+// that fills that buffer exactly. IDS_MISSING has no entry.
+#define IDS_SHORT 1
+#define IDS_LONG 2
+#define IDS_EXACT 3
+#define IDS_MISSING 4
