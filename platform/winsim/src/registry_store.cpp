@@ -769,6 +769,14 @@ bool InheritedAce(const RegAce& parentAce, RegAce* childAce) {
   return false;
 }
 
+bool SameKeyName(const std::string& a, const std::string& b) { return SameName(a, b); }
+
+std::string FoldedKeyName(const std::string& name) {
+  std::string folded = name;
+  for (auto& c : folded) c = (char)FoldCase((unsigned char)c);
+  return folded;
+}
+
 // ---- trustees ----
 
 const char* CanonicalTrustee(const std::string& name) {
