@@ -51,6 +51,7 @@ std::vector<ValueRow> OddValues() {
       {"type 0x12345", "Odd type", 0x12345, {1}},
       {"default value", "", REG_SZ, Bytes(std::string("default\0", 8))},
       {"name with quote and backslash", "a\"b\\c", REG_SZ, Bytes(std::string("v\0", 2))},
+      {"name with CR LF", "two\r\nlines", REG_DWORD, {1, 0, 0, 0}},
   };
 }
 
@@ -142,7 +143,7 @@ const BadFileRow kBadFiles[] = {
     {"empty key name", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\\\X]\r\n", 3},
     {"value before a key", "REGEDIT4\r\n\"a\"=\"b\"\r\n", 2},
     {"unclosed string", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE]\r\n\"a\"=\"b\r\n", 3},
-    {"unknown escape", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE]\r\n\"a\"=\"b\\n\"\r\n", 3},
+    {"unknown escape", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE]\r\n\"a\"=\"b\\t\"\r\n", 3},
     {"bad dword", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE]\r\n\"a\"=dword:123456789\r\n", 3},
     {"bad hex byte", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE]\r\n\r\n\"a\"=hex:01,zz\r\n", 4},
     {"hex continued past the end", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE]\r\n\"a\"=hex:01,\\\r\n", 3},
