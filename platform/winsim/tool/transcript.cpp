@@ -220,6 +220,7 @@ std::string Ui(const Value& e, const std::string& kind) {
   if (kind == "window") return "dialog " + Num(e.Get("dialog")) + " " + Num(e.Get("event"));
   if (kind == "draw-icon")
     return Place(e) + " draws icon " + Num(e.Get("icon")) + " at " + Num(e.Get("x")) + ", " + Num(e.Get("y"));
+  if (kind == "timer") return "timer " + Num(e.Get("timer")) + " fires (WM_TIMER)";
   if (kind == "cursor") return "cursor " + Num(e.Get("cursor"));
   if (kind == "no-answer") return "NO ANSWER for: " + Num(e.Get("shown"));
   if (kind == "exit") return "process ends with status " + Num(e.Get("status"));
@@ -229,12 +230,6 @@ std::string Ui(const Value& e, const std::string& kind) {
 std::string Call(const Value& e, const std::string& name) {
   if (name == "SetTimer") return "timer " + Arg(e, 1) + " set for " + Arg(e, 2) + " ms";
   if (name == "KillTimer") return "timer " + Arg(e, 1) + " killed";
-  if (name == "DispatchMessageA") {
-    const Value* args = e.Get("args");
-    if (args && !args->items.empty() && Num(args->items[0].Get("message")) == "275")
-      return "timer " + Num(args->items[0].Get("wParam")) + " fires (WM_TIMER)";
-    return "";
-  }
   if (name == "CreateProcessA") return "starts " + Arg(e, 0) + " with command line " + Arg(e, 1) + " -> " + Num(e.Get("ret"));
   if (name == "WinExec") return "runs " + Arg(e, 0) + " -> " + Num(e.Get("ret"));
   if (name == "ExitWindowsEx") return "asks Windows to restart (flags " + Arg(e, 0) + ") -> " + Num(e.Get("ret"));
