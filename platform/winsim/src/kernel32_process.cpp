@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "filesystem.h"
 #include "handles.h"
 #include "journal.h"
 #include "machine.h"
@@ -58,9 +59,9 @@ std::string Normalized(const std::string& s) {
   return out;
 }
 
+// The process's current folder, as SetCurrentDirectoryA left it.
 std::string CurrentDirectory() {
-  const char* cwd = getenv("WINSIM_CWD");
-  std::string d = cwd && *cwd ? cwd : "C:\\";
+  std::string d = FileSystem::CurrentDirectory();
   while (d.size() > 3 && d.back() == '\\') d.pop_back();
   return d;
 }
