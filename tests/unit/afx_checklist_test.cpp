@@ -158,3 +158,25 @@ TEST_F(CheckListTest, CheckBoxesAreDrawnAsTheStateSays) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CheckListTest, TheMainWindowTakesCheckAndClickLines) {
+  // An owner-less dialog is the program's main window, as the uninstaller's
+  // is: the person checks entries and clicks its buttons. The `dialog` line
+  // stays for a dialog over it.
+  winsim::Script::UseForTests("dialog ok\ncheck Printer 1\nclick 2\n");
+  CheckListDialog dlg;
+  States atEnd;
+  dlg.m_onInit = [&](CheckListDialog& d) {
+    d.m_list.AddString("Printer 2");
+    d.m_list.AddString("Printer 1");
+  };
+  dlg.m_onChange = [&](CheckListDialog& d) { atEnd = d.States(); };
+  EXPECT_EQ(IDCANCEL, dlg.DoModal());
+  EXPECT_EQ((States{"Printer 1=1", "Printer 2=0"}), atEnd);
+  EXPECT_EQ(1, dlg.m_nChanges);
+  EXPECT_TRUE(winsim::Script::HasNext(winsim::ScriptQueue::Dialog));
+}
+
+}  // namespace
