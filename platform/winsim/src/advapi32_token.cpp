@@ -38,6 +38,15 @@ struct Token : winsim::KernelObject {
 // Privileges are enabled in the process's one token, whichever handle did it.
 bool g_shutdownEnabled = false;
 
+// The privilege is the process's, not the machine's.
+struct TokenState : winsim::Subsystem {
+  TokenState() : Subsystem(90) {}
+  void Load(Machine&) override {}
+  void Save(Machine&) override {}
+  void Unload() override {}
+  void EndProcess() override { g_shutdownEnabled = false; }
+} g_tokenState;
+
 bool LocalName(LPCSTR name) {
   if (!name || !*name) return true;
   const char* n = name[0] == '\\' && name[1] == '\\' ? name + 2 : name;

@@ -33,4 +33,6 @@ bool Handles::Remove(HANDLE h) { return T().objects.erase((uintptr_t)h) != 0; }
 
 size_t Handles::Count() { return T().objects.size(); }
 
+void Handles::Clear() { T().objects.clear(); }
+
 }  // namespace winsim

@@ -24,6 +24,8 @@ class Handles {
   // Removes and destroys the object; false for an unknown handle.
   static bool Remove(HANDLE h);
   static size_t Count();
+  // Every handle of the process, at its end.
+  static void Clear();
 };
 
 // Pseudo handles that need no closing.

@@ -17,12 +17,19 @@ static std::string Trim(const std::string& s) {
 }
 
 bool IniFile::Load(const std::string& path, std::string* error) {
-  std::ifstream in(path);
+  std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (error) *error = path + ": cannot be read";
     return false;
   }
-  m_sections.clear();
+  std::stringstream text;
+  text << in.rdbuf();
+  return Parse(text.str(), path, error);
+}
+
+bool IniFile::Parse(const std::string& text, const std::string& name, std::string* error) {
+  std::vector<Section> sections;
+  std::istringstream in(text);
   std::string line;
   int lineNo = 0;
   while (std::getline(in, line)) {
@@ -30,20 +37,21 @@ bool IniFile::Load(const std::string& path, std::string* error) {
     std::string t = Trim(line);
     if (t.empty() || t[0] == ';' || t[0] == '#') continue;
     if (t[0] == '[') {
-      if (t.back() != ']') {
-        if (error) *error = path + ":" + std::to_string(lineNo) + ": section header without ']'";
+      if (t.back() != ']' || t.size() < 2) {
+        if (error) *error = name + ":" + std::to_string(lineNo) + ": section header without ']'";
         return false;
       }
-      m_sections.push_back({Trim(t.substr(1, t.size() - 2)), {}});
+      sections.push_back({Trim(t.substr(1, t.size() - 2)), {}});
       continue;
     }
     size_t eq = t.find('=');
-    if (eq == std::string::npos || m_sections.empty()) {
-      if (error) *error = path + ":" + std::to_string(lineNo) + ": expected key=value inside a section";
+    if (eq == std::string::npos || sections.empty()) {
+      if (error) *error = name + ":" + std::to_string(lineNo) + ": expected key=value inside a section";
       return false;
     }
-    m_sections.back().entries.emplace_back(Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
+    sections.back().entries.emplace_back(Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
   }
+  m_sections = std::move(sections);
   return true;
 }
 

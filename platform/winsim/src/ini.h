@@ -11,6 +11,8 @@ namespace winsim {
 class IniFile {
  public:
   bool Load(const std::string& path, std::string* error);
+  // The same from text; `name` names the source in error messages.
+  bool Parse(const std::string& text, const std::string& name, std::string* error);
   bool Save(const std::string& path) const;
   std::string Get(const std::string& section, const std::string& key, const std::string& def = "") const;
   long GetInt(const std::string& section, const std::string& key, long def) const;

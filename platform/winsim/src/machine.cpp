@@ -11,6 +11,7 @@
 #include <ctime>
 #include <memory>
 
+#include "handles.h"
 #include "journal.h"
 
 namespace winsim {
@@ -148,7 +149,9 @@ void Machine::Close(bool save) {
   if (!Instance()) return;
   if (save) SaveAll();
   Journal::Close();
+  for (Subsystem* s : Subsystems()) s->EndProcess();
   for (Subsystem* s : Subsystems()) s->Unload();
+  Handles::Clear();
   Instance().reset();
 }
 

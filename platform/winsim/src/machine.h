@@ -53,6 +53,9 @@ class Subsystem {
   virtual void Load(class Machine& m) = 0;  // may throw MachineError
   virtual void Save(class Machine& m) = 0;
   virtual void Unload() = 0;
+  // The process ends (Machine::Close): per-process state such as handles
+  // and enabled privileges goes with it. Not called by ReloadAll.
+  virtual void EndProcess() {}
   // Fills a freshly created machine with what Windows of its kind has.
   virtual void Seed(class Machine&) {}
   int order() const { return m_order; }
