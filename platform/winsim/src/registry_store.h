@@ -56,6 +56,18 @@ class RegKey {
 
   std::vector<RegAce>& dacl() { return m_dacl; }
   const std::vector<RegAce>& dacl() const { return m_dacl; }
+  // A protected DACL inherits nothing from the parent key; a null DACL
+  // (as opposed to an empty one) grants everyone everything.
+  bool daclProtected() const { return m_daclProtected; }
+  void SetDaclProtected(bool p) { m_daclProtected = p; }
+  bool nullDacl() const { return m_nullDacl; }
+  void SetNullDacl(bool n) { m_nullDacl = n; }
+  // Replaces the entries the key holds itself (those without INHERITED_ACE)
+  // and recomputes what it and every key below it inherit.
+  void SetExplicitDacl(const std::vector<RegAce>& entries, bool isProtected);
+  // Recomputes the inherited entries of this key and of every key below it
+  // from their parents.
+  void RefreshInheritance();
 
   // Bumped by every change below this key, so that open handles notice a
   // deleted key (ERROR_KEY_DELETED).
@@ -68,6 +80,8 @@ class RegKey {
   std::vector<std::unique_ptr<RegKey>> m_children;
   std::vector<RegValue> m_values;
   std::vector<RegAce> m_dacl;
+  bool m_daclProtected = false;
+  bool m_nullDacl = false;
   bool m_deleted = false;
 };
 
@@ -89,6 +103,21 @@ class Registry {
   // it), and the reverse. Parse errors throw MachineError naming the line.
   std::string Export(const RegKey* from = nullptr) const;
   void Import(const std::string& text, const std::string& sourceName);
+
+  // Changes whenever the tree is read anew (a reload after a child process),
+  // so that open handles look their key up again by path.
+  unsigned generation() const;
 };
+
+// The canonical spelling of a trustee name the simulated machine knows
+// ("Everyone", "Administrators", "SYSTEM", "Users", "CREATOR OWNER",
+// "Power Users", "Authenticated Users" and the user "User"), or nullptr.
+// Accepts any letter case and the BUILTIN\, NT AUTHORITY\ and computer
+// name prefixes, as LookupAccountName does.
+const char* CanonicalTrustee(const std::string& name);
+
+// The entries a child key inherits from an ACE of its parent; false when it
+// inherits nothing from it.
+bool InheritedAce(const RegAce& parentAce, RegAce* childAce);
 
 }  // namespace winsim
