@@ -1,9 +1,22 @@
 // Drive C: of the simulated machine, kept in drive_c/ of the machine folder.
 // Windows paths are looked up case-insensitively, component by component,
 // as Windows does; new names keep the letter case they were given.
+//
+// File attributes live in the host file's mode bits, so that they survive
+// process exits, copies with `cp -a` and archives:
+//   FILE_ATTRIBUTE_READONLY  files: owner write bit clear; folders: set-user-id bit
+//   FILE_ATTRIBUTE_HIDDEN    sticky bit
+//   FILE_ATTRIBUTE_SYSTEM    set-group-id bit
+//   FILE_ATTRIBUTE_ARCHIVE   "others may execute" bit clear
+// so that a file the host made (0644) reads as ARCHIVE and a folder (0755) as
+// a plain directory. A host symbolic link below drive_c is a junction (or a
+// file symbolic link): FILE_ATTRIBUTE_REPARSE_POINT, with DIRECTORY unless it
+// points at a file.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "windows.h"
 
@@ -14,10 +27,27 @@ struct ResolvedPath {
   std::string windows;   // the full Windows path after redirection, "C:\..."
   bool exists = false;
   bool parentExists = false;
+  bool trailingSeparator = false;  // the path ended in '\': it names a folder
+  bool isRoot = false;             // C:\ itself
+};
+
+// One entry of a folder as a directory search reports it.
+struct DirEntry {
+  std::string name;
+  DWORD attributes = 0;
+  uint64_t size = 0;
+  uint64_t writeTime = 0;  // FILETIME ticks
 };
 
 class FileSystem {
  public:
+  enum ResolveFlags : unsigned {
+    kRedirect = 1,  // apply the WOW64 view of a 32-bit program
+    // The name reaches the system through a growing buffer (the second name
+    // of CopyFileA and MoveFileA): no MAX_PATH limit on the text as given.
+    kLongText = 2,
+  };
+
   // Resolves a Windows path of the running program: relative paths against
   // its current directory, "." and ".." folded, '/' taken as '\'. With
   // `redirect`, a 32-bit program's view on 64-bit Windows applies (the
@@ -25,19 +55,37 @@ class FileSystem {
   // False, with the Windows error number, for a path that is not on C: or
   // not well formed.
   static bool Resolve(const std::string& windowsPath, bool redirect, ResolvedPath* out, DWORD* error);
+  static bool ResolveEx(const char* windowsPath, unsigned flags, ResolvedPath* out, DWORD* error);
   // The same for callers inside the machine (spooler, set-up service): no
-  // redirection, absolute paths only.
+  // redirection, absolute paths only; "" for a path that is not on C:.
   static std::string HostPath(const std::string& windowsPath);
+
+  // The full Windows path of a name as GetFullPathNameA forms it: text only,
+  // nothing is looked up and no drive is refused. False with
+  // ERROR_INVALID_NAME for an empty name.
+  static bool FullPathName(const std::string& path, std::string* full, DWORD* error);
 
   // The current directory of the process, "C:\..." (no trailing backslash
   // except for the root).
   static std::string CurrentDirectory();
   static void SetCurrentDirectory(const std::string& windowsPath);
 
+  // WOW64 file system redirection of the running 32-bit program (on by
+  // default; only meaningful on a 64-bit machine).
+  static bool RedirectionEnabled();
+  static void SetRedirectionEnabled(bool enabled);
+
   // File attributes kept with the host file (FILE_ATTRIBUTE_*), or
   // INVALID_FILE_ATTRIBUTES when it does not exist.
   static DWORD Attributes(const std::string& hostPath);
   static bool SetAttributes(const std::string& hostPath, DWORD attributes);
+
+  // The entries of a host folder ("." and ".." not included) in the order
+  // NTFS reports them: by name, compared after upper-casing.
+  static std::vector<DirEntry> List(const std::string& hostDir);
+  static bool NameLess(const std::string& a, const std::string& b);
+  // One entry (name as on disk) for a host path.
+  static bool Stat(const std::string& hostPath, DirEntry* entry);
 };
 
 }  // namespace winsim
