@@ -58,7 +58,7 @@ class SpoolerSubsystem : public Subsystem {
     if (m.os().wow64) envs.push_back(&Named("Windows x64"));
     for (const Environment* env : envs) {
       RegKey* key = reg.Create(std::string(kPrintKey) + "\\Environments\\" + env->name);
-      key->SetString("Directory", env->directory);
+      if (!key->Value("Directory")) key->SetString("Directory", env->directory);
       reg.Create(DriversKeyPath(*env, env->version));
       reg.Create(std::string(kPrintKey) + "\\Environments\\" + env->name + "\\Print Processors\\winprint")
           ->SetString("Driver", "winprint.dll");

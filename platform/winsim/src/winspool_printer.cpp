@@ -91,11 +91,12 @@ bool PortsExist(LPCSTR ports) {
   return true;
 }
 
-bool DriverInstalled(LPCSTR name) {
-  if (Empty(name)) return false;
+// The installed driver of that name, as the spooler spells it; "" for none.
+std::string InstalledDriver(LPCSTR name) {
+  if (Empty(name)) return "";
   for (const auto& d : Drivers(NativeEnvironment()))
-    if (SameName(d.second->name(), name)) return true;
-  return false;
+    if (SameName(d.second->name(), name)) return d.second->name();
+  return "";
 }
 
 // Rights that change the printer or the server need an administrator.
@@ -129,7 +130,10 @@ HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
     SetLastError(ERROR_PRINTER_ALREADY_EXISTS);
     return call.Ret((HANDLE) nullptr);
   }
-  if (!DriverInstalled(pi->pDriverName)) {
+  // The printer refers to the installed driver: it reports the driver's own
+  // spelling, whatever letter case the caller used.
+  std::string driver = InstalledDriver(pi->pDriverName);
+  if (driver.empty()) {
     SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
     return call.Ret((HANDLE) nullptr);
   }
@@ -150,7 +154,7 @@ HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
   key->SetString("Name", pi->pPrinterName);
   key->SetString("Share Name", str(pi->pShareName));
   key->SetString("Port", pi->pPortName);
-  key->SetString("Printer Driver", pi->pDriverName);
+  key->SetString("Printer Driver", driver);
   key->SetString("Description", str(pi->pComment));
   key->SetString("Location", str(pi->pLocation));
   key->SetString("Separator File", str(pi->pSepFile));
