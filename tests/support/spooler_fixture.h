@@ -6,6 +6,7 @@
 #include <winspool.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,12 @@
 
 namespace spooler_fixture {
 
-// Writes a small file at a Windows path of the machine.
+// Writes a small file at a Windows path of the machine, making its folders.
 inline void WriteFile(const std::string& windowsPath, const std::string& content) {
-  FILE* f = fopen(winsim::FileSystem::HostPath(windowsPath).c_str(), "wb");
+  std::string host = winsim::FileSystem::HostPath(windowsPath);
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(host).parent_path(), ec);
+  FILE* f = fopen(host.c_str(), "wb");
   if (!f) return;
   fwrite(content.data(), 1, content.size(), f);
   fclose(f);
