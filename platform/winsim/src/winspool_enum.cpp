@@ -78,18 +78,20 @@ Record PrinterRecord(const RegKey* key, DWORD level) {
       {offsetof(PRINTER_INFO_2A, UntilTime), "UntilTime", "UntilTime"},
       {offsetof(PRINTER_INFO_2A, Status), "Status", "Status"},
   };
+  // The journal's copy is made only when there is a journal to write.
+  bool journal = winsim::Journal::enabled();
   // Local printers have no server name.
-  r.journal = Json::Object().Set("pServerName", Json()).Set("pPrinterName", name);
+  if (journal) r.journal = Json::Object().Set("pServerName", Json()).Set("pPrinterName", name);
+  r.strings.reserve(1 + sizeof kStrings / sizeof kStrings[0]);
   r.strings.push_back(Str(offsetof(PRINTER_INFO_2A, pPrinterName), name));
   for (const auto& f : kStrings) {
-    std::string v = StringValue(key, f.value);
-    r.strings.push_back(Str(f.offset, v));
-    r.journal.Set(f.field, v);
+    r.strings.push_back(Str(f.offset, StringValue(key, f.value)));
+    if (journal) r.journal.Set(f.field, r.strings.back().text);
   }
   for (const auto& f : kNumbers) {
     DWORD v = DwordValue(key, f.value);
     r.numbers.emplace_back(f.offset, v);
-    r.journal.Set(f.field, v);
+    if (journal) r.journal.Set(f.field, v);
   }
   return r;
 }
