@@ -35,6 +35,15 @@ ProcessState& State() {
   return s;
 }
 
+// The directory state ends with the process.
+struct DirectoryState : Subsystem {
+  DirectoryState() : Subsystem(20) {}
+  void Load(Machine&) override {}
+  void Save(Machine&) override {}
+  void Unload() override {}
+  void EndProcess() override { State().valid = false; }
+} g_directoryState;
+
 std::string DriveRoot() { return Machine::Current().PathOf("drive_c"); }
 
 bool IsSep(char c) { return c == '\\' || c == '/'; }

@@ -153,10 +153,18 @@ std::string Hex(unsigned long v) {
 
 // ---- export ----
 
+// Quoted text as regedit writes it. CR and LF, which regedit's text cannot
+// carry, appear only in value names (string data holding them is written as
+// hex) and are written \r and \n, so that no line of the file breaks.
 void AppendQuoted(const std::string& text, std::string& out) {
   out += '"';
   for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
+    if (c == '\\' || c == '"') {
+      out += '\\';
+    } else if (c == '\r' || c == '\n') {
+      out += c == '\r' ? "\\r" : "\\n";
+      continue;
+    }
     out += c;
   }
   out += '"';
@@ -334,8 +342,9 @@ class Parser {
       if (c == '\\') {
         if (pos + 1 >= line.size()) break;
         char next = line[++pos];
-        if (next != '\\' && next != '"') Fail(i, std::string("unknown escape \\") + next);
-        c = next;
+        if (next != '\\' && next != '"' && next != 'r' && next != 'n')
+          Fail(i, std::string("unknown escape \\") + next);
+        c = next == 'r' ? '\r' : next == 'n' ? '\n' : next;
       }
       text->push_back(c);
     }
@@ -767,6 +776,14 @@ bool InheritedAce(const RegAce& parentAce, RegAce* childAce) {
     return true;
   }
   return false;
+}
+
+bool SameKeyName(const std::string& a, const std::string& b) { return SameName(a, b); }
+
+std::string FoldedKeyName(const std::string& name) {
+  std::string folded = name;
+  for (auto& c : folded) c = (char)FoldCase((unsigned char)c);
+  return folded;
 }
 
 // ---- trustees ----

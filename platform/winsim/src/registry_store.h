@@ -109,6 +109,13 @@ class Registry {
   unsigned generation() const;
 };
 
+// Key and value names compare as Windows compares them: without regard to
+// letter case (code page 1252).
+bool SameKeyName(const std::string& a, const std::string& b);
+// The name in the letter case Windows compares in, for sorting as NT sorts
+// subkeys.
+std::string FoldedKeyName(const std::string& name);
+
 // The canonical spelling of a trustee name the simulated machine knows
 // ("Everyone", "Administrators", "SYSTEM", "Users", "CREATOR OWNER",
 // "Power Users", "Authenticated Users" and the user "User"), or nullptr.

@@ -1,0 +1,43 @@
+// registry.reg and the files `winsim reg import` reads are text a person
+// edits. Whatever is read is written back in a form that reads back the same.
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "machine.h"
+#include "registry_store.h"
+
+namespace {
+
+bool OpenMachine() {
+  std::string dir = (std::filesystem::temp_directory_path() / "winsim-fuzz-XXXXXX").string();
+  if (!mkdtemp(dir.data())) __builtin_trap();
+  winsim::Machine::Create(dir + "/m", "xp");
+  winsim::Machine::Open(dir + "/m");
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool ready = OpenMachine();
+  (void)ready;
+  winsim::Machine::ReloadAll();  // the fresh registry again
+  winsim::Registry& reg = winsim::Registry::Get();
+  try {
+    reg.Import(std::string((const char*)data, size), "fuzz.reg");
+  } catch (const winsim::MachineError& e) {
+    if (std::string(e.what()).find("fuzz.reg:") != 0) __builtin_trap();  // every refusal names the line
+    return 0;
+  }
+  std::string once = reg.Export();
+  try {
+    reg.Import(once, "export.reg");
+  } catch (const winsim::MachineError&) {
+    __builtin_trap();  // our own text must read back
+  }
+  if (reg.Export() != once) __builtin_trap();
+  return 0;
+}
