@@ -1,0 +1,34 @@
+// InstallEngine: the installer's object that carries the install sequence
+// and the facts about the running system, and reports each step in the
+// progress window.
+#pragma once
+
+#include <afxwin.h>
+
+class InstallEngine {
+ public:
+  InstallEngine();
+  virtual ~InstallEngine();
+
+  // Classifies the running Windows, keeps the WindowsKind in
+  // m_nWindowsKind and returns it.
+  int ClassifyWindows();
+
+  // One step of the sequence: the status line shows lpszStatus, the bar
+  // advances by one step, the window is brought up to date, then a pause
+  // of 500 ms keeps the text readable.
+  void ReportStep(LPCSTR lpszStatus);
+  // The end of the sequence: the status line shows lpszStatus and the bar
+  // stands at 100; no pause.
+  void ReportCompleted(LPCSTR lpszStatus);
+
+  CString* m_pStatus;          // the window's status text
+  CProgressCtrl* m_pProgress;  // the window's progress bar
+  int m_nWindowsKind;
+  CString m_strName;           // driver and printer name
+  char m_szSourceDir[128];     // the program's command-line arguments
+
+ private:
+  InstallEngine(const InstallEngine&) = delete;
+  InstallEngine& operator=(const InstallEngine&) = delete;
+};

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The 64-bit installer under Wine on a virtual display: the progress window
+# comes up with its title, the port dialog follows, Escape closes it, and
+# the program ends. Screenshots of both windows are kept in OUT_DIR.
+#
+# Usage: wine_installer.sh WIN64_BUILD_DIR OUT_DIR
+# Exits 77 (skipped) when the win64 build or Wine is missing.
+set -uo pipefail
+win64_build=$1 out_dir=$2
+exe=$win64_build/bin/drvsetup.exe
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+progress_title="VELKORA KVL-M720 Installation Progress"
+port_title="Select Port Type"
+
+[ -f "$exe" ] || { echo "SKIP: $exe is not built"; exit 77; }
+exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
+[ -x "$wine" ] || { echo "SKIP: $wine is not installed"; exit 77; }
+for tool in Xvfb xdotool import xdpyinfo; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+mkdir -p "$out_dir"
+out_dir=$(cd "$out_dir" && pwd)
+export WINEPREFIX=$out_dir/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+rm -f "$out_dir/progress.png" "$out_dir/port.png"
+
+xvfb_pid= app_pid=
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  "$wineserver" -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# wait_for SECONDS COMMAND...: runs COMMAND every half second until it
+# succeeds; fails after SECONDS.
+wait_for() {
+  local limit=$(($1 * 2)); shift
+  for ((i = 0; i < limit; i++)); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.5
+  done
+  return 1
+}
+
+# A display nobody uses.
+for n in $(seq 90 140); do
+  if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then display=:$n; break; fi
+done
+[ -n "${display:-}" ] || fail "no free X display between :90 and :140"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$out_dir/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+wait_for 30 xdpyinfo || fail "Xvfb did not start on $display"
+
+# A prefix of its own, made once and reused: the first wineboot takes a while.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "== making the Wine prefix $WINEPREFIX"
+  timeout 600 "$wine" wineboot -i >"$out_dir/wineboot.log" 2>&1 || fail "wineboot failed (see $out_dir/wineboot.log)"
+  "$wineserver" -w
+fi
+# Windows drawn by Wine itself, without a window manager.
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || fail "reg add failed"
+"$wineserver" -w
+
+echo "== starting $exe"
+(cd "$(dirname "$exe")" && exec "$wine" "$exe") >"$out_dir/drvsetup.log" 2>&1 &
+app_pid=$!
+
+find_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
+
+wait_for 60 find_window "$progress_title" || fail "no window \"$progress_title\" within 60 s"
+progress_window=$(find_window "$progress_title")
+echo "progress window $progress_window: \"$(xdotool getwindowname "$progress_window")\""
+
+wait_for 60 find_window "$port_title" || fail "no window \"$port_title\" within 60 s"
+port_window=$(find_window "$port_title")
+echo "port dialog $port_window: \"$(xdotool getwindowname "$port_window")\""
+sleep 1
+import -window root "$out_dir/port.png" || fail "screenshot of the port dialog failed"
+
+# The port dialog opens over the middle of the progress window at once;
+# moved below it, the whole progress window shows.
+eval "$(xdotool getwindowgeometry --shell "$progress_window")"
+xdotool windowmove "$port_window" "$X" $((Y + HEIGHT + 8))
+sleep 1
+import -window root "$out_dir/progress.png" || fail "screenshot of the progress window failed"
+
+# Escape in the port dialog cancels it; the program then ends by itself.
+xdotool windowfocus --sync "$port_window" 2>/dev/null || xdotool windowfocus "$port_window"
+xdotool key --clearmodifiers Escape
+
+for ((i = 0; i < 60; i++)); do
+  kill -0 "$app_pid" 2>/dev/null || break
+  sleep 0.5
+done
+if kill -0 "$app_pid" 2>/dev/null; then
+  import -window root "$out_dir/after-escape.png" 2>/dev/null
+  fail "the program still runs 30 s after Escape (see $out_dir/after-escape.png)"
+fi
+wait "$app_pid"
+status=$?
+app_pid=
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+[ -z "$(find_window "$port_title")" ] || fail "the port dialog is still shown"
+echo "OK: progress window and port dialog shown, Escape ended the program with status 0"
+echo "screenshots: $out_dir/progress.png $out_dir/port.png"
