@@ -50,9 +50,11 @@ class SpoolerSubsystem : public Subsystem {
   void Seed(Machine& m) override {
     Registry& reg = Registry::Get();
     reg.Create(kPrintersKey);
+    // Windows 9x keeps its ports in WIN.INI and its spooler differently;
+    // the programs only list printers there.
+    if (!m.os().IsNT()) return;
     RegKey* ports = reg.Create(kPortsKey);
     for (const auto& p : kLocalPorts) ports->SetString(p[0], p[1]);
-    if (!m.os().IsNT()) return;
     reg.Create(std::string(kMonitorsKey) + "\\Local Port")->SetString("Driver", "localspl.dll");
     std::vector<const Environment*> envs = {&Named("Windows NT x86")};
     if (m.os().wow64) envs.push_back(&Named("Windows x64"));
