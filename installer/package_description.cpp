@@ -1,5 +1,6 @@
 #include "package_description.h"
 
+#include "resource.h"
 #include "windows_kind.h"
 
 CString g_filesX86[kFileTableSize] = {
@@ -55,11 +56,13 @@ const char g_szStaleInf[] = "\\INF\\dravonixvelkora.inf";
 const char g_szStalePnf[] = "\\INF\\dravonixvelkora.pnf";
 
 const PackageFileSet g_setX86 = {
-    "Windows NT x86", "driver2k\\", &g_driverX86, g_monitorInfo.szDllX86, FALSE, g_filesX86, g_dependentFilesX86,
+    "Windows NT x86", "driver2k\\", &g_driverX86,          g_monitorInfo.szDllX86,   FALSE,
+    g_filesX86,       g_dependentFilesX86, IDS_CONFIG_MODULE_X86, IDS_DRIVER_MODULE_X86, IDS_MONITOR_MODULE_X86,
 };
 
 const PackageFileSet g_setX64 = {
-    "Windows x64", "driver64\\", &g_driverX64, g_monitorInfo.szDllX64, TRUE, g_filesX64, g_dependentFilesX64,
+    "Windows x64", "driver64\\",        &g_driverX64,          g_monitorInfo.szDllX64,   TRUE,
+    g_filesX64,    g_dependentFilesX64, IDS_CONFIG_MODULE_X64, IDS_DRIVER_MODULE_X64, IDS_MONITOR_MODULE_X64,
 };
 
 BOOL UsesX64Set(int nWindowsKind) { return nWindowsKind == kWindows64; }

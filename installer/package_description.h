@@ -60,6 +60,10 @@ struct PackageFileSet {
   BOOL bMonitorInWindowsDir;   // else the system directory
   CString* pFiles;             // kFileTableSize names
   const char* pszDependentFiles;
+  // String table entries of the names that file copies and deletions use.
+  UINT nConfigModuleId;
+  UINT nDriverModuleId;
+  UINT nMonitorModuleId;
 };
 
 extern const PackageFileSet g_setX86;
