@@ -138,7 +138,14 @@ int Next(MSG* msg, HWND filter, UINT min, UINT max, bool remove, bool wait) {
       Timer* t = NextTimer(filter);
       if (t && t->due <= m.Now()) {
         Fill(msg, t->hwnd, WM_TIMER, t->id, (LPARAM)t->proc);
-        if (remove) t->due = m.Now() + t->elapse;
+        if (remove) {
+          t->due = m.Now() + t->elapse;
+          // The journal shows when a timer fires, whichever loop takes it.
+          Window* w = Windows::Get(msg->hwnd);
+          Json j = w ? UiPlace(w) : Json::Object();
+          j.Set("timer", (unsigned long long)msg->wParam);
+          Journal::Ui("timer", j);
+        }
         return 1;
       }
     }

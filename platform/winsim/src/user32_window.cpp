@@ -253,6 +253,7 @@ void ShowWindowInternal(Window* w, int cmd) {
     Json j = Json::Object().Set("dialog", w->isDialog ? w->templateId : Json());
     j.Set("event", minimized ? "minimized" : "restored");
     Journal::Ui("window", j);
+    Invalidate(w);
   }
   if (visible && !(w->style & WS_CHILD) && !(w->style & WS_DISABLED)) Windows::active = w->hwnd;
   if (visible && !wasVisible) {

@@ -1,0 +1,11 @@
+// The transcript of a run: the journal lines of what the user saw, in words.
+#pragma once
+
+#include <string>
+
+namespace winsim {
+
+// One journal line as a readable line ("" for lines a person does not see).
+std::string TranscriptLine(const std::string& journalLine);
+
+}  // namespace winsim
