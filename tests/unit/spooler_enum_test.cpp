@@ -279,3 +279,31 @@ TEST(EnumMonitorsA, FreshMachineHasLocalPort) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SpoolerService, NetStopAndStartThroughWinExec) {
+  SimMachine machine("xp");
+  DWORD needed = 0, returned = 0;
+  EXPECT_GT(WinExec("net stop spooler", SW_HIDE), 31u);
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned));
+  EXPECT_EQ((DWORD)RPC_S_SERVER_UNAVAILABLE, GetLastError());
+  char dir[256];
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(GetPrinterDriverDirectoryA(nullptr, nullptr, 1, (LPBYTE)dir, sizeof dir, &needed));
+  EXPECT_EQ((DWORD)RPC_S_SERVER_UNAVAILABLE, GetLastError());
+  // The service stays stopped for the next process until it is started.
+  machine.Restart();
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned));
+  EXPECT_EQ((DWORD)RPC_S_SERVER_UNAVAILABLE, GetLastError());
+  EXPECT_GT(WinExec("NET  START   Spooler", SW_HIDE), 31u);
+  SetLastError(0xdeadbeef);
+  EXPECT_TRUE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned));
+  std::string journal = machine.ReadFile("journal.jsonl");
+  EXPECT_NE(std::string::npos, journal.find("\"service\": \"Spooler\", \"state\": \"stopped\""));
+  EXPECT_NE(std::string::npos, journal.find("\"service\": \"Spooler\", \"state\": \"running\""));
+}
+
+}  // namespace

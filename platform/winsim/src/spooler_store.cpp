@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include "filesystem.h"
+#include "journal.h"
 #include "machine.h"
+#include "system_commands.h"
 
 namespace winsim {
 namespace spooler {
@@ -38,9 +40,26 @@ const char* const kLocalPorts[][2] = {
     {"LPT1:", ""},           {"LPT2:", ""},           {"LPT3:", ""},           {"FILE:", ""},
 };
 
+// "net stop spooler" and "net start spooler": the service's state is kept in
+// machine.ini, so a stopped spooler stays stopped for the next process, as
+// the service does until someone starts it. WinExec answers that net.exe
+// started, whatever it then does.
+UINT SetSpoolerRunning(bool running) {
+  Machine& m = Machine::Current();
+  m.ini().SetInt("services", "spooler", running ? 1 : 0);
+  Journal::Write(Json::Object().Set("service", "Spooler").Set("state", running ? "running" : "stopped"));
+  return 33;
+}
+
+UINT NetStopSpooler(const std::string&) { return SetSpoolerRunning(false); }
+UINT NetStartSpooler(const std::string&) { return SetSpoolerRunning(true); }
+
 class SpoolerSubsystem : public Subsystem {
  public:
-  SpoolerSubsystem() : Subsystem(30) {}
+  SpoolerSubsystem() : Subsystem(30) {
+    RegisterSystemCommand("net stop spooler", NetStopSpooler);
+    RegisterSystemCommand("net start spooler", NetStartSpooler);
+  }
   // The spooler's state lives in the registry and on drive C:, which their
   // own subsystems load and save.
   void Load(Machine&) override {}
@@ -217,6 +236,12 @@ std::string FileNameOf(const std::string& windowsPath) {
 }
 
 bool CallerIsAdmin() { return Machine::Current().userIsAdmin(); }
+
+bool SpoolerRunning() {
+  if (Machine::Current().ini().GetInt("services", "spooler", 1)) return true;
+  SetLastError(RPC_S_SERVER_UNAVAILABLE);
+  return false;
+}
 
 }  // namespace spooler
 }  // namespace winsim

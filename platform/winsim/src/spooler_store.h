@@ -68,6 +68,9 @@ std::string FileNameOf(const std::string& windowsPath);
 
 // Spooler operations change the machine: they need an administrator.
 bool CallerIsAdmin();
+// False, with RPC_S_SERVER_UNAVAILABLE set, while the service is stopped
+// ("net stop spooler").
+bool SpoolerRunning();
 
 }  // namespace spooler
 }  // namespace winsim

@@ -113,6 +113,7 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitorInfo) {
   }
   ApiCall call("AddMonitorA", {pName, Level, info});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (Level != 2) {
     SetLastError(ERROR_INVALID_LEVEL);
     return call.Ret((BOOL)FALSE);
@@ -153,6 +154,7 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitorInfo) {
 BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
   ApiCall call("AddPrinterDriverA", {pName, Level, DriverInfoJson(Level >= 2 && Level <= 4 ? Level : 0, pDriverInfo)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (Level < 2 || Level > 4) {
     SetLastError(ERROR_INVALID_LEVEL);
     return call.Ret((BOOL)FALSE);
@@ -231,6 +233,7 @@ BOOL WINAPI DeletePrinterDriverExA(LPSTR pName, LPSTR pEnvironment, LPSTR pDrive
                                    DWORD dwVersionFlag) {
   ApiCall call("DeletePrinterDriverExA", {pName, pEnvironment, pDriverName, dwDeleteFlag, dwVersionFlag});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   const Environment* env = ResolveEnvironment(pEnvironment);
   if (!env) return call.Ret((BOOL)FALSE);
   if (Empty(pDriverName)) {

@@ -167,6 +167,7 @@ BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterE
   ApiCall call("EnumPrintersA", {Flags, Name, Level, BufferJson(pPrinterEnum), cbBuf, OutJson(pcbNeeded),
                                  OutJson(pcReturned)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (!CheckEnumArgs(pPrinterEnum, cbBuf, pcbNeeded, pcReturned)) return call.Ret((BOOL)FALSE);
   size_t recordSize = Level == 1 ? sizeof(PRINTER_INFO_1A)
                       : Level == 2 ? sizeof(PRINTER_INFO_2A)
@@ -197,6 +198,7 @@ BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LP
   ApiCall call("EnumPrinterDriversA", {pName, pEnvironment, Level, BufferJson(pDriverInfo), cbBuf,
                                        OutJson(pcbNeeded), OutJson(pcReturned)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (!CheckEnumArgs(pDriverInfo, cbBuf, pcbNeeded, pcReturned)) return call.Ret((BOOL)FALSE);
   size_t recordSize = DriverRecordSize(Level);
   if (!recordSize) {
@@ -219,6 +221,7 @@ BOOL WINAPI EnumMonitorsA(LPSTR pName, DWORD Level, LPBYTE pMonitor, DWORD cbBuf
   ApiCall call("EnumMonitorsA",
                {pName, Level, BufferJson(pMonitor), cbBuf, OutJson(pcbNeeded), OutJson(pcReturned)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (!CheckEnumArgs(pMonitor, cbBuf, pcbNeeded, pcReturned)) return call.Ret((BOOL)FALSE);
   if (Level != 1 && Level != 2) {
     SetLastError(ERROR_INVALID_LEVEL);
@@ -250,6 +253,7 @@ BOOL WINAPI EnumMonitorsA(LPSTR pName, DWORD Level, LPBYTE pMonitor, DWORD cbBuf
 BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
   ApiCall call("EnumPortsA", {pName, Level, BufferJson(pPorts), cbBuf, OutJson(pcbNeeded), OutJson(pcReturned)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (!CheckEnumArgs(pPorts, cbBuf, pcbNeeded, pcReturned)) return call.Ret((BOOL)FALSE);
   if (Level != 1 && Level != 2) {
     SetLastError(ERROR_INVALID_LEVEL);
@@ -283,6 +287,7 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Le
   ApiCall call("GetPrinterDriverDirectoryA",
                {pName, pEnvironment, Level, BufferJson(pDriverDirectory), cbBuf, OutJson(pcbNeeded)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (Level != 1) {
     SetLastError(ERROR_INVALID_LEVEL);
     return call.Ret((BOOL)FALSE);

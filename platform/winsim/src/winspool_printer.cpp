@@ -109,6 +109,7 @@ extern "C" {
 HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
   ApiCall call("AddPrinterA", {pName, Level, Level == 2 ? PrinterInfo2Json((const PRINTER_INFO_2A*)pPrinter) : Json()});
   if (call.Fault()) return call.Ret((HANDLE) nullptr);
+  if (!SpoolerRunning()) return call.Ret((HANDLE) nullptr);
   if (Level != 2) {
     SetLastError(ERROR_INVALID_LEVEL);
     return call.Ret((HANDLE) nullptr);
@@ -181,6 +182,7 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
                    .Set("DesiredAccess", pDefault->DesiredAccess);
   ApiCall call("OpenPrinterA", {pPrinterName, phPrinter ? Json(0u) : Json(), defaults});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (!phPrinter) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return call.Ret((BOOL)FALSE);
@@ -211,6 +213,7 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
   ApiCall call("ClosePrinter", {HandleJson(hPrinter)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (!Table().open.erase((uintptr_t)hPrinter)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return call.Ret((BOOL)FALSE);
@@ -221,6 +224,7 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
 BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
   ApiCall call("DeletePrinter", {HandleJson(hPrinter)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   PrinterHandle* h = Lookup(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
