@@ -103,7 +103,6 @@ class CWnd : public CCmdTarget {
 
   friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
   friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
-  friend class CDialog;
 };
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -219,6 +219,13 @@ bool Script::Next(ScriptQueue queue, const std::string& shown, ScriptLine* line)
   return true;
 }
 
+bool Script::HasNext(ScriptQueue queue) {
+  ScriptState& s = State();
+  EnsureLoaded();
+  if (!s.present) return false;
+  return s.positions[(int)queue] < s.queues[(int)queue].size();
+}
+
 void Script::NoAnswer(const std::string& what) {
   fprintf(stderr, "winsim: no answer in the script for: %s\n", what.c_str());
   Journal::Ui("no-answer", Json::Object().Set("shown", what));

@@ -6,8 +6,10 @@
 //   check <list text> | uncheck <list text> | click <control id> | minimize
 //
 // Each kind keeps its own order: a message box takes the next `msgbox` line,
-// a modal dialog the next `dialog` lines, the program's main window the
-// next `check`, `uncheck`, `click` and `minimize` lines. Blank lines and
+// a dialog over another window the next `dialog` lines, the program's main
+// window (a dialog without an owner included) the next `check`, `uncheck`,
+// `click` and `minimize` lines; a main window that is a modal dialog takes
+// `dialog` lines when none of its own is left (a dialog shown on its own). Blank lines and
 // lines starting with '#' are skipped. The positions reached belong to the
 // run: they are kept in machine.ini [script], so that a child process goes
 // on where its parent stopped and the parent after the child.
@@ -31,6 +33,8 @@ class Script {
   // The next line for the queue. `shown` says what waits, for the person at
   // the terminal. False when there is none (the caller ends the run).
   static bool Next(ScriptQueue queue, const std::string& shown, ScriptLine* line);
+  // Whether the script has a line left for the queue (false without a script).
+  static bool HasNext(ScriptQueue queue);
   // Ends the run with status 97, naming what was shown and found no answer.
   [[noreturn]] static void NoAnswer(const std::string& what);
   static bool Parse(const std::string& raw, ScriptLine* out, std::string* error);

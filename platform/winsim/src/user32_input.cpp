@@ -116,9 +116,14 @@ void InputLine(Window* w, const ScriptLine& line) {
 bool TakeUserInput() {
   Window* w = ActiveTopLevel();
   if (!w) return false;
-  // A dialog over another window is modal and answers with `dialog` lines;
-  // the program's own main window with check, uncheck, click, minimize.
-  bool modal = w->isDialog && (w->modal || w->owner);
+  // A dialog over another window answers with `dialog` lines; the program's
+  // own main window (a dialog without an owner, even one run by
+  // DialogBoxParamA) with check, uncheck, click, minimize, and a modal one
+  // with `dialog` lines when none of those is left.
+  bool modal = w->isDialog && w->owner;
+  if (w->isDialog && !w->owner && w->modal && !Script::HasNext(ScriptQueue::Input) &&
+      Script::HasNext(ScriptQueue::Dialog))
+    modal = true;
   ScriptLine line;
   std::string shown = Describe(w);
   if (!Script::Next(modal ? ScriptQueue::Dialog : ScriptQueue::Input, shown, &line)) return false;

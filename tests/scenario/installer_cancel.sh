@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The installer on a simulated Windows XP machine, the port dialog cancelled
+# with Escape: the progress window comes up with its texts, bar range and
+# step, the one-shot timer starts the start-up, the port dialog opens with
+# COM1 over the progress window, and the program ends with status 0.
+#
+# Usage: installer_cancel.sh SIM_BUILD_DIR
+set -uo pipefail
+build=$1
+winsim=$build/bin/winsim
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+machine=$work/xp
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+"$winsim" new "$machine" --os xp >/dev/null || { echo "FAIL: winsim new"; exit 1; }
+"$winsim" package "$machine" 'C:\Package' >/dev/null || { echo "FAIL: winsim package"; exit 1; }
+printf 'dialog cancel\n' >"$work/script"
+"$winsim" run "$machine" --script "$work/script" --cwd 'C:\Package' 'C:\Package\drvsetup.exe' 'C:\Package\' \
+  >"$work/transcript" 2>&1
+status=$?
+journal=$machine/journal.jsonl
+cat "$work/transcript"
+
+[ "$status" -eq 0 ] || fail "winsim run ended with status $status"
+
+# What the person at the machine saw, in the transcript.
+for text in \
+  'dialog 102, control 1000 progress range 0 to 100' \
+  'dialog 102, control 1000 progress step 11' \
+  'timer 1 set for 1 ms' \
+  'dialog 102 caption "VELKORA KVL-M720 Installation Progress"' \
+  'dialog 102, control 1001 text "VELKORA KVL-M720"' \
+  'dialog 102, control 1002 text "Driver Version: V4.6.64"' \
+  'dialog 102 "VELKORA KVL-M720 Installation Progress" shown' \
+  '1003 Static ""' \
+  'timer 1 fires (WM_TIMER)' \
+  'timer 1 killed' \
+  'dialog 130, control 1006 checked' \
+  'dialog 130 "Select Port Type" shown' \
+  'dialog 130 ended with 2' \
+  'process ends with status 0'; do
+  grep -qF -- "$text" "$work/transcript" || fail "the transcript lacks: $text"
+done
+
+# The calls behind it, in the journal.
+set_timer=$(grep -F '"call": "SetTimer"' "$journal")
+[ "$(wc -l <<<"$set_timer")" -eq 1 ] || fail "SetTimer called other than once"
+progress_hwnd=$(sed -n 's/.*"call": "SetTimer", "args": \[\([0-9]*\), 1, 1, null\], "ret": 1,.*/\1/p' <<<"$set_timer")
+[ -n "$progress_hwnd" ] || fail "no SetTimer(window, 1, 1, NULL): $set_timer"
+
+# At the first WM_TIMER the timer goes before anything else happens; the
+# framework only looks its window object up first.
+first_call=$(awk '/"ui": "timer"/ {seen = 1; next}
+                  seen && /"call": / && !/"call": "(Get|Set)WindowLongPtrA"/ {print; exit}' "$journal")
+grep -qF "\"call\": \"KillTimer\", \"args\": [$progress_hwnd, 1], \"ret\": 1" <<<"$first_call" ||
+  fail "the first call at the timer is not KillTimer(window, 1): $first_call"
+[ "$(grep -cF '"ui": "timer"' "$journal")" -eq 1 ] || fail "the timer fired more than once"
+
+# The port dialog is owned by the progress window and shown once.
+port_calls=$(grep -F '"call": "DialogBoxParamA"' "$journal" | grep -F ', 130, ')
+[ "$(wc -l <<<"$port_calls")" -eq 1 ] || fail "dialog 130 shown other than once"
+grep -qF ", 130, $progress_hwnd, " <<<"$port_calls" || fail "dialog 130 not owned by the progress window: $port_calls"
+grep -qF '"ret": 2,' <<<"$port_calls" || fail "dialog 130 did not end with IDCANCEL: $port_calls"
+
+grep -qF '"ui": "msgbox"' "$journal" && fail "a message box was shown"
+grep -qF '"ui": "exit", "status": 0}' "$journal" || fail "no exit with status 0 in the journal"
+
+if [ "$failures" -ne 0 ]; then exit 1; fi
+echo "OK"
