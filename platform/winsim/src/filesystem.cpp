@@ -71,6 +71,14 @@ bool IsDirectoryHost(const std::string& host) {
 // The entry of `dir` named `name` without regard to case; an exact match
 // wins over a case-insensitive one when the host holds both.
 bool FindEntry(const std::string& dir, const std::string& name, std::string* actual) {
+  // The name as it stands is the exact match, found without reading the
+  // whole folder: a walk that names each entry as the folder spelled it
+  // stays linear in the number of entries.
+  struct stat st;
+  if (name != "." && name != ".." && lstat((dir + "/" + name).c_str(), &st) == 0) {
+    *actual = name;
+    return true;
+  }
   DIR* d = opendir(dir.c_str());
   if (!d) return false;
   std::string best;
@@ -326,6 +334,8 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
   return true;
 }
 
+static uint64_t g_missingNameLookups = 0;
+
 bool FileSystem::ResolveEx(const char* windowsPath, unsigned flags, ResolvedPath* out, DWORD* error) {
   *out = ResolvedPath();
   if (!windowsPath || !*windowsPath) {
@@ -342,8 +352,12 @@ bool FileSystem::ResolveEx(const char* windowsPath, unsigned flags, ResolvedPath
     if (*error == ERROR_INVALID_NAME) *error = ERROR_PATH_NOT_FOUND;
     return false;
   }
-  return ResolveWindowsPath(p, flags, out, error);
+  if (!ResolveWindowsPath(p, flags, out, error)) return false;
+  if (!out->exists) ++g_missingNameLookups;
+  return true;
 }
+
+uint64_t FileSystem::MissingNameLookups() { return g_missingNameLookups; }
 
 bool FileSystem::Resolve(const std::string& windowsPath, bool redirect, ResolvedPath* out, DWORD* error) {
   return ResolveEx(windowsPath.c_str(), redirect ? (unsigned)kRedirect : 0u, out, error);

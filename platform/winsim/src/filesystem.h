@@ -75,6 +75,12 @@ class FileSystem {
   static bool RedirectionEnabled();
   static void SetRedirectionEnabled(bool enabled);
 
+  // How many resolutions met a name that does not exist: every file or
+  // folder the programs create begins with one. A directory search reads
+  // its folder again only when this moved, so a walk that deletes as it
+  // goes reads each folder once.
+  static uint64_t MissingNameLookups();
+
   // File attributes kept with the host file (FILE_ATTRIBUTE_*), or
   // INVALID_FILE_ATTRIBUTES when it does not exist.
   static DWORD Attributes(const std::string& hostPath);

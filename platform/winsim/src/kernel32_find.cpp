@@ -8,6 +8,7 @@
 // search show up or drop out as they would on Windows.
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "filesystem.h"
 #include "handles.h"
@@ -33,6 +34,12 @@ struct FindObject : winsim::KernelObject {
   bool root = false;
   int phase = 0;        // 0: ".", 1: "..", 2: names (root: names only)
   std::string lastName;  // the last name reported in phase 2
+  // The folder as last read, and how far the search has gone in it: each
+  // entry is read once, so a walk over a large folder stays linear.
+  std::vector<DirEntry> listing;
+  size_t position = 0;
+  bool listed = false;
+  uint64_t lookups = 0;  // FileSystem::MissingNameLookups() when it was read
 };
 
 std::string Expression(std::string mask, bool* wildcards) {
@@ -149,14 +156,38 @@ bool Next(FindObject& f, DirEntry* out) {
     out->size = 0;
     return true;
   }
-  for (const DirEntry& e : FileSystem::List(f.dirHost)) {
-    if (!f.lastName.empty() && !FileSystem::NameLess(f.lastName, e.name)) continue;
-    if (!Matches(f, e.name)) continue;
-    f.lastName = e.name;
-    *out = e;
-    return true;
+  for (;;) {
+    // Names may have been created since the folder was read: read it again.
+    if (!f.listed || f.lookups != FileSystem::MissingNameLookups()) {
+      f.listing = FileSystem::List(f.dirHost);
+      f.position = 0;
+      f.listed = true;
+      f.lookups = FileSystem::MissingNameLookups();
+    }
+    while (f.position < f.listing.size()) {
+      const DirEntry& e = f.listing[f.position++];
+      if (!f.lastName.empty() && !FileSystem::NameLess(f.lastName, e.name)) continue;
+      if (!Matches(f, e.name)) continue;
+      // A name deleted since the folder was read drops out; one still there
+      // is reported as it is now.
+      DirEntry now;
+      if (!FileSystem::Stat(f.dirHost + "/" + e.name, &now)) continue;
+      now.name = e.name;
+      f.lastName = e.name;
+      *out = now;
+      return true;
+    }
+    // At the end of what was read, the folder is read again: names other
+    // processes created since then that sort after the last one reported
+    // still come.
+    std::vector<DirEntry> again = FileSystem::List(f.dirHost);
+    bool more = false;
+    for (const DirEntry& e : again)
+      if ((f.lastName.empty() || FileSystem::NameLess(f.lastName, e.name)) && Matches(f, e.name)) more = true;
+    if (!more) return false;
+    f.listing = std::move(again);
+    f.position = 0;
   }
-  return false;
 }
 
 }  // namespace

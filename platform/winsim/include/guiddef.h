@@ -1,0 +1,23 @@
+// GUID of the simulated Windows.
+#pragma once
+
+#include <string.h>
+
+#include "windef.h"
+
+#ifndef GUID_DEFINED
+#define GUID_DEFINED
+typedef struct _GUID {
+  ULONG Data1;
+  USHORT Data2;
+  USHORT Data3;
+  UCHAR Data4[8];
+} GUID;
+#endif
+
+typedef GUID* LPGUID;
+typedef const GUID* LPCGUID;
+typedef GUID IID;
+typedef GUID CLSID;
+
+inline bool IsEqualGUID(const GUID& a, const GUID& b) { return memcmp(&a, &b, sizeof(GUID)) == 0; }
