@@ -89,8 +89,8 @@ class ApiCall {
 class Faults {
  public:
   static unsigned Check(const char* name);
-  static void Set(const std::string& spec);  // for tests; replaces the spec and the counts
-  static std::string ParseError(const std::string& spec);  // "" when the spec is well formed
+  static void Set(const std::string& spec);  // for tests; replaces the fault list and the counts
+  static std::string ParseError(const std::string& spec);  // "" when the fault list is well formed
 };
 
 }  // namespace winsim
