@@ -39,13 +39,7 @@ struct Token : winsim::KernelObject {
 bool g_shutdownEnabled = false;
 
 // The privilege is the process's, not the machine's.
-struct TokenState : winsim::Subsystem {
-  TokenState() : Subsystem(90) {}
-  void Load(Machine&) override {}
-  void Save(Machine&) override {}
-  void Unload() override {}
-  void EndProcess() override { g_shutdownEnabled = false; }
-} g_tokenState;
+winsim::ProcessState g_tokenState(90, [] { g_shutdownEnabled = false; });
 
 bool LocalName(LPCSTR name) {
   if (!name || !*name) return true;

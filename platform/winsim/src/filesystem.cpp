@@ -22,7 +22,7 @@ namespace {
 // whether a 32-bit program switched WOW64 redirection off. It belongs to one
 // process of one machine; a fresh open of a machine starts it anew, while a
 // reload after a child process (same pid) keeps it.
-struct ProcessState {
+struct DirectoryState {
   std::string machineDir;
   unsigned pid = 0;
   bool valid = false;
@@ -30,19 +30,13 @@ struct ProcessState {
   bool redirectionEnabled = true;
 };
 
-ProcessState& State() {
-  static ProcessState s;
+DirectoryState& State() {
+  static DirectoryState s;
   return s;
 }
 
 // The directory state ends with the process.
-struct DirectoryState : Subsystem {
-  DirectoryState() : Subsystem(20) {}
-  void Load(Machine&) override {}
-  void Save(Machine&) override {}
-  void Unload() override {}
-  void EndProcess() override { State().valid = false; }
-} g_directoryState;
+ProcessState g_directoryState(20, [] { State().valid = false; });
 
 std::string DriveRoot() { return Machine::Current().PathOf("drive_c"); }
 
@@ -107,7 +101,7 @@ uint64_t FileTimeOf(const struct stat& st) {
 
 void EnsureState() {
   Machine& m = Machine::Current();
-  ProcessState& s = State();
+  DirectoryState& s = State();
   if (s.valid && s.pid == m.pid() && s.machineDir == m.dir()) return;
   s.valid = true;
   s.pid = m.pid();

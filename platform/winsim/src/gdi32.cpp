@@ -32,15 +32,7 @@ GdiState& G() {
   return g;
 }
 
-class GdiSubsystem : public Subsystem {
- public:
-  GdiSubsystem() : Subsystem(82) {}
-  void Load(Machine&) override {}
-  void Save(Machine&) override {}
-  void Unload() override {}
-  void EndProcess() override { G() = GdiState(); }
-};
-GdiSubsystem g_gdi;
+ProcessState g_gdi(82, [] { G() = GdiState(); });
 
 const uintptr_t kStockBase = 0x01900000;
 

@@ -64,6 +64,20 @@ class Subsystem {
   int m_order;
 };
 
+// Per-process state (windows, timers, handles of a kind, enabled
+// privileges) that nothing saves and that ends with the process.
+class ProcessState : public Subsystem {
+ public:
+  ProcessState(int order, void (*reset)()) : Subsystem(order), m_reset(reset) {}
+  void Load(Machine&) override {}
+  void Save(Machine&) override {}
+  void Unload() override {}
+  void EndProcess() override { m_reset(); }
+
+ private:
+  void (*m_reset)();
+};
+
 class Machine {
  public:
   // The open machine; opens WINSIM_MACHINE on first use, and ends the

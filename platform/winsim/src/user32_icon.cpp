@@ -20,15 +20,7 @@ IconState& I() {
   return s;
 }
 
-class IconSubsystem : public Subsystem {
- public:
-  IconSubsystem() : Subsystem(83) {}
-  void Load(Machine&) override {}
-  void Save(Machine&) override {}
-  void Unload() override {}
-  void EndProcess() override { I() = IconState(); }
-};
-IconSubsystem g_icons;
+ProcessState g_icons(83, [] { I() = IconState(); });
 
 const uintptr_t kIconBase = 0x00300010;
 

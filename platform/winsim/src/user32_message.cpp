@@ -41,15 +41,7 @@ QueueState& Q() {
   return q;
 }
 
-class QueueSubsystem : public Subsystem {
- public:
-  QueueSubsystem() : Subsystem(81) {}
-  void Load(Machine&) override {}
-  void Save(Machine&) override {}
-  void Unload() override {}
-  void EndProcess() override { Q() = QueueState(); }
-};
-QueueSubsystem g_queue;
+ProcessState g_queue(81, [] { Q() = QueueState(); });
 
 bool Matches(HWND filter, HWND hwnd) {
   if (!filter) return true;

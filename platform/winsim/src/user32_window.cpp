@@ -42,15 +42,7 @@ const int kBorder = 1;
 const int kFrame = 4;
 
 // Windows of the process end with it.
-class WindowSubsystem : public Subsystem {
- public:
-  WindowSubsystem() : Subsystem(80) {}
-  void Load(Machine&) override {}
-  void Save(Machine&) override {}
-  void Unload() override {}
-  void EndProcess() override { Windows::Clear(); }
-};
-WindowSubsystem g_windows;
+ProcessState g_windows(80, [] { Windows::Clear(); });
 
 // The frame around the client area of a window of this style.
 RECT FrameOf(DWORD style, DWORD exStyle) {
