@@ -119,15 +119,6 @@ using winsim::Windows;
 
 namespace {
 
-Json RectJson(const RECT* r) {
-  if (!r) return Json();
-  return Json::Object()
-      .Set("left", (long long)r->left)
-      .Set("top", (long long)r->top)
-      .Set("right", (long long)r->right)
-      .Set("bottom", (long long)r->bottom);
-}
-
 Json TextArg(LPCSTR s, int n) {
   if (!s) return Json();
   if (n < 0) return Json(s);
@@ -157,7 +148,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
   lpPaint->hdc = winsim::NewDC(hWnd, -1);
   lpPaint->rcPaint = winsim::ClientRect(w);
   w->invalid = false;
-  call.SetArg(1, Json::Object().Set("hdc", HandleJson(lpPaint->hdc)).Set("rcPaint", RectJson(&lpPaint->rcPaint)));
+  call.SetArg(1, Json::Object().Set("hdc", HandleJson(lpPaint->hdc)).Set("rcPaint", winsim::RectJson(&lpPaint->rcPaint)));
   return call.Ret(lpPaint->hdc);
 }
 
@@ -184,7 +175,7 @@ int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
 }
 
 BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase) {
-  ApiCall call("InvalidateRect", {HandleJson(hWnd), RectJson(lpRect), bErase});
+  ApiCall call("InvalidateRect", {HandleJson(hWnd), winsim::RectJson(lpRect), bErase});
   if (!hWnd) {
     for (Window* w : Windows::All())
       if (!(w->style & WS_CHILD)) winsim::Invalidate(w);
@@ -247,7 +238,7 @@ HBRUSH WINAPI GetSysColorBrush(int nIndex) {
 }
 
 int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
-  ApiCall call("FillRect", {HandleJson(hDC), RectJson(lprc), HandleJson(hbr)});
+  ApiCall call("FillRect", {HandleJson(hDC), winsim::RectJson(lprc), HandleJson(hbr)});
   if (BadDC(hDC) || !lprc) return call.Ret(0);
   // A brush may also be given as a system colour index plus one.
   uintptr_t v = (uintptr_t)hbr;
@@ -256,7 +247,7 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
 }
 
 int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
-  ApiCall call("DrawTextA", {HandleJson(hdc), TextArg(lpchText, cchText), cchText, RectJson(lprc), format});
+  ApiCall call("DrawTextA", {HandleJson(hdc), TextArg(lpchText, cchText), cchText, winsim::RectJson(lprc), format});
   if (BadDC(hdc) || !lpchText || !lprc) return call.Ret(0);
   int n = cchText < 0 ? (int)strlen(lpchText) : cchText;
   if (format & DT_CALCRECT) {
@@ -267,7 +258,7 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT fo
 }
 
 BOOL WINAPI DrawFrameControl(HDC hdc, LPRECT lprc, UINT uType, UINT uState) {
-  ApiCall call("DrawFrameControl", {HandleJson(hdc), RectJson(lprc), uType, uState});
+  ApiCall call("DrawFrameControl", {HandleJson(hdc), winsim::RectJson(lprc), uType, uState});
   if (BadDC(hdc) || !lprc) return call.Ret((BOOL)FALSE);
   // A check box drawn for a list entry shows the entry's check state.
   int item = -1;

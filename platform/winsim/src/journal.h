@@ -31,6 +31,17 @@ inline Json HandleJson(const void* h) {
   return Json((unsigned long long)(uint32_t)(uintptr_t)h);
 }
 
+// A rectangle as the journal records it; a null pointer is null.
+template <class Rect>
+Json RectJson(const Rect* r) {
+  if (!r) return Json();
+  return Json::Object()
+      .Set("left", (long long)r->left)
+      .Set("top", (long long)r->top)
+      .Set("right", (long long)r->right)
+      .Set("bottom", (long long)r->bottom);
+}
+
 template <class T>
 Json ToJson(T v) {
   if constexpr (std::is_same_v<T, const char*> || std::is_same_v<T, char*>)

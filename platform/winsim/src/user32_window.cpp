@@ -420,14 +420,6 @@ Window* Checked(ApiCall& call, HWND hwnd) {
   return w;
 }
 
-Json RectJson(const RECT& r) {
-  return Json::Object()
-      .Set("left", (long long)r.left)
-      .Set("top", (long long)r.top)
-      .Set("right", (long long)r.right)
-      .Set("bottom", (long long)r.bottom);
-}
-
 Json ClassJson(LPCSTR name) {
   if (IS_INTRESOURCE(name)) return Json((unsigned long long)(uintptr_t)name);
   return Json(name);
@@ -741,7 +733,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
     return call.Ret((BOOL)FALSE);
   }
   *lpRect = winsim::ClientRect(w);
-  call.SetArg(1, RectJson(*lpRect));
+  call.SetArg(1, winsim::RectJson(lpRect));
   return call.Ret((BOOL)TRUE);
 }
 
@@ -762,7 +754,7 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
     r.bottom += o.y;
   }
   *lpRect = r;
-  call.SetArg(1, RectJson(r));
+  call.SetArg(1, winsim::RectJson(&r));
   return call.Ret((BOOL)TRUE);
 }
 
