@@ -7,7 +7,7 @@
 #include <string>
 
 #include "device_nodes.h"
-#include "device_store.h"
+#include "setupapi/device_store.h"
 #include "sim_machine.h"
 
 namespace {

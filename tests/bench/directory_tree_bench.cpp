@@ -7,7 +7,7 @@
 #include <string>
 
 #include "directory_tree.h"
-#include "filesystem.h"
+#include "core/filesystem.h"
 #include "sim_machine.h"
 
 namespace {

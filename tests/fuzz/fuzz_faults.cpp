@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "journal.h"
+#include "core/journal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   winsim::Faults::ParseError(std::string((const char*)data, size));

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ini.h"
+#include "core/ini.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   winsim::IniFile ini;

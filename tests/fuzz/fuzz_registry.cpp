@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "machine.h"
-#include "registry_store.h"
+#include "core/machine.h"
+#include "core/registry_store.h"
 
 namespace {
 

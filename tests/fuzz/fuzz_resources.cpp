@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "resources.h"
+#include "core/resources.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly `size` bytes, so that the sanitizers see any overread.

@@ -3,7 +3,7 @@
 #include <sstream>
 #include <string>
 
-#include "script.h"
+#include "core/script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(std::string((const char*)data, size));

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "filesystem.h"
+#include "core/filesystem.h"
 
 inline bool MakeDir(const char* path) { return CreateDirectoryA(path, nullptr) != FALSE; }
 

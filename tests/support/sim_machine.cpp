@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "journal.h"
+#include "core/journal.h"
 
 std::string MakeTempDir() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "winsim-test-XXXXXX").string();

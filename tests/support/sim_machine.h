@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "machine.h"
+#include "core/machine.h"
 
 class SimMachine {
  public:

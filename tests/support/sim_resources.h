@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "resources.h"
+#include "core/resources.h"
 
 // Loads WINSIM_BIN/<file>; false when it is not there.
 inline bool UseResourceFile(const std::string& file) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "filesystem.h"
+#include "core/filesystem.h"
 
 namespace spooler_fixture {
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "command.h"
-#include "device_store.h"
-#include "machine.h"
+#include "setupapi/device_store.h"
+#include "core/machine.h"
 
 namespace winsim {
 

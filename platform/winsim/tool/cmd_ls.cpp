@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "ls_lister.h"
-#include "machine.h"
+#include "core/machine.h"
 
 namespace winsim {
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "command.h"
-#include "machine.h"
+#include "core/machine.h"
 
 namespace winsim {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "command.h"
-#include "machine.h"
+#include "core/machine.h"
 
 #ifndef WINSIM_PACKAGE_SOURCE
 #define WINSIM_PACKAGE_SOURCE ""

@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "command.h"
-#include "machine.h"
-#include "registry_store.h"
+#include "core/machine.h"
+#include "core/registry_store.h"
 
 namespace winsim {
 

@@ -12,11 +12,11 @@
 #include <fstream>
 
 #include "command.h"
-#include "ini.h"
-#include "journal.h"
-#include "machine.h"
-#include "process_launch.h"
-#include "script.h"
+#include "core/ini.h"
+#include "core/journal.h"
+#include "core/machine.h"
+#include "core/process_launch.h"
+#include "core/script.h"
 #include "transcript.h"
 
 namespace winsim {

@@ -4,7 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "filesystem.h"
+#include "core/filesystem.h"
 #include "ls_lister.h"
 #include "windows.h"
 

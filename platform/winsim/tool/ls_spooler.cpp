@@ -6,9 +6,9 @@
 //   devices   instance id, present|absent, first hardware id
 #include <cstdio>
 
-#include "device_store.h"
+#include "setupapi/device_store.h"
 #include "ls_lister.h"
-#include "spooler_store.h"
+#include "winspool/spooler_store.h"
 
 namespace winsim {
 

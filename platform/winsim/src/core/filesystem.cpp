@@ -1,0 +1,495 @@
+// Drive C: on drive_c/ of the machine folder: the path parser, the
+// case-insensitive lookup, WOW64 redirection, attributes in mode bits.
+#include "core/filesystem.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/machine.h"
+#include "core/windows_path.h"
+
+namespace winsim {
+
+namespace {
+
+// The directory state of the running process: its current directory and
+// whether a 32-bit program switched WOW64 redirection off. It belongs to one
+// process of one machine; a fresh open of a machine starts it anew, while a
+// reload after a child process (same pid) keeps it.
+struct DirectoryState {
+  std::string machineDir;
+  unsigned pid = 0;
+  bool valid = false;
+  std::string cwd;
+  bool redirectionEnabled = true;
+};
+
+DirectoryState& State() {
+  static DirectoryState s;
+  return s;
+}
+
+// The directory state ends with the process.
+ProcessState g_directoryState(20, [] { State().valid = false; });
+
+std::string DriveRoot() { return Machine::Current().PathOf("drive_c"); }
+
+bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+std::vector<std::string> SplitParts(const std::string& text) {
+  std::vector<std::string> parts;
+  std::string cur;
+  for (char c : text) {
+    if (IsSep(c)) {
+      if (!cur.empty()) parts.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) parts.push_back(cur);
+  return parts;
+}
+
+bool IsDirectoryHost(const std::string& host) {
+  struct stat st;
+  return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The entry of `dir` named `name` without regard to case; an exact match
+// wins over a case-insensitive one when the host holds both.
+bool FindEntry(const std::string& dir, const std::string& name, std::string* actual) {
+  // The name as it stands is the exact match, found without reading the
+  // whole folder: a walk that names each entry as the folder spelled it
+  // stays linear in the number of entries.
+  struct stat st;
+  if (name != "." && name != ".." && lstat((dir + "/" + name).c_str(), &st) == 0) {
+    *actual = name;
+    return true;
+  }
+  DIR* d = opendir(dir.c_str());
+  if (!d) return false;
+  std::string best;
+  bool found = false;
+  while (struct dirent* e = readdir(d)) {
+    if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) continue;
+    if (strcmp(e->d_name, name.c_str()) == 0) {
+      best = e->d_name;
+      found = true;
+      break;
+    }
+    if (EqualNoCase(e->d_name, name) && (!found || FileSystem::NameLess(e->d_name, best))) {
+      best = e->d_name;
+      found = true;
+    }
+  }
+  closedir(d);
+  if (found) *actual = best;
+  return found;
+}
+
+uint64_t FileTimeOf(const struct stat& st) {
+  // 100 ns ticks since 1601-01-01.
+  return ((uint64_t)st.st_mtim.tv_sec + 11644473600ull) * 10000000ull + (uint64_t)st.st_mtim.tv_nsec / 100;
+}
+
+void EnsureState() {
+  Machine& m = Machine::Current();
+  DirectoryState& s = State();
+  if (s.valid && s.pid == m.pid() && s.machineDir == m.dir()) return;
+  s.valid = true;
+  s.pid = m.pid();
+  s.machineDir = m.dir();
+  s.redirectionEnabled = true;
+  s.cwd = m.os().windir;
+  // `winsim run --cwd` hands the starting directory over; one that does not
+  // exist leaves the Windows directory, as a shortcut with a stale "Start
+  // in" folder does.
+  const char* env = getenv("WINSIM_CWD");
+  if (env && *env) {
+    WindowsPath p;
+    DWORD error = 0;
+    ResolvedPath r;
+    if (ParseWindowsPath(env, s.cwd, &p, &error) && ResolveWindowsPath(p, 0, &r, &error) && r.exists &&
+        IsDirectoryHost(r.host)) {
+      p.trailing = false;
+      s.cwd = p.Text();
+    }
+  }
+}
+
+// The folders below %windir%\system32 that WOW64 leaves alone.
+bool ExemptFromRedirection(const std::vector<std::string>& below, const OsInfo& os) {
+  if (below.empty()) return false;
+  static const char* const kExempt[] = {"catroot", "catroot2", "logfiles", "spool"};
+  for (const char* name : kExempt)
+    if (EqualNoCase(below[0], name)) return true;
+  // Windows 7 added the driver store to the list.
+  bool win7 = os.major > 6 || (os.major == 6 && os.minor >= 1);
+  if (win7 && EqualNoCase(below[0], "driverstore")) return true;
+  return below.size() >= 2 && EqualNoCase(below[0], "drivers") && EqualNoCase(below[1], "etc");
+}
+
+// The 32-bit program's view of the Windows directory on 64-bit Windows.
+void Redirect(std::vector<std::string>* parts, const OsInfo& os) {
+  std::vector<std::string> windir = SplitParts(os.windir.substr(2));
+  size_t k = windir.size();
+  if (parts->size() <= k) return;
+  for (size_t i = 0; i < k; ++i)
+    if (!EqualNoCase((*parts)[i], windir[i])) return;
+  std::string& next = (*parts)[k];
+  if (EqualNoCase(next, "system32")) {
+    std::vector<std::string> below(parts->begin() + k + 1, parts->end());
+    if (!ExemptFromRedirection(below, os)) next = "SysWOW64";
+  } else if (EqualNoCase(next, "Sysnative") && os.major >= 6) {
+    // The 64-bit system directory, reachable from 32-bit programs since Vista.
+    next = "System32";
+  } else if (EqualNoCase(next, "lastgood") && parts->size() > k + 1 && EqualNoCase((*parts)[k + 1], "system32")) {
+    (*parts)[k + 1] = "SysWOW64";
+  } else if (EqualNoCase(next, "regedit.exe") && parts->size() == k + 1) {
+    parts->insert(parts->begin() + k, "SysWOW64");
+  }
+}
+
+}  // namespace
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (toupper((unsigned char)a[i]) != toupper((unsigned char)b[i])) return false;
+  return true;
+}
+
+std::string UpperName(const std::string& name) {
+  std::string u = name;
+  for (char& c : u) c = (char)toupper((unsigned char)c);
+  return u;
+}
+
+bool HasInvalidNameChar(const std::string& name, bool allowWildcards) {
+  for (unsigned char c : name) {
+    if (c < 32 || strchr("<>:\"|", c)) return true;
+    if (!allowWildcards && (c == '*' || c == '?')) return true;
+  }
+  return false;
+}
+
+std::string WindowsPath::Text() const {
+  std::string t;
+  t += drive;
+  t += ":\\";
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i) t += '\\';
+    t += parts[i];
+  }
+  if (trailing && !parts.empty()) t += '\\';
+  return t;
+}
+
+bool ParseWindowsPath(const std::string& text, const std::string& cwd, WindowsPath* out, DWORD* error) {
+  *out = WindowsPath();
+  if (text.empty()) {
+    *error = ERROR_INVALID_NAME;
+    return false;
+  }
+  std::string t = text;
+  std::replace(t.begin(), t.end(), '/', '\\');
+
+  // \\?\C:\... is handed to the file system as it stands.
+  if (t.compare(0, 4, "\\\\?\\") == 0) {
+    std::string rest = t.substr(4);
+    if (rest.size() < 3 || !isalpha((unsigned char)rest[0]) || rest[1] != ':' || rest[2] != '\\') {
+      *error = ERROR_PATH_NOT_FOUND;
+      return false;
+    }
+    out->literal = true;
+    out->drive = (char)toupper((unsigned char)rest[0]);
+    out->parts = SplitParts(rest.substr(3));
+    out->trailing = rest.size() > 3 && rest.back() == '\\';
+    out->lastRaw = out->parts.empty() ? "" : out->parts.back();
+    return true;
+  }
+  if (t.compare(0, 2, "\\\\") == 0) {
+    *error = ERROR_BAD_NETPATH;  // no network in the simulated machine
+    return false;
+  }
+
+  std::vector<std::string> base = SplitParts(cwd.size() > 2 ? cwd.substr(2) : "");
+  char cwdDrive = cwd.empty() ? 'C' : (char)toupper((unsigned char)cwd[0]);
+  std::string rest;
+  if (t.size() >= 2 && isalpha((unsigned char)t[0]) && t[1] == ':') {
+    out->drive = (char)toupper((unsigned char)t[0]);
+    rest = t.substr(2);
+    // "C:name" is relative to the current directory of that drive; a drive
+    // that is not current has its root as current directory.
+    if (!rest.empty() && rest[0] == '\\')
+      base.clear();
+    else if (out->drive != cwdDrive)
+      base.clear();
+  } else if (t[0] == '\\') {
+    out->drive = cwdDrive;
+    base.clear();
+    rest = t;
+  } else {
+    out->drive = cwdDrive;
+    rest = t;
+  }
+
+  std::vector<std::string> tokens = SplitParts(rest);
+  out->parts = base;
+  out->trailing = !rest.empty() && rest.back() == '\\' && !tokens.empty();
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    std::string tok = tokens[i];
+    bool last = i + 1 == tokens.size();
+    if (tok == ".") {
+      if (last) {
+        out->trailing = false;
+        out->lastRaw = out->parts.empty() ? "" : out->parts.back();
+      }
+      continue;
+    }
+    if (tok == "..") {
+      if (!out->parts.empty()) out->parts.pop_back();
+      if (last) {
+        out->trailing = false;
+        out->lastRaw = out->parts.empty() ? "" : out->parts.back();
+      }
+      continue;
+    }
+    if (last) out->lastRaw = tok;
+    if (!last || out->trailing) {
+      // A component followed by a separator loses one trailing dot.
+      if (tok.back() == '.') tok.pop_back();
+    } else {
+      // The last one loses all its trailing dots and spaces.
+      while (!tok.empty() && (tok.back() == '.' || tok.back() == ' ')) tok.pop_back();
+      if (tok.empty()) {
+        out->trailing = true;
+        continue;
+      }
+    }
+    out->parts.push_back(tok);
+  }
+  if (tokens.empty() && out->lastRaw.empty() && !out->parts.empty()) out->lastRaw = out->parts.back();
+  return true;
+}
+
+bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* out, DWORD* error) {
+  *out = ResolvedPath();
+  if (path.drive != 'C') {
+    *error = ERROR_PATH_NOT_FOUND;  // no such drive
+    return false;
+  }
+  WindowsPath p = path;
+  for (const std::string& part : p.parts) {
+    if (HasInvalidNameChar(part, false) || (!p.literal && (part == "." || part == ".."))) {
+      *error = ERROR_INVALID_NAME;
+      return false;
+    }
+  }
+  // Beyond MAX_PATH only \\?\ names reach the file system.
+  if (!p.literal && p.Text().size() >= MAX_PATH) {
+    *error = ERROR_PATH_NOT_FOUND;
+    return false;
+  }
+  const Machine& m = Machine::Current();
+  if ((flags & FileSystem::kRedirect) && m.os().wow64 && FileSystem::RedirectionEnabled()) Redirect(&p.parts, m.os());
+
+  out->windows = p.Text();
+  out->trailingSeparator = p.trailing;
+  out->isRoot = p.parts.empty();
+  std::string host = DriveRoot();
+  bool found = true;
+  for (size_t i = 0; i < p.parts.size(); ++i) {
+    bool last = i + 1 == p.parts.size();
+    if (last) out->parentExists = found && IsDirectoryHost(host);
+    std::string actual;
+    if (found && FindEntry(host, p.parts[i], &actual)) {
+      host += "/" + actual;
+    } else {
+      found = false;
+      host += "/" + p.parts[i];
+    }
+  }
+  out->host = host;
+  if (out->isRoot) {
+    out->exists = true;
+    out->parentExists = true;
+  } else {
+    struct stat st;
+    out->exists = found && lstat(host.c_str(), &st) == 0;
+  }
+  return true;
+}
+
+static uint64_t g_missingNameLookups = 0;
+
+bool FileSystem::ResolveEx(const char* windowsPath, unsigned flags, ResolvedPath* out, DWORD* error) {
+  *out = ResolvedPath();
+  if (!windowsPath || !*windowsPath) {
+    *error = ERROR_PATH_NOT_FOUND;
+    return false;
+  }
+  // ANSI names pass through a MAX_PATH buffer on their way to the system.
+  if (!(flags & kLongText) && strlen(windowsPath) > MAX_PATH) {
+    *error = ERROR_FILENAME_EXCED_RANGE;
+    return false;
+  }
+  WindowsPath p;
+  if (!ParseWindowsPath(windowsPath, CurrentDirectory(), &p, error)) {
+    if (*error == ERROR_INVALID_NAME) *error = ERROR_PATH_NOT_FOUND;
+    return false;
+  }
+  if (!ResolveWindowsPath(p, flags, out, error)) return false;
+  if (!out->exists) ++g_missingNameLookups;
+  return true;
+}
+
+uint64_t FileSystem::MissingNameLookups() { return g_missingNameLookups; }
+
+bool FileSystem::Resolve(const std::string& windowsPath, bool redirect, ResolvedPath* out, DWORD* error) {
+  return ResolveEx(windowsPath.c_str(), redirect ? (unsigned)kRedirect : 0u, out, error);
+}
+
+std::string FileSystem::HostPath(const std::string& windowsPath) {
+  WindowsPath p;
+  DWORD error = 0;
+  ResolvedPath r;
+  if (windowsPath.size() < 3 || windowsPath[1] != ':' || !IsSep(windowsPath[2])) return "";
+  if (!ParseWindowsPath(windowsPath, "C:\\", &p, &error) || !ResolveWindowsPath(p, 0, &r, &error)) return "";
+  return r.host;
+}
+
+bool FileSystem::FullPathName(const std::string& path, std::string* full, DWORD* error) {
+  WindowsPath p;
+  if (!ParseWindowsPath(path, CurrentDirectory(), &p, error)) {
+    if (*error != ERROR_INVALID_NAME) {
+      // UNC names are left as given, with '\' for '/'.
+      *full = path;
+      std::replace(full->begin(), full->end(), '/', '\\');
+      return true;
+    }
+    return false;
+  }
+  *full = p.literal ? path : p.Text();
+  return true;
+}
+
+std::string FileSystem::CurrentDirectory() {
+  EnsureState();
+  return State().cwd;
+}
+
+void FileSystem::SetCurrentDirectory(const std::string& windowsPath) {
+  EnsureState();
+  WindowsPath p;
+  DWORD error = 0;
+  if (!ParseWindowsPath(windowsPath, State().cwd, &p, &error)) return;
+  p.trailing = false;
+  State().cwd = p.Text();
+}
+
+bool FileSystem::RedirectionEnabled() {
+  EnsureState();
+  return State().redirectionEnabled;
+}
+
+void FileSystem::SetRedirectionEnabled(bool enabled) {
+  EnsureState();
+  State().redirectionEnabled = enabled;
+}
+
+DWORD FileSystem::Attributes(const std::string& hostPath) {
+  struct stat st;
+  if (lstat(hostPath.c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
+  std::string root = DriveRoot();
+  std::string h = hostPath;
+  while (h.size() > root.size() && h.back() == '/') h.pop_back();
+  if (h == root) return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (S_ISLNK(st.st_mode)) {
+    // A junction, or a symbolic link to a file; a dangling one is taken for
+    // a junction, as most links on a system drive are.
+    struct stat target;
+    bool toFile = stat(hostPath.c_str(), &target) == 0 && !S_ISDIR(target.st_mode);
+    return FILE_ATTRIBUTE_REPARSE_POINT | (toFile ? 0 : FILE_ATTRIBUTE_DIRECTORY);
+  }
+  bool dir = S_ISDIR(st.st_mode);
+  DWORD a = dir ? FILE_ATTRIBUTE_DIRECTORY : 0;
+  if (dir ? (st.st_mode & S_ISUID) != 0 : (st.st_mode & S_IWUSR) == 0) a |= FILE_ATTRIBUTE_READONLY;
+  if (st.st_mode & S_ISVTX) a |= FILE_ATTRIBUTE_HIDDEN;
+  if (st.st_mode & S_ISGID) a |= FILE_ATTRIBUTE_SYSTEM;
+  if (!(st.st_mode & S_IXOTH)) a |= FILE_ATTRIBUTE_ARCHIVE;
+  if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
+  return a;
+}
+
+bool FileSystem::SetAttributes(const std::string& hostPath, DWORD attributes) {
+  struct stat st;
+  if (lstat(hostPath.c_str(), &st) != 0) return false;
+  // A link carries no mode of its own on the host; its attributes stay.
+  if (S_ISLNK(st.st_mode)) return true;
+  std::string root = DriveRoot();
+  std::string h = hostPath;
+  while (h.size() > root.size() && h.back() == '/') h.pop_back();
+  if (h == root) return true;
+  bool dir = S_ISDIR(st.st_mode);
+  mode_t mode = st.st_mode & 0777;
+  if (dir) {
+    mode |= S_IWUSR;
+    if (attributes & FILE_ATTRIBUTE_READONLY) mode |= S_ISUID;
+  } else if (attributes & FILE_ATTRIBUTE_READONLY) {
+    mode &= ~(mode_t)(S_IWUSR | S_IWGRP | S_IWOTH);
+  } else {
+    mode |= S_IWUSR;
+  }
+  if (attributes & FILE_ATTRIBUTE_HIDDEN) mode |= S_ISVTX;
+  if (attributes & FILE_ATTRIBUTE_SYSTEM) mode |= S_ISGID;
+  if (attributes & FILE_ATTRIBUTE_ARCHIVE)
+    mode &= ~(mode_t)S_IXOTH;
+  else
+    mode |= S_IXOTH;
+  mode |= S_IRUSR | (dir ? S_IXUSR : 0);
+  return chmod(hostPath.c_str(), mode) == 0;
+}
+
+bool FileSystem::NameLess(const std::string& a, const std::string& b) {
+  std::string ua = UpperName(a), ub = UpperName(b);
+  int c = memcmp(ua.data(), ub.data(), std::min(ua.size(), ub.size()));
+  if (c != 0) return c < 0;
+  if (ua.size() != ub.size()) return ua.size() < ub.size();
+  return a < b;
+}
+
+bool FileSystem::Stat(const std::string& hostPath, DirEntry* entry) {
+  struct stat st;
+  if (lstat(hostPath.c_str(), &st) != 0) return false;
+  size_t slash = hostPath.find_last_of('/');
+  entry->name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
+  entry->attributes = Attributes(hostPath);
+  entry->size = S_ISREG(st.st_mode) ? (uint64_t)st.st_size : 0;
+  entry->writeTime = FileTimeOf(st);
+  return true;
+}
+
+std::vector<DirEntry> FileSystem::List(const std::string& hostDir) {
+  std::vector<DirEntry> entries;
+  DIR* d = opendir(hostDir.c_str());
+  if (!d) return entries;
+  while (struct dirent* e = readdir(d)) {
+    if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) continue;
+    DirEntry entry;
+    if (Stat(hostDir + "/" + e->d_name, &entry)) entries.push_back(entry);
+  }
+  closedir(d);
+  std::sort(entries.begin(), entries.end(),
+            [](const DirEntry& a, const DirEntry& b) { return NameLess(a.name, b.name); });
+  return entries;
+}
+
+}  // namespace winsim

@@ -1,0 +1,203 @@
+#include "core/journal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <unistd.h>
+#include <vector>
+
+#include "core/machine.h"
+#include "windows.h"
+
+namespace winsim {
+
+namespace {
+
+struct JournalState {
+  FILE* file = nullptr;
+  std::string path;
+  bool enabled = true;
+  Machine* machine = nullptr;
+};
+
+JournalState& State() {
+  static JournalState s;
+  return s;
+}
+
+}  // namespace
+
+void Journal::Open(Machine& m) {
+  JournalState& s = State();
+  Close();
+  s.machine = &m;
+  s.path = m.PathOf("journal.jsonl");
+  const char* env = getenv("WINSIM_JOURNAL");
+  s.enabled = !(env && strcmp(env, "0") == 0);
+}
+
+void Journal::Close() {
+  JournalState& s = State();
+  if (s.file) fclose(s.file);
+  s.file = nullptr;
+  s.machine = nullptr;
+}
+
+void Journal::Flush() {
+  if (State().file) fflush(State().file);
+}
+
+bool Journal::enabled() { return State().enabled && State().machine; }
+
+void Journal::Write(const Json& entry) {
+  JournalState& s = State();
+  if (!s.enabled || !s.machine) return;
+  if (!s.file) {
+    s.file = fopen(s.path.c_str(), "ab");
+    if (!s.file) {
+      s.enabled = false;
+      return;
+    }
+  }
+  std::string line = "{\"t\": " + std::to_string(s.machine->Now()) + ", \"pid\": " + std::to_string(s.machine->pid());
+  for (const auto& item : entry.items()) {
+    line += ", ";
+    Json::Quote(item.first, line);
+    line += ": ";
+    item.second.DumpTo(line);
+  }
+  line += "}\n";
+  fwrite(line.data(), 1, line.size(), s.file);
+}
+
+void Journal::Ui(const char* kind, Json fields) {
+  Json entry = Json::Object().Set("ui", kind);
+  for (const auto& item : fields.items()) entry.Set(item.first, item.second);
+  Write(entry);
+}
+
+ApiCall::ApiCall(const char* name, std::initializer_list<Json> args) : m_name(name), m_args(Json::Array()) {
+  Machine::Current();  // the first call of a program opens its machine
+  for (const auto& a : args) m_args.Add(a);
+}
+
+ApiCall::~ApiCall() {
+  if (!m_done) Finish(Json());
+}
+
+unsigned ApiCall::Fault() {
+  unsigned e = Faults::Check(m_name);
+  if (e) SetLastError(e);
+  return e;
+}
+
+void ApiCall::SetArg(size_t i, Json v) {
+  // Rebuild: Json keeps items by value in order.
+  Json args = Json::Array();
+  size_t n = 0;
+  for (const auto& item : m_args.items()) args.Add(n++ == i ? v : item.second);
+  m_args = args;
+}
+
+void ApiCall::Finish(Json ret) {
+  m_done = true;
+  if (!Journal::enabled()) return;
+  Json entry = Json::Object();
+  entry.Set("call", m_name);
+  entry.Set("args", m_args);
+  entry.Set("ret", ret);
+  entry.Set("err", (unsigned long long)GetLastError());
+  for (const auto& item : m_extra.items()) entry.Set(item.first, item.second);
+  Journal::Write(entry);
+}
+
+// ---- faults ----
+
+namespace {
+
+struct FaultRule {
+  std::string name;
+  unsigned nth;  // 0: every call
+  unsigned error;
+};
+
+struct FaultState {
+  bool loaded = false;
+  std::vector<FaultRule> rules;
+  std::map<std::string, unsigned> counts;
+};
+
+FaultState& FState() {
+  static FaultState s;
+  return s;
+}
+
+bool ParseSpec(const std::string& spec, std::vector<FaultRule>* rules, std::string* error) {
+  size_t pos = 0;
+  while (pos < spec.size()) {
+    size_t end = spec.find(',', pos);
+    if (end == std::string::npos) end = spec.size();
+    std::string item = spec.substr(pos, end - pos);
+    pos = end + 1;
+    if (item.empty()) continue;
+    size_t colon = item.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 >= item.size()) {
+      *error = "'" + item + "' is not NAME:ERROR or NAME#N:ERROR";
+      return false;
+    }
+    FaultRule r{item.substr(0, colon), 0, 0};
+    char* e = nullptr;
+    r.error = (unsigned)strtoul(item.c_str() + colon + 1, &e, 0);
+    if (*e || r.error == 0) {
+      *error = "'" + item + "': the error number must be a positive number";
+      return false;
+    }
+    size_t hash = r.name.find('#');
+    if (hash != std::string::npos) {
+      r.nth = (unsigned)strtoul(r.name.c_str() + hash + 1, &e, 10);
+      if (*e || r.nth == 0) {
+        *error = "'" + item + "': #N must count from 1";
+        return false;
+      }
+      r.name.resize(hash);
+    }
+    rules->push_back(r);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string Faults::ParseError(const std::string& spec) {
+  std::vector<FaultRule> rules;
+  std::string error;
+  return ParseSpec(spec, &rules, &error) ? "" : error;
+}
+
+void Faults::Set(const std::string& spec) {
+  FaultState& s = FState();
+  s.rules.clear();
+  s.counts.clear();
+  s.loaded = true;
+  std::string error;
+  if (!ParseSpec(spec, &s.rules, &error)) {
+    fprintf(stderr, "winsim: WINSIM_FAULTS: %s\n", error.c_str());
+    _exit(98);
+  }
+}
+
+unsigned Faults::Check(const char* name) {
+  FaultState& s = FState();
+  if (!s.loaded) {
+    const char* env = getenv("WINSIM_FAULTS");
+    Set(env ? env : "");
+  }
+  if (s.rules.empty()) return 0;
+  unsigned n = ++s.counts[name];
+  for (const auto& r : s.rules)
+    if (r.name == name && (r.nth == 0 || r.nth == n)) return r.error;
+  return 0;
+}
+
+}  // namespace winsim

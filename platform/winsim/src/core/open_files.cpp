@@ -1,0 +1,73 @@
+#include "core/open_files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "core/machine.h"
+
+namespace winsim {
+
+namespace {
+
+std::vector<FileObject*>& OpenList() {
+  static std::vector<FileObject*> list;
+  return list;
+}
+
+bool SameProcess(const FileObject* o) {
+  const Machine& m = Machine::Current();
+  return o->pid == m.pid() && o->machineDir == m.dir();
+}
+
+}  // namespace
+
+DWORD RightsOf(DWORD access) {
+  const DWORD kReadData = 0x0001, kWriteData = 0x0002, kAppendData = 0x0004;
+  DWORD r = 0;
+  if (access & (GENERIC_READ | GENERIC_ALL | kReadData)) r |= kRightRead;
+  if (access & (GENERIC_WRITE | GENERIC_ALL | kWriteData | kAppendData)) r |= kRightWrite;
+  if (access & (DELETE | GENERIC_ALL)) r |= kRightDelete;
+  return r;
+}
+
+FileObject::FileObject() {
+  const Machine& m = Machine::Current();
+  pid = m.pid();
+  machineDir = m.dir();
+  OpenList().push_back(this);
+}
+
+FileObject::~FileObject() {
+  if (fd >= 0) close(fd);
+  auto& list = OpenList();
+  list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
+DWORD CheckSharing(const std::string& host, DWORD rights, DWORD share) {
+  struct stat st;
+  if (stat(host.c_str(), &st) != 0) return 0;
+  for (const FileObject* o : OpenList()) {
+    if (!SameProcess(o) || o->dev != st.st_dev || o->ino != st.st_ino) continue;
+    if (!o->rights || !rights) continue;
+    if (((rights & kRightRead) && !(o->share & FILE_SHARE_READ)) ||
+        ((rights & kRightWrite) && !(o->share & FILE_SHARE_WRITE)) ||
+        ((rights & kRightDelete) && !(o->share & FILE_SHARE_DELETE)) ||
+        ((o->rights & kRightRead) && !(share & FILE_SHARE_READ)) ||
+        ((o->rights & kRightWrite) && !(share & FILE_SHARE_WRITE)) ||
+        ((o->rights & kRightDelete) && !(share & FILE_SHARE_DELETE)))
+      return ERROR_SHARING_VIOLATION;
+  }
+  return 0;
+}
+
+bool AnyOpenBelow(const std::string& hostDir) {
+  std::string prefix = hostDir + "/";
+  for (const FileObject* o : OpenList())
+    if (SameProcess(o) && o->host.compare(0, prefix.size(), prefix) == 0) return true;
+  return false;
+}
+
+}  // namespace winsim

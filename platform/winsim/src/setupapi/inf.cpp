@@ -1,0 +1,193 @@
+// SETUPAPI's store of OEM INF files: SetupCopyOEMInfA and
+// SetupUninstallOEMInfA. Copies live in the Windows "inf" folder as
+// oem<N>.inf, each with its precompiled oem<N>.PNF.
+#include <strings.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "setupapi/device_store.h"
+#include "core/filesystem.h"
+#include "core/journal.h"
+#include "core/machine.h"
+#include "setupapi.h"
+#include "windows.h"
+
+using winsim::ApiCall;
+using winsim::FileSystem;
+using winsim::Json;
+using winsim::Machine;
+
+namespace {
+
+std::string InfDirectory() { return Machine::Current().os().windir + "\\inf"; }
+
+bool ReadHostFile(const std::string& host, std::string* content) {
+  std::ifstream in(host, std::ios::binary);
+  if (!in) return false;
+  std::stringstream s;
+  s << in.rdbuf();
+  *content = s.str();
+  return true;
+}
+
+bool WriteHostFile(const std::string& host, const std::string& content) {
+  FILE* f = fopen(host.c_str(), "wb");
+  if (!f) return false;
+  bool ok = fwrite(content.data(), 1, content.size(), f) == content.size();
+  return fclose(f) == 0 && ok;
+}
+
+// The N of "oem<N>.inf", or -1 for any other name.
+long OemNumber(const std::string& name) {
+  if (name.size() < 8 || strncasecmp(name.c_str(), "oem", 3) != 0 ||
+      strcasecmp(name.c_str() + name.size() - 4, ".inf") != 0)
+    return -1;
+  long n = 0;
+  for (size_t i = 3; i < name.size() - 4; ++i) {
+    if (!isdigit((unsigned char)name[i]) || n > 99999) return -1;
+    n = n * 10 + (name[i] - '0');
+  }
+  return n;
+}
+
+std::string PnfNameOf(const std::string& infName) { return infName.substr(0, infName.size() - 4) + ".PNF"; }
+
+// A device installed from this INF: its driver key names it as InfPath.
+bool InfInUse(const std::string& infName) {
+  winsim::Registry& reg = winsim::Registry::Get();
+  for (const auto& node : winsim::devices::Nodes("")) {
+    const winsim::RegValue* driver = node.key->Value("Driver");
+    if (!driver) continue;
+    std::string d(driver->data.begin(), driver->data.end());
+    d = d.substr(0, d.find('\0'));
+    winsim::RegKey* key = reg.Find("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\" + d);
+    const winsim::RegValue* inf = key ? key->Value("InfPath") : nullptr;
+    if (inf && strcasecmp(std::string(inf->data.begin(), inf->data.end()).c_str(), infName.c_str()) == 0)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation, DWORD OEMSourceMediaType,
+                             DWORD CopyStyle, PSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,
+                             PDWORD RequiredSize, PSTR* DestinationInfFileNameComponent) {
+  ApiCall call("SetupCopyOEMInfA", {SourceInfFileName, OEMSourceMediaLocation, OEMSourceMediaType, CopyStyle,
+                                    DestinationInfFileName ? Json("") : Json(), DestinationInfFileNameSize,
+                                    RequiredSize ? Json(0u) : Json(),
+                                    DestinationInfFileNameComponent ? Json("") : Json()});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SourceInfFileName || OEMSourceMediaType >= SPOST_MAX) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return call.Ret((BOOL)FALSE);
+  }
+  // SETUPAPI runs in the calling program: its current directory and its
+  // view of the file system.
+  winsim::ResolvedPath source;
+  DWORD error = 0;
+  if (!FileSystem::Resolve(SourceInfFileName, true, &source, &error)) {
+    SetLastError(error);
+    return call.Ret((BOOL)FALSE);
+  }
+  std::string content;
+  if (!source.exists || !ReadHostFile(source.host, &content)) {
+    SetLastError(source.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return call.Ret((BOOL)FALSE);
+  }
+  if (!Machine::Current().userIsAdmin()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return call.Ret((BOOL)FALSE);
+  }
+  std::string infHost = FileSystem::HostPath(InfDirectory());
+  // An identical INF in the store is the one Windows answers with.
+  std::string name;
+  std::vector<bool> taken;
+  for (const auto& entry : FileSystem::List(infHost)) {
+    long n = OemNumber(entry.name);
+    if (n < 0) continue;
+    if ((size_t)n >= taken.size()) taken.resize(n + 1, false);
+    taken[n] = true;
+    std::string existing;
+    if (name.empty() && ReadHostFile(infHost + "/" + entry.name, &existing) && existing == content) name = entry.name;
+  }
+  bool copied = false;
+  if (name.empty()) {
+    if (CopyStyle & SP_COPY_REPLACEONLY) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return call.Ret((BOOL)FALSE);
+    }
+    size_t n = 0;
+    while (n < taken.size() && taken[n]) ++n;
+    name = "oem" + std::to_string(n) + ".inf";
+    std::string pnf = std::string("PNF of ") + source.windows + "\r\n";
+    if (!WriteHostFile(infHost + "/" + name, content) || !WriteHostFile(infHost + "/" + PnfNameOf(name), pnf)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return call.Ret((BOOL)FALSE);
+    }
+    copied = true;
+  }
+  std::string full = InfDirectory() + "\\" + name;
+  DWORD size = (DWORD)full.size() + 1;
+  if (RequiredSize) {
+    *RequiredSize = size;
+    call.SetArg(6, Json(size));
+  }
+  if (DestinationInfFileName) {
+    if (DestinationInfFileNameSize < size) {
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return call.Ret((BOOL)FALSE);
+    }
+    memcpy(DestinationInfFileName, full.c_str(), size);
+    call.SetArg(4, Json(full));
+    if (DestinationInfFileNameComponent) {
+      *DestinationInfFileNameComponent = DestinationInfFileName + (full.size() - name.size());
+      call.SetArg(7, Json(name));
+    }
+  }
+  if (!copied && (CopyStyle & SP_COPY_NOOVERWRITE)) {
+    SetLastError(ERROR_FILE_EXISTS);
+    return call.Ret((BOOL)FALSE);
+  }
+  SetLastError(ERROR_SUCCESS);
+  return call.Ret((BOOL)TRUE);
+}
+
+BOOL WINAPI SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved) {
+  ApiCall call("SetupUninstallOEMInfA", {InfFileName, Flags, winsim::HandleJson(Reserved)});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  // The name of a file in the INF folder, without a path.
+  if (!InfFileName || !*InfFileName || strpbrk(InfFileName, "\\/:")) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return call.Ret((BOOL)FALSE);
+  }
+  if (!Machine::Current().userIsAdmin()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return call.Ret((BOOL)FALSE);
+  }
+  std::string inf = FileSystem::HostPath(InfDirectory() + "\\" + InfFileName);
+  if (FileSystem::Attributes(inf) == INVALID_FILE_ATTRIBUTES) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return call.Ret((BOOL)FALSE);
+  }
+  if (!(Flags & SUOI_FORCEDELETE) && InfInUse(InfFileName)) {
+    SetLastError(ERROR_INF_IN_USE_BY_DEVICES);
+    return call.Ret((BOOL)FALSE);
+  }
+  std::remove(inf.c_str());
+  std::string name = InfFileName;
+  if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".inf") == 0) {
+    std::string pnf = FileSystem::HostPath(InfDirectory() + "\\" + PnfNameOf(name));
+    if (!pnf.empty()) std::remove(pnf.c_str());
+  }
+  SetLastError(ERROR_SUCCESS);
+  return call.Ret((BOOL)TRUE);
+}
+
+}  // extern "C"

@@ -1,0 +1,148 @@
+// Inside USER32 of the simulated Windows: the window objects of the process,
+// their classes, the message queue and the calls the parts of USER32,
+// COMCTL32 and GDI32 make on each other without journaling.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/json.h"
+#include "windows.h"
+
+namespace winsim {
+
+struct ListItem {
+  std::string text;
+  ULONG_PTR data = 0;
+  bool selected = false;
+  int drawnCheck = -1;  // the check box the owner last drew: -1 never, 0, 1
+};
+
+struct Window {
+  HWND hwnd = nullptr;
+  std::string className;
+  std::string text;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  LONG_PTR id = 0;
+  RECT rect = {0, 0, 0, 0};  // in the parent's client area; on the screen for top-level windows
+  HWND parent = nullptr;     // child windows
+  HWND owner = nullptr;      // top-level windows
+  WNDPROC proc = nullptr;
+  HINSTANCE instance = nullptr;
+  LONG_PTR userData = 0;
+  std::vector<unsigned char> extra;  // cbWndExtra bytes (the DWLP_ slots of dialogs)
+  std::vector<HWND> children;        // in creation (z) order
+  bool invalid = false;
+  bool destroyed = false;
+  int paintsInARow = 0;
+
+  // Dialogs.
+  bool isDialog = false;
+  Json templateId;  // the template's id (number or name), null for a template of the program's own
+  bool ended = false;
+  INT_PTR result = 0;
+  bool modal = false;
+  bool shownReported = false;
+  HFONT font = nullptr;
+  HWND focus = nullptr;  // the control that had the focus
+  HICON iconBig = nullptr;
+  HICON iconSmall = nullptr;
+
+  // Buttons.
+  UINT check = BST_UNCHECKED;
+  bool pushed = false;
+  // Progress bars.
+  int pbLow = 0, pbHigh = 100, pbPos = 0, pbStep = 10;
+  // List boxes.
+  std::vector<ListItem> items;
+  int curSel = -1;
+  int caret = 0;
+  int topIndex = 0;
+  int itemHeight = 13;
+};
+
+// The windows of the process.
+class Windows {
+ public:
+  static Window* Get(HWND h);  // null for a handle that is no (live) window
+  static Window* New();
+  static void Remove(HWND h);
+  static std::vector<Window*> All();  // in creation order
+  static HWND focus;
+  static HWND active;
+  static HCURSOR cursor;
+  static void Clear();  // the process ends
+};
+
+// What the caller gave for a class: its procedure and extra bytes.
+struct WindowClass {
+  std::string name;
+  WNDCLASSA wc;
+  bool system = false;
+};
+const WindowClass* FindClass(const char* name, HINSTANCE instance);
+void RegisterSystemClasses();
+
+// Messages sent and posted by USER32 itself; the journal records the calls
+// of the program, not these.
+LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* text, DWORD style, int x, int y, int cx,
+                          int cy, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param, DWORD* error);
+void DestroyWindowInternal(HWND hwnd);
+void SetWindowTextInternal(Window* w, const char* text);
+void ShowWindowInternal(Window* w, int cmd);
+void EnableWindowInternal(Window* w, bool enable);
+void Invalidate(Window* w);
+
+// The dialog that holds a window (itself for a dialog), or null.
+Window* DialogOf(Window* w);
+// {"dialog": <template id>} and, for a control, "id".
+Json UiPlace(Window* w);
+// Dialog base units of the window's dialog font (MS Sans Serif 8: 6 x 13).
+POINT DialogBaseUnits(Window* dialog);
+int MulDivRound(int a, int b, int c);
+
+// The client rectangle (0,0,width,height; empty for a minimised window).
+RECT ClientRect(Window* w);
+// The window that takes what the user does now: the last enabled, visible
+// top-level window of the process.
+Window* ActiveTopLevel();
+// A dialog created by USER32 from a template: the description a person reads.
+std::string Describe(Window* w);
+
+// The message loop: takes the next message for `filter` (null: any), waiting
+// as Windows does (posted messages, painting, timers, then the user). False
+// for WM_QUIT. `wait` false: only what is there now (PeekMessage).
+bool NextMessage(MSG* msg, HWND filter, UINT min, UINT max, bool remove, bool wait);
+// Runs the modal loop of a dialog created by DialogBoxParamA until EndDialog.
+INT_PTR RunModalLoop(Window* dialog);
+bool Translate(const MSG* msg);
+LRESULT Dispatch(const MSG* msg);
+void DropTimersOf(HWND hwnd);
+bool DialogKeyboard(Window* dialog, const MSG* msg);
+
+// Control procedures.
+LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK ProgressProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK DialogClassProc(HWND, UINT, WPARAM, LPARAM);
+bool IsButtonOfType(Window* w, DWORD type);
+DWORD ButtonType(Window* w);
+// The user clicks a button (BM_CLICK) or an item's check box in a list.
+void ClickButton(Window* w);
+
+// GDI: a device context of a window, for the drawing calls to know where
+// they draw (a list item being drawn, a minimised window).
+HDC NewDC(HWND hwnd, int listItem);
+void FreeDC(HDC hdc);
+HWND WindowOfDC(HDC hdc, int* listItem);
+bool IsDC(HDC hdc);
+
+// Icons and cursors: their names for the journal.
+std::string IconName(HICON icon);
+
+}  // namespace winsim

@@ -1,0 +1,290 @@
+// WINSPOOL's monitor and driver installation: AddMonitorA, AddPrinterDriverA,
+// DeletePrinterDriverExA.
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "core/filesystem.h"
+#include "core/journal.h"
+#include "core/machine.h"
+#include "winspool/spooler_store.h"
+#include "windows.h"
+#include "winspool.h"
+
+using winsim::ApiCall;
+using winsim::FileSystem;
+using winsim::Json;
+using winsim::Machine;
+using winsim::RegKey;
+using winsim::Registry;
+using namespace winsim::spooler;
+
+namespace {
+
+bool Empty(LPCSTR s) { return !s || !*s; }
+
+std::vector<std::string> SplitMulti(LPCSTR multi) {
+  std::vector<std::string> list;
+  for (LPCSTR p = multi; p && *p; p += strlen(p) + 1) list.push_back(p);
+  return list;
+}
+
+Json MultiJson(LPCSTR multi) {
+  if (!multi) return Json();
+  Json list = Json::Array();
+  for (const auto& s : SplitMulti(multi)) list.Add(s);
+  return list;
+}
+
+Json DriverInfoJson(DWORD level, LPBYTE p) {
+  if (!p) return Json();
+  const DRIVER_INFO_3A* d = (const DRIVER_INFO_3A*)p;
+  Json j = Json::Object()
+               .Set("cVersion", d->cVersion)
+               .Set("pName", d->pName)
+               .Set("pEnvironment", d->pEnvironment)
+               .Set("pDriverPath", d->pDriverPath)
+               .Set("pDataFile", d->pDataFile)
+               .Set("pConfigFile", d->pConfigFile);
+  if (level >= 3)
+    j.Set("pHelpFile", d->pHelpFile)
+        .Set("pDependentFiles", MultiJson(d->pDependentFiles))
+        .Set("pMonitorName", d->pMonitorName)
+        .Set("pDefaultDataType", d->pDefaultDataType);
+  if (level >= 4) j.Set("pszzPreviousNames", MultiJson(((const DRIVER_INFO_4A*)p)->pszzPreviousNames));
+  return j;
+}
+
+// Where the spooler looks for a monitor module: its own system directory
+// (the native one, also under WOW64), then the Windows directory.
+bool MonitorModuleFound(const std::string& dll) {
+  if (dll.find_first_of("\\/") != std::string::npos) return FileExists(dll);
+  const winsim::OsInfo& os = Machine::Current().os();
+  return FileExists(os.SystemDir() + "\\" + dll) || FileExists(os.windir + "\\" + dll);
+}
+
+// A driver file named in a DRIVER_INFO: a bare name is taken from the
+// driver directory of the environment, a path as it stands.
+std::string SourceOf(const Environment& env, const std::string& file) {
+  if (file.find_first_of("\\/") != std::string::npos) return file;
+  return DriverDirectory(env) + "\\" + file;
+}
+
+void MakeHostDirs(const std::string& hostDir) {
+  std::error_code ec;
+  std::filesystem::create_directories(hostDir, ec);
+}
+
+// Every file a driver key names, by bare name.
+std::vector<std::string> FilesOf(const RegKey* key) {
+  std::vector<std::string> files;
+  for (const char* v : {"Driver", "Data File", "Configuration File", "Help File"}) {
+    std::string f = StringValue(key, v);
+    if (!f.empty()) files.push_back(f);
+  }
+  for (const auto& f : MultiStringValue(key, "Dependent Files")) files.push_back(f);
+  return files;
+}
+
+struct NoCase {
+  bool operator()(const std::string& a, const std::string& b) const { return strcasecmp(a.c_str(), b.c_str()) < 0; }
+};
+
+bool PrinterUsesDriver(const std::string& driver) {
+  RegKey* printers = PrintersKey();
+  if (!printers) return false;
+  for (const auto& p : printers->children())
+    if (SameName(StringValue(p.get(), "Printer Driver"), driver)) return true;
+  return false;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitorInfo) {
+  Json info;
+  if (pMonitorInfo && Level == 2) {
+    const MONITOR_INFO_2A* m = (const MONITOR_INFO_2A*)pMonitorInfo;
+    info = Json::Object().Set("pName", m->pName).Set("pEnvironment", m->pEnvironment).Set("pDLLName", m->pDLLName);
+  }
+  ApiCall call("AddMonitorA", {pName, Level, info});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
+  if (Level != 2) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return call.Ret((BOOL)FALSE);
+  }
+  const MONITOR_INFO_2A* mi = (const MONITOR_INFO_2A*)pMonitorInfo;
+  if (!mi || Empty(mi->pName) || strchr(mi->pName, '\\')) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return call.Ret((BOOL)FALSE);
+  }
+  // The spooler loads the monitor into its own process: only a module of
+  // its own architecture will do.
+  const Environment* env = FindEnvironment(mi->pEnvironment);
+  if (!env || env != &NativeEnvironment()) {
+    SetLastError(ERROR_INVALID_ENVIRONMENT);
+    return call.Ret((BOOL)FALSE);
+  }
+  if (Empty(mi->pDLLName)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return call.Ret((BOOL)FALSE);
+  }
+  if (!CallerIsAdmin()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return call.Ret((BOOL)FALSE);
+  }
+  if (FindMonitor(mi->pName)) {
+    SetLastError(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
+    return call.Ret((BOOL)FALSE);
+  }
+  if (!MonitorModuleFound(mi->pDLLName)) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return call.Ret((BOOL)FALSE);
+  }
+  Registry::Get().Create(std::string(kMonitorsKey) + "\\" + mi->pName)->SetString("Driver", mi->pDLLName);
+  SetLastError(ERROR_SUCCESS);
+  return call.Ret((BOOL)TRUE);
+}
+
+BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
+  ApiCall call("AddPrinterDriverA", {pName, Level, DriverInfoJson(Level >= 2 && Level <= 4 ? Level : 0, pDriverInfo)});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
+  if (Level < 2 || Level > 4) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return call.Ret((BOOL)FALSE);
+  }
+  const DRIVER_INFO_3A* di = (const DRIVER_INFO_3A*)pDriverInfo;
+  if (!di || Empty(di->pName) || strchr(di->pName, '\\') || Empty(di->pDriverPath) || Empty(di->pDataFile) ||
+      Empty(di->pConfigFile)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return call.Ret((BOOL)FALSE);
+  }
+  const Environment* env = ResolveEnvironment(di->pEnvironment);
+  if (!env) return call.Ret((BOOL)FALSE);
+  // NT drivers are of version 2 (kernel mode) or 3 (user mode), each in its
+  // own folder; Windows 4.0 drivers of version 0.
+  bool nt = env->version == 3;
+  if (nt ? (di->cVersion != 2 && di->cVersion != 3) : di->cVersion != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return call.Ret((BOOL)FALSE);
+  }
+  if (!CallerIsAdmin()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return call.Ret((BOOL)FALSE);
+  }
+  bool level3 = Level >= 3;
+  if (level3 && !Empty(di->pMonitorName) && !FindMonitor(di->pMonitorName)) {
+    SetLastError(ERROR_UNKNOWN_PRINT_MONITOR);
+    return call.Ret((BOOL)FALSE);
+  }
+  std::vector<std::string> files = {di->pDriverPath, di->pDataFile, di->pConfigFile};
+  if (level3 && !Empty(di->pHelpFile)) files.push_back(di->pHelpFile);
+  std::vector<std::string> dependent = level3 ? SplitMulti(di->pDependentFiles) : std::vector<std::string>();
+  files.insert(files.end(), dependent.begin(), dependent.end());
+  // Every file is looked for before anything is copied: a missing one
+  // leaves the machine as it was.
+  for (const auto& f : files) {
+    if (!FileExists(SourceOf(*env, f))) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return call.Ret((BOOL)FALSE);
+    }
+  }
+  std::string target = VersionDirectory(*env, di->cVersion);
+  MakeHostDirs(FileSystem::HostPath(target));
+  for (const auto& f : files) {
+    std::string to = FileSystem::HostPath(target + "\\" + FileNameOf(f));
+    std::error_code ec;
+    std::filesystem::copy_file(FileSystem::HostPath(SourceOf(*env, f)), to,
+                               std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return call.Ret((BOOL)FALSE);
+    }
+  }
+  // A driver of that name is replaced, all its values with it.
+  Registry& reg = Registry::Get();
+  std::string keyPath = DriversKeyPath(*env, di->cVersion) + "\\" + di->pName;
+  reg.Delete(keyPath);
+  RegKey* key = reg.Create(keyPath);
+  key->SetString("Driver", FileNameOf(di->pDriverPath));
+  key->SetString("Data File", FileNameOf(di->pDataFile));
+  key->SetString("Configuration File", FileNameOf(di->pConfigFile));
+  key->SetString("Help File", level3 && di->pHelpFile ? FileNameOf(di->pHelpFile) : "");
+  std::vector<std::string> bare;
+  for (const auto& d : dependent) bare.push_back(FileNameOf(d));
+  key->SetMultiString("Dependent Files", bare);
+  key->SetString("Monitor", level3 && di->pMonitorName ? di->pMonitorName : "");
+  key->SetString("Datatype", level3 && di->pDefaultDataType ? di->pDefaultDataType : "");
+  std::vector<std::string> previous;
+  if (Level == 4) previous = SplitMulti(((const DRIVER_INFO_4A*)di)->pszzPreviousNames);
+  key->SetMultiString("Previous Names", previous);
+  key->SetDword("Version", di->cVersion);
+  SetLastError(ERROR_SUCCESS);
+  return call.Ret((BOOL)TRUE);
+}
+
+BOOL WINAPI DeletePrinterDriverExA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverName, DWORD dwDeleteFlag,
+                                   DWORD dwVersionFlag) {
+  ApiCall call("DeletePrinterDriverExA", {pName, pEnvironment, pDriverName, dwDeleteFlag, dwVersionFlag});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
+  const Environment* env = ResolveEnvironment(pEnvironment);
+  if (!env) return call.Ret((BOOL)FALSE);
+  if (Empty(pDriverName)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return call.Ret((BOOL)FALSE);
+  }
+  if (!CallerIsAdmin()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return call.Ret((BOOL)FALSE);
+  }
+  // The versions to delete: the one named, or every one the driver has.
+  std::vector<std::pair<DWORD, RegKey*>> targets;
+  std::vector<std::pair<DWORD, RegKey*>> others;
+  for (const auto& d : Drivers(*env)) {
+    bool named = SameName(d.second->name(), pDriverName) &&
+                 (!(dwDeleteFlag & DPD_DELETE_SPECIFIC_VERSION) || d.first == dwVersionFlag);
+    (named ? targets : others).push_back(d);
+  }
+  if (targets.empty()) {
+    SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+    return call.Ret((BOOL)FALSE);
+  }
+  // Printers run on the drivers of the spooler's own environment.
+  if (env == &NativeEnvironment() && PrinterUsesDriver(pDriverName)) {
+    SetLastError(ERROR_PRINTER_DRIVER_IN_USE);
+    return call.Ret((BOOL)FALSE);
+  }
+  // Files another driver of the same version folder still needs.
+  std::vector<std::pair<std::string, std::string>> removeFiles;  // host path, bare name
+  for (const auto& t : targets) {
+    std::set<std::string, NoCase> shared;
+    for (const auto& o : others)
+      if (o.first == t.first)
+        for (const auto& f : FilesOf(o.second)) shared.insert(f);
+    for (const auto& f : FilesOf(t.second)) {
+      bool isShared = shared.count(f) != 0;
+      if (isShared && (dwDeleteFlag & DPD_DELETE_ALL_FILES)) {
+        SetLastError(ERROR_PRINTER_DRIVER_IN_USE);
+        return call.Ret((BOOL)FALSE);
+      }
+      if (!isShared && (dwDeleteFlag & (DPD_DELETE_ALL_FILES | DPD_DELETE_UNUSED_FILES)))
+        removeFiles.emplace_back(FileSystem::HostPath(VersionDirectory(*env, t.first) + "\\" + f), f);
+    }
+  }
+  for (const auto& t : targets) {
+    std::string name = t.second->name();
+    t.second->parent()->DeleteChild(name);
+  }
+  for (const auto& f : removeFiles) std::remove(f.first.c_str());
+  SetLastError(ERROR_SUCCESS);
+  return call.Ret((BOOL)TRUE);
+}
+
+}  // extern "C"

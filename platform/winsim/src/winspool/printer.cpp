@@ -1,0 +1,245 @@
+// WINSPOOL's printers: AddPrinterA, OpenPrinterA, ClosePrinter, DeletePrinter.
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "core/journal.h"
+#include "winspool/spooler_store.h"
+#include "windows.h"
+#include "winspool.h"
+
+using winsim::ApiCall;
+using winsim::HandleJson;
+using winsim::Json;
+using winsim::RegKey;
+using winsim::Registry;
+using namespace winsim::spooler;
+
+namespace {
+
+// An open printer (or the print server, for a null name) of this process.
+struct PrinterHandle {
+  std::string name;  // "" for the server
+  ACCESS_MASK access;
+};
+
+struct HandleTable {
+  std::map<uintptr_t, PrinterHandle> open;
+  uintptr_t next = 0x00B40008;
+};
+
+HandleTable& Table() {
+  static HandleTable t;
+  return t;
+}
+
+HANDLE NewHandle(const std::string& name, ACCESS_MASK access) {
+  HandleTable& t = Table();
+  uintptr_t h = t.next;
+  t.next += 8;
+  t.open[h] = PrinterHandle{name, access};
+  return (HANDLE)h;
+}
+
+PrinterHandle* Lookup(HANDLE h) {
+  auto it = Table().open.find((uintptr_t)h);
+  return it == Table().open.end() ? nullptr : &it->second;
+}
+
+bool Empty(LPCSTR s) { return !s || !*s; }
+
+Json PrinterInfo2Json(const PRINTER_INFO_2A* p) {
+  if (!p) return Json();
+  return Json::Object()
+      .Set("pServerName", p->pServerName)
+      .Set("pPrinterName", p->pPrinterName)
+      .Set("pShareName", p->pShareName)
+      .Set("pPortName", p->pPortName)
+      .Set("pDriverName", p->pDriverName)
+      .Set("pComment", p->pComment)
+      .Set("pLocation", p->pLocation)
+      .Set("pDevMode", HandleJson(p->pDevMode))
+      .Set("pSepFile", p->pSepFile)
+      .Set("pPrintProcessor", p->pPrintProcessor)
+      .Set("pDatatype", p->pDatatype)
+      .Set("pParameters", p->pParameters)
+      .Set("pSecurityDescriptor", HandleJson(p->pSecurityDescriptor))
+      .Set("Attributes", p->Attributes)
+      .Set("Priority", p->Priority)
+      .Set("DefaultPriority", p->DefaultPriority)
+      .Set("StartTime", p->StartTime)
+      .Set("UntilTime", p->UntilTime)
+      .Set("Status", p->Status)
+      .Set("cJobs", p->cJobs)
+      .Set("AveragePPM", p->AveragePPM);
+}
+
+// Printer names may not hold the characters that separate server, printer
+// and port names.
+bool ValidPrinterName(LPCSTR name) { return !Empty(name) && !strpbrk(name, "\\,") && strlen(name) < 221; }
+
+bool PortsExist(LPCSTR ports) {
+  if (Empty(ports)) return false;
+  std::string list = ports;
+  size_t pos = 0;
+  while (pos <= list.size()) {
+    size_t end = list.find(',', pos);
+    if (end == std::string::npos) end = list.size();
+    if (!PortExists(list.substr(pos, end - pos))) return false;
+    pos = end + 1;
+  }
+  return true;
+}
+
+// The installed driver of that name, as the spooler spells it; "" for none.
+std::string InstalledDriver(LPCSTR name) {
+  if (Empty(name)) return "";
+  for (const auto& d : Drivers(NativeEnvironment()))
+    if (SameName(d.second->name(), name)) return d.second->name();
+  return "";
+}
+
+// Rights that change the printer or the server need an administrator.
+const ACCESS_MASK kAdminRights = PRINTER_ACCESS_ADMINISTER | SERVER_ACCESS_ADMINISTER | DELETE | WRITE_DAC | WRITE_OWNER;
+
+}  // namespace
+
+extern "C" {
+
+HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
+  ApiCall call("AddPrinterA", {pName, Level, Level == 2 ? PrinterInfo2Json((const PRINTER_INFO_2A*)pPrinter) : Json()});
+  if (call.Fault()) return call.Ret((HANDLE) nullptr);
+  if (!SpoolerRunning()) return call.Ret((HANDLE) nullptr);
+  if (Level != 2) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return call.Ret((HANDLE) nullptr);
+  }
+  const PRINTER_INFO_2A* pi = (const PRINTER_INFO_2A*)pPrinter;
+  if (!pi) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return call.Ret((HANDLE) nullptr);
+  }
+  if (!CallerIsAdmin()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return call.Ret((HANDLE) nullptr);
+  }
+  if (!ValidPrinterName(pi->pPrinterName)) {
+    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    return call.Ret((HANDLE) nullptr);
+  }
+  if (FindPrinter(pi->pPrinterName)) {
+    SetLastError(ERROR_PRINTER_ALREADY_EXISTS);
+    return call.Ret((HANDLE) nullptr);
+  }
+  // The printer refers to the installed driver: it reports the driver's own
+  // spelling, whatever letter case the caller used.
+  std::string driver = InstalledDriver(pi->pDriverName);
+  if (driver.empty()) {
+    SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+    return call.Ret((HANDLE) nullptr);
+  }
+  if (!PortsExist(pi->pPortName)) {
+    SetLastError(ERROR_UNKNOWN_PORT);
+    return call.Ret((HANDLE) nullptr);
+  }
+  if (Empty(pi->pPrintProcessor) || !PrintProcessorExists(NativeEnvironment(), pi->pPrintProcessor)) {
+    SetLastError(ERROR_UNKNOWN_PRINTPROCESSOR);
+    return call.Ret((HANDLE) nullptr);
+  }
+  if (!Empty(pi->pDatatype) && !DatatypeSupported(pi->pDatatype)) {
+    SetLastError(ERROR_INVALID_DATATYPE);
+    return call.Ret((HANDLE) nullptr);
+  }
+  RegKey* key = Registry::Get().Create(std::string(kPrintersKey) + "\\" + pi->pPrinterName);
+  auto str = [](LPCSTR s) { return std::string(s ? s : ""); };
+  key->SetString("Name", pi->pPrinterName);
+  key->SetString("Share Name", str(pi->pShareName));
+  key->SetString("Port", pi->pPortName);
+  key->SetString("Printer Driver", driver);
+  key->SetString("Description", str(pi->pComment));
+  key->SetString("Location", str(pi->pLocation));
+  key->SetString("Separator File", str(pi->pSepFile));
+  key->SetString("Print Processor", pi->pPrintProcessor);
+  key->SetString("Datatype", Empty(pi->pDatatype) ? "RAW" : pi->pDatatype);
+  key->SetString("Parameters", str(pi->pParameters));
+  key->SetDword("Attributes", pi->Attributes);
+  key->SetDword("Priority", pi->Priority);
+  key->SetDword("Default Priority", pi->DefaultPriority);
+  key->SetDword("StartTime", pi->StartTime);
+  key->SetDword("UntilTime", pi->UntilTime);
+  key->SetDword("Status", pi->Status);
+  key->CreateChild("PrinterDriverData");
+  SetLastError(ERROR_SUCCESS);
+  return call.Ret(NewHandle(pi->pPrinterName, PRINTER_ALL_ACCESS));
+}
+
+BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA pDefault) {
+  Json defaults;
+  if (pDefault)
+    defaults = Json::Object()
+                   .Set("pDatatype", pDefault->pDatatype)
+                   .Set("pDevMode", HandleJson(pDefault->pDevMode))
+                   .Set("DesiredAccess", pDefault->DesiredAccess);
+  ApiCall call("OpenPrinterA", {pPrinterName, phPrinter ? Json(0u) : Json(), defaults});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
+  if (!phPrinter) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return call.Ret((BOOL)FALSE);
+  }
+  bool server = Empty(pPrinterName);
+  RegKey* key = server ? nullptr : FindPrinter(pPrinterName);
+  if (!server && !key) {
+    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    return call.Ret((BOOL)FALSE);
+  }
+  ACCESS_MASK access = server ? SERVER_ACCESS_ENUMERATE : PRINTER_ACCESS_USE;
+  if (pDefault) {
+    if (!Empty(pDefault->pDatatype) && !DatatypeSupported(pDefault->pDatatype)) {
+      SetLastError(ERROR_INVALID_DATATYPE);
+      return call.Ret((BOOL)FALSE);
+    }
+    if (pDefault->DesiredAccess) access = pDefault->DesiredAccess;
+  }
+  if ((access & kAdminRights) && !CallerIsAdmin()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return call.Ret((BOOL)FALSE);
+  }
+  *phPrinter = NewHandle(server ? "" : key->name(), access);
+  call.SetArg(1, HandleJson(*phPrinter));
+  return call.Ret((BOOL)TRUE);
+}
+
+BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
+  ApiCall call("ClosePrinter", {HandleJson(hPrinter)});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
+  if (!Table().open.erase((uintptr_t)hPrinter)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return call.Ret((BOOL)FALSE);
+  }
+  return call.Ret((BOOL)TRUE);
+}
+
+BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
+  ApiCall call("DeletePrinter", {HandleJson(hPrinter)});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
+  PrinterHandle* h = Lookup(hPrinter);
+  if (!h || h->name.empty()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return call.Ret((BOOL)FALSE);
+  }
+  if (!(h->access & DELETE)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return call.Ret((BOOL)FALSE);
+  }
+  RegKey* printers = PrintersKey();
+  if (!printers || !printers->DeleteChild(h->name)) {
+    SetLastError(ERROR_PRINTER_DELETED);
+    return call.Ret((BOOL)FALSE);
+  }
+  return call.Ret((BOOL)TRUE);
+}
+
+}  // extern "C"

@@ -1,0 +1,102 @@
+// Where a 32-bit program's keys land on 64-bit Windows 7, and that nothing
+// moves on 32-bit Windows.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "core/registry_store.h"
+#include "sim_machine.h"
+
+using winsim::Registry;
+
+namespace {
+
+struct RedirectRow {
+  HKEY root;
+  const char* subKey;
+  REGSAM view;
+  const char* lands;  // the key created, as the registry holds it
+};
+
+const RedirectRow kRows[] = {
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\VELKORA_LABEL_PRINTER", 0, "HKLM\\SOFTWARE\\Wow6432Node\\VELKORA_LABEL_PRINTER"},
+    {HKEY_LOCAL_MACHINE, "Software\\Vendor", KEY_WOW64_32KEY, "HKLM\\SOFTWARE\\Wow6432Node\\Vendor"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor", KEY_WOW64_64KEY, "HKLM\\SOFTWARE\\Vendor"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720", 0,
+     "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\Vendor", 0, "HKLM\\SOFTWARE\\Wow6432Node\\Vendor"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Vendor", 0,
+     "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Vendor"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe", 0,
+     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Vendor", 0, "HKLM\\SOFTWARE\\Policies\\Vendor"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.lbl", 0, "HKLM\\SOFTWARE\\Classes\\.lbl"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID\\{1}", 0, "HKLM\\SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{1}"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID\\{2}", KEY_WOW64_64KEY, "HKLM\\SOFTWARE\\Classes\\CLSID\\{2}"},
+    {HKEY_CLASSES_ROOT, "Interface\\{3}", 0, "HKLM\\SOFTWARE\\Classes\\Wow6432Node\\Interface\\{3}"},
+    {HKEY_CLASSES_ROOT, "lblfile", 0, "HKLM\\SOFTWARE\\Classes\\lblfile"},
+    {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\P", 0,
+     "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\P"},
+    {HKEY_CURRENT_USER, "Software\\Vendor", 0, "HKCU\\Software\\Vendor"},
+    {HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{4}", 0, "HKCU\\Software\\Classes\\Wow6432Node\\CLSID\\{4}"},
+    {HKEY_CURRENT_USER, "Software\\Classes\\.lbl", 0, "HKCU\\Software\\Classes\\.lbl"},
+};
+
+TEST(Wow64Registry, KeysOfA32BitProgramOn64BitWindows7) {
+  for (const auto& row : kRows) {
+    SimMachine machine("7-x64");
+    HKEY h = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(row.root, row.subKey, 0, nullptr, 0, KEY_ALL_ACCESS | row.view, nullptr, &h, nullptr))
+        << row.subKey;
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(h, "Mark", 0, REG_SZ, (const BYTE*)"1", 2));
+    RegCloseKey(h);
+    winsim::RegKey* key = Registry::Get().Find(row.lands);
+    ASSERT_NE(nullptr, key) << row.subKey << " should land in " << row.lands;
+    EXPECT_NE(nullptr, key->Value("Mark")) << row.subKey;
+    // Opened the same way, it is found again.
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(row.root, row.subKey, 0, KEY_READ | row.view, &h)) << row.subKey;
+    RegCloseKey(h);
+  }
+}
+
+TEST(Wow64Registry, RelativeOpensFollowTheWholePath) {
+  SimMachine machine("7-x64");
+  HKEY software = nullptr, key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &software));
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(software, "Vendor", &key));
+  RegCloseKey(key);
+  EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\Wow6432Node\\Vendor"));
+  // A shared key below a redirected handle is still the shared one.
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(software, "Microsoft\\Windows NT\\CurrentVersion\\Print\\P", &key));
+  RegCloseKey(key);
+  EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\P"));
+  RegCloseKey(software);
+  // Deleting goes the same way as writing.
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor"));
+  EXPECT_EQ(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\Wow6432Node\\Vendor"));
+}
+
+TEST(Wow64Registry, BothViewFlagsAreRefused) {
+  SimMachine machine("7-x64");
+  HKEY h = nullptr;
+  EXPECT_EQ(ERROR_INVALID_PARAMETER,
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ | KEY_WOW64_32KEY | KEY_WOW64_64KEY, &h));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\X", 0, nullptr, 0,
+                                                     KEY_READ | KEY_WOW64_32KEY | KEY_WOW64_64KEY, nullptr, &h, nullptr));
+}
+
+TEST(Wow64Registry, NothingMovesOn32BitWindows) {
+  for (const char* os : {"xp", "7"}) {
+    SimMachine machine(os);
+    for (REGSAM view : {(REGSAM)0, (REGSAM)KEY_WOW64_32KEY, (REGSAM)KEY_WOW64_64KEY}) {
+      HKEY h = nullptr;
+      ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor", 0, nullptr, 0,
+                                               KEY_ALL_ACCESS | view, nullptr, &h, nullptr));
+      RegCloseKey(h);
+      EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\Vendor")) << os << " " << view;
+      EXPECT_EQ(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\Wow6432Node")) << os << " " << view;
+    }
+  }
+}
+
+}  // namespace
