@@ -126,9 +126,7 @@ TEST(PackageDescription, SixtyFourBitSetExactlyFor2010) {
   }
 }
 
-std::string PackageDir() {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / "package").string();
-}
+std::string PackageDir() { return KVL_TEST_DATA "/package"; }
 
 bool HasFile(const std::string& dir, const std::string& name) {
   for (const auto& e : std::filesystem::directory_iterator(dir))
