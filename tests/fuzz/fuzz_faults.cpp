@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/faults.h"
 #include "core/journal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

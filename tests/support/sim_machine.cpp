@@ -1,3 +1,4 @@
+#include "core/faults.h"
 #include "sim_machine.h"
 
 #include <gtest/gtest.h>

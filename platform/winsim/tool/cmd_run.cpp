@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "core/faults.h"
 #include "command.h"
 #include "core/ini.h"
 #include "core/journal.h"

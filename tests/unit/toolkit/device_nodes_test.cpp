@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/faults.h"
 #include "device_nodes.h"
 #include "setupapi/device_store.h"
 #include "core/journal.h"

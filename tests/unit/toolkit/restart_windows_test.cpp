@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "core/faults.h"
 #include "core/handles.h"
 #include "core/journal.h"
 #include "restart_windows.h"

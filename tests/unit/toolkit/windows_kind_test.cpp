@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "core/faults.h"
 #include "core/journal.h"
 #include "sim_machine.h"
 #include "windows_kind.h"

@@ -1,7 +1,9 @@
-// The process token, its privileges, and restarting Windows.
+// The process token and its privileges.
 #include <strings.h>
 
 #include <cstring>
+
+#include "advapi32/token.h"
 
 #include "core/handles.h"
 #include "core/journal.h"
@@ -169,21 +171,6 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
     if (ReturnLength) *ReturnLength = sizeof(TOKEN_PRIVILEGES);
   }
   SetLastError(allAssigned ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED);
-  return call.Ret((BOOL)TRUE);
-}
-
-BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason) {
-  ApiCall call("ExitWindowsEx", {uFlags, dwReason});
-  if (call.Fault()) return call.Ret((BOOL)FALSE);
-  Machine& m = Machine::Current();
-  // On NT a shutdown or restart needs the shutdown privilege enabled in the
-  // caller's token; logging off does not.
-  if (m.os().IsNT() && (uFlags & (EWX_SHUTDOWN | EWX_REBOOT | EWX_POWEROFF)) && !g_shutdownEnabled) {
-    SetLastError(ERROR_PRIVILEGE_NOT_HELD);
-    return call.Ret((BOOL)FALSE);
-  }
-  m.MarkRestarted(uFlags);
-  winsim::Journal::Ui("restart", Json::Object().Set("flags", uFlags));
   return call.Ret((BOOL)TRUE);
 }
 

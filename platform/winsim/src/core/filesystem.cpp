@@ -40,23 +40,6 @@ ProcessState g_directoryState(20, [] { State().valid = false; });
 
 std::string DriveRoot() { return Machine::Current().PathOf("drive_c"); }
 
-bool IsSep(char c) { return c == '\\' || c == '/'; }
-
-std::vector<std::string> SplitParts(const std::string& text) {
-  std::vector<std::string> parts;
-  std::string cur;
-  for (char c : text) {
-    if (IsSep(c)) {
-      if (!cur.empty()) parts.push_back(cur);
-      cur.clear();
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) parts.push_back(cur);
-  return parts;
-}
-
 bool IsDirectoryHost(const std::string& host) {
   struct stat st;
   return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -138,7 +121,7 @@ bool ExemptFromRedirection(const std::vector<std::string>& below, const OsInfo& 
 
 // The 32-bit program's view of the Windows directory on 64-bit Windows.
 void Redirect(std::vector<std::string>* parts, const OsInfo& os) {
-  std::vector<std::string> windir = SplitParts(os.windir.substr(2));
+  std::vector<std::string> windir = SplitPathParts(os.windir.substr(2));
   size_t k = windir.size();
   if (parts->size() <= k) return;
   for (size_t i = 0; i < k; ++i)
@@ -159,126 +142,6 @@ void Redirect(std::vector<std::string>* parts, const OsInfo& os) {
 
 }  // namespace
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (toupper((unsigned char)a[i]) != toupper((unsigned char)b[i])) return false;
-  return true;
-}
-
-std::string UpperName(const std::string& name) {
-  std::string u = name;
-  for (char& c : u) c = (char)toupper((unsigned char)c);
-  return u;
-}
-
-bool HasInvalidNameChar(const std::string& name, bool allowWildcards) {
-  for (unsigned char c : name) {
-    if (c < 32 || strchr("<>:\"|", c)) return true;
-    if (!allowWildcards && (c == '*' || c == '?')) return true;
-  }
-  return false;
-}
-
-std::string WindowsPath::Text() const {
-  std::string t;
-  t += drive;
-  t += ":\\";
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (i) t += '\\';
-    t += parts[i];
-  }
-  if (trailing && !parts.empty()) t += '\\';
-  return t;
-}
-
-bool ParseWindowsPath(const std::string& text, const std::string& cwd, WindowsPath* out, DWORD* error) {
-  *out = WindowsPath();
-  if (text.empty()) {
-    *error = ERROR_INVALID_NAME;
-    return false;
-  }
-  std::string t = text;
-  std::replace(t.begin(), t.end(), '/', '\\');
-
-  // \\?\C:\... is handed to the file system as it stands.
-  if (t.compare(0, 4, "\\\\?\\") == 0) {
-    std::string rest = t.substr(4);
-    if (rest.size() < 3 || !isalpha((unsigned char)rest[0]) || rest[1] != ':' || rest[2] != '\\') {
-      *error = ERROR_PATH_NOT_FOUND;
-      return false;
-    }
-    out->literal = true;
-    out->drive = (char)toupper((unsigned char)rest[0]);
-    out->parts = SplitParts(rest.substr(3));
-    out->trailing = rest.size() > 3 && rest.back() == '\\';
-    out->lastRaw = out->parts.empty() ? "" : out->parts.back();
-    return true;
-  }
-  if (t.compare(0, 2, "\\\\") == 0) {
-    *error = ERROR_BAD_NETPATH;  // no network in the simulated machine
-    return false;
-  }
-
-  std::vector<std::string> base = SplitParts(cwd.size() > 2 ? cwd.substr(2) : "");
-  char cwdDrive = cwd.empty() ? 'C' : (char)toupper((unsigned char)cwd[0]);
-  std::string rest;
-  if (t.size() >= 2 && isalpha((unsigned char)t[0]) && t[1] == ':') {
-    out->drive = (char)toupper((unsigned char)t[0]);
-    rest = t.substr(2);
-    // "C:name" is relative to the current directory of that drive; a drive
-    // that is not current has its root as current directory.
-    if (!rest.empty() && rest[0] == '\\')
-      base.clear();
-    else if (out->drive != cwdDrive)
-      base.clear();
-  } else if (t[0] == '\\') {
-    out->drive = cwdDrive;
-    base.clear();
-    rest = t;
-  } else {
-    out->drive = cwdDrive;
-    rest = t;
-  }
-
-  std::vector<std::string> tokens = SplitParts(rest);
-  out->parts = base;
-  out->trailing = !rest.empty() && rest.back() == '\\' && !tokens.empty();
-  for (size_t i = 0; i < tokens.size(); ++i) {
-    std::string tok = tokens[i];
-    bool last = i + 1 == tokens.size();
-    if (tok == ".") {
-      if (last) {
-        out->trailing = false;
-        out->lastRaw = out->parts.empty() ? "" : out->parts.back();
-      }
-      continue;
-    }
-    if (tok == "..") {
-      if (!out->parts.empty()) out->parts.pop_back();
-      if (last) {
-        out->trailing = false;
-        out->lastRaw = out->parts.empty() ? "" : out->parts.back();
-      }
-      continue;
-    }
-    if (last) out->lastRaw = tok;
-    if (!last || out->trailing) {
-      // A component followed by a separator loses one trailing dot.
-      if (tok.back() == '.') tok.pop_back();
-    } else {
-      // The last one loses all its trailing dots and spaces.
-      while (!tok.empty() && (tok.back() == '.' || tok.back() == ' ')) tok.pop_back();
-      if (tok.empty()) {
-        out->trailing = true;
-        continue;
-      }
-    }
-    out->parts.push_back(tok);
-  }
-  if (tokens.empty() && out->lastRaw.empty() && !out->parts.empty()) out->lastRaw = out->parts.back();
-  return true;
-}
 
 bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* out, DWORD* error) {
   *out = ResolvedPath();
@@ -361,7 +224,7 @@ std::string FileSystem::HostPath(const std::string& windowsPath) {
   WindowsPath p;
   DWORD error = 0;
   ResolvedPath r;
-  if (windowsPath.size() < 3 || windowsPath[1] != ':' || !IsSep(windowsPath[2])) return "";
+  if (windowsPath.size() < 3 || windowsPath[1] != ':' || !IsPathSeparator(windowsPath[2])) return "";
   if (!ParseWindowsPath(windowsPath, "C:\\", &p, &error) || !ResolveWindowsPath(p, 0, &r, &error)) return "";
   return r.host;
 }

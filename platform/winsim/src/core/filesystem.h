@@ -94,4 +94,8 @@ class FileSystem {
   static bool Stat(const std::string& hostPath, DirEntry* entry);
 };
 
+struct WindowsPath;
+// Checks and looks up parsed parts on drive C: (see FileSystem::ResolveEx).
+bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* out, DWORD* error);
+
 }  // namespace winsim

@@ -31,6 +31,14 @@ inline Json HandleJson(const void* h) {
   return Json((unsigned long long)(uint32_t)(uintptr_t)h);
 }
 
+// A resource or class name as the journal records it: a MAKEINTRESOURCE
+// number or an atom (a pointer value below 0x10000) as that number, else
+// the text.
+inline Json NameJson(const char* name) {
+  if (((uintptr_t)name >> 16) == 0) return Json((unsigned long long)(uintptr_t)name);
+  return Json(name);
+}
+
 // A rectangle as the journal records it; a null pointer is null.
 template <class Rect>
 Json RectJson(const Rect* r) {
@@ -92,16 +100,6 @@ class ApiCall {
   Json m_args;
   Json m_extra;
   bool m_done = false;
-};
-
-// Call counting and fault injection from WINSIM_FAULTS, e.g.
-// "AddPrinterDriverA:5,AddMonitorA#2:87": the named call (the n-th call of
-// this process with #n) fails with that error number.
-class Faults {
- public:
-  static unsigned Check(const char* name);
-  static void Set(const std::string& spec);  // for tests; replaces the fault list and the counts
-  static std::string ParseError(const std::string& spec);  // "" when the fault list is well formed
 };
 
 }  // namespace winsim

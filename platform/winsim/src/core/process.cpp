@@ -52,16 +52,6 @@ void EndProcess(int status) {
 
 extern "C" {
 
-LPSTR WINAPI GetCommandLineA(void) { return (LPSTR)winsim::CommandLine(); }
-
-void WINAPI ExitProcess(UINT uExitCode) {
-  {
-    winsim::ApiCall call("ExitProcess", {uExitCode});
-    call.RetVoid();
-  }
-  winsim::EndProcess((int)uExitCode);
-}
-
 // Programs are linked with --wrap=exit, so the C run-time's exit comes here
 // first and the machine is written back with the status.
 void __wrap_exit(int status) { winsim::EndProcess(status); }

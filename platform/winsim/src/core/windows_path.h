@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "core/filesystem.h"
 #include "windows.h"
 
 namespace winsim {
@@ -26,8 +25,9 @@ struct WindowsPath {
 // ERROR_BAD_NETPATH for a UNC name.
 bool ParseWindowsPath(const std::string& text, const std::string& cwd, WindowsPath* out, DWORD* error);
 
-// Checks and looks up parsed parts on drive C: (see FileSystem::ResolveEx).
-bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* out, DWORD* error);
+bool IsPathSeparator(char c);
+// The components between separators, empty ones dropped.
+std::vector<std::string> SplitPathParts(const std::string& text);
 
 // Whether a component holds a character Windows refuses in names.
 bool HasInvalidNameChar(const std::string& name, bool allowWildcards);

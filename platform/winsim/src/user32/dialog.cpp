@@ -366,17 +366,13 @@ bool DialogKeyboard(Window* dialog, const MSG* msg) {
 using winsim::ApiCall;
 using winsim::HandleJson;
 using winsim::Json;
+using winsim::NameJson;
 using winsim::ResId;
 using winsim::Resources;
 using winsim::Window;
 using winsim::Windows;
 
 namespace {
-
-Json ResJson(LPCSTR p) {
-  if (IS_INTRESOURCE(p)) return Json((unsigned long long)(uintptr_t)p);
-  return Json(p);
-}
 
 Json IdJson(const ResId& id) {
   if (id.isNumber) return Json((long long)id.number);
@@ -433,7 +429,7 @@ extern "C" {
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                                LPARAM dwInitParam) {
-  ApiCall call("DialogBoxParamA", {HandleJson(hInstance), ResJson(lpTemplateName), HandleJson(hWndParent),
+  ApiCall call("DialogBoxParamA", {HandleJson(hInstance), NameJson(lpTemplateName), HandleJson(hWndParent),
                                    HandleJson((void*)lpDialogFunc), (long long)dwInitParam});
   if (call.Fault()) return call.Ret((INT_PTR)-1);
   DWORD error = ERROR_RESOURCE_DATA_NOT_FOUND;
@@ -465,7 +461,7 @@ INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA hDia
 
 HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                                LPARAM dwInitParam) {
-  ApiCall call("CreateDialogParamA", {HandleJson(hInstance), ResJson(lpTemplateName), HandleJson(hWndParent),
+  ApiCall call("CreateDialogParamA", {HandleJson(hInstance), NameJson(lpTemplateName), HandleJson(hWndParent),
                                       HandleJson((void*)lpDialogFunc), (long long)dwInitParam});
   if (call.Fault()) return call.Ret((HWND) nullptr);
   DWORD error = ERROR_RESOURCE_DATA_NOT_FOUND;

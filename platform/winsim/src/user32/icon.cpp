@@ -93,15 +93,7 @@ std::string IconName(HICON icon) {
 using winsim::ApiCall;
 using winsim::HandleJson;
 using winsim::Json;
-
-namespace {
-
-Json NameJson(LPCSTR p) {
-  if (IS_INTRESOURCE(p)) return Json((unsigned long long)(uintptr_t)p);
-  return Json(p);
-}
-
-}  // namespace
+using winsim::NameJson;
 
 extern "C" {
 

@@ -408,6 +408,7 @@ POINT DialogBaseUnits(Window*) {
 using winsim::ApiCall;
 using winsim::HandleJson;
 using winsim::Json;
+using winsim::NameJson;
 using winsim::Window;
 using winsim::Windows;
 
@@ -418,11 +419,6 @@ Window* Checked(ApiCall& call, HWND hwnd) {
   Window* w = Windows::Get(hwnd);
   if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
   return w;
-}
-
-Json ClassJson(LPCSTR name) {
-  if (IS_INTRESOURCE(name)) return Json((unsigned long long)(uintptr_t)name);
-  return Json(name);
 }
 
 // Screen position of the client area's origin.
@@ -509,7 +505,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
-  ApiCall call("UnregisterClassA", {ClassJson(lpClassName), HandleJson(hInstance)});
+  ApiCall call("UnregisterClassA", {NameJson(lpClassName), HandleJson(hInstance)});
   auto& classes = winsim::Classes();
   for (auto it = classes.begin(); it != classes.end(); ++it)
     if (!it->system && !IS_INTRESOURCE(lpClassName) && strcasecmp(it->name.c_str(), lpClassName) == 0) {
@@ -521,7 +517,7 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
 }
 
 BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA lpWndClass) {
-  ApiCall call("GetClassInfoA", {HandleJson(hInstance), ClassJson(lpClassName), HandleJson(lpWndClass)});
+  ApiCall call("GetClassInfoA", {HandleJson(hInstance), NameJson(lpClassName), HandleJson(lpWndClass)});
   const winsim::WindowClass* c = winsim::FindClass(lpClassName, hInstance);
   if (!c || !lpWndClass) {
     SetLastError(c ? ERROR_NOACCESS : ERROR_CLASS_DOES_NOT_EXIST);
@@ -548,7 +544,7 @@ int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
-  ApiCall call("CreateWindowExA", {dwExStyle, ClassJson(lpClassName), lpWindowName, dwStyle, X, Y, nWidth, nHeight,
+  ApiCall call("CreateWindowExA", {dwExStyle, NameJson(lpClassName), lpWindowName, dwStyle, X, Y, nWidth, nHeight,
                                    HandleJson(hWndParent), HandleJson(hMenu), HandleJson(hInstance),
                                    HandleJson(lpParam)});
   if (call.Fault()) return call.Ret((HWND) nullptr);

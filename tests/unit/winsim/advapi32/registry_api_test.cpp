@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 
+#include "core/faults.h"
 #include "core/journal.h"
 #include "core/registry_store.h"
 #include "sim_machine.h"

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "core/faults.h"
 #include "core/journal.h"
 #include "sim_machine.h"
 
