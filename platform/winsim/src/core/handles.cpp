@@ -1,38 +1,43 @@
 #include "core/handles.h"
 
+#include <algorithm>
+
+#include "core/machine.h"
+
 namespace winsim {
 
 namespace {
 
-struct Table {
-  std::map<uintptr_t, std::unique_ptr<KernelObject>> objects;
-  uintptr_t next = 0x40;
-};
-
-Table& T() {
-  static Table t;
-  return t;
+std::vector<HandleTableBase*>& Tables() {
+  static std::vector<HandleTableBase*> tables;
+  return tables;
 }
+
+// Handles end with the process, after the per-process state of the DLLs.
+ProcessState g_handleTables(100, [] {
+  for (HandleTableBase* t : Tables()) t->Clear();
+});
 
 }  // namespace
 
-HANDLE Handles::Insert(std::unique_ptr<KernelObject> object) {
-  Table& t = T();
-  uintptr_t h = t.next;
-  t.next += 4;  // handle values are multiples of four, as on Windows
-  t.objects[h] = std::move(object);
-  return (HANDLE)h;
+HandleTableBase::HandleTableBase(uintptr_t first, uintptr_t step) : m_first(first), m_step(step), m_next(first) {
+  Tables().push_back(this);
 }
 
-KernelObject* Handles::Get(HANDLE h) {
-  auto it = T().objects.find((uintptr_t)h);
-  return it == T().objects.end() ? nullptr : it->second.get();
+HandleTableBase::~HandleTableBase() {
+  auto& tables = Tables();
+  tables.erase(std::remove(tables.begin(), tables.end(), this), tables.end());
 }
 
-bool Handles::Remove(HANDLE h) { return T().objects.erase((uintptr_t)h) != 0; }
+uintptr_t HandleTableBase::NextValue() {
+  uintptr_t h = m_next;
+  m_next += m_step;
+  return h;
+}
 
-size_t Handles::Count() { return T().objects.size(); }
-
-void Handles::Clear() { T().objects.clear(); }
+HandleTable<KernelObject>& Handles::Table() {
+  static HandleTable<KernelObject> table(0x40, 4);
+  return table;
+}
 
 }  // namespace winsim

@@ -11,7 +11,6 @@
 #include <ctime>
 #include <memory>
 
-#include "core/handles.h"
 #include "core/journal.h"
 
 namespace winsim {
@@ -151,7 +150,6 @@ void Machine::Close(bool save) {
   Journal::Close();
   for (Subsystem* s : Subsystems()) s->EndProcess();
   for (Subsystem* s : Subsystems()) s->Unload();
-  Handles::Clear();
   Instance().reset();
 }
 

@@ -1,8 +1,9 @@
 // GDI32 of the simulated Windows, and the painting calls of USER32: device
 // contexts of windows, stock objects, text metrics of MS Sans Serif 8, and
 // the drawing a person would see (icons, check boxes of list entries).
-#include <map>
+#include <memory>
 
+#include "core/handles.h"
 #include "core/journal.h"
 #include "core/machine.h"
 #include "user32/user32.h"
@@ -20,19 +21,20 @@ struct DeviceContext {
   HGDIOBJ brush = nullptr, pen = nullptr, font = nullptr;
 };
 
-struct GdiState {
-  std::map<uintptr_t, DeviceContext> dcs;
-  std::map<uintptr_t, int> created;  // brushes made by the program
-  uintptr_t nextDc = 0x01010010;
-  uintptr_t nextObject = 0x01A00010;
+// An object made by the program (a brush).
+struct GdiObject {
+  int slot;  // the slot of a DC it goes in, as KindOf answers
 };
 
-GdiState& G() {
-  static GdiState g;
-  return g;
+HandleTable<DeviceContext>& Dcs() {
+  static HandleTable<DeviceContext> table(0x01010010, 4);
+  return table;
 }
 
-ProcessState g_gdi(82, [] { G() = GdiState(); });
+HandleTable<GdiObject>& Objects() {
+  static HandleTable<GdiObject> table(0x01A00010, 4);
+  return table;
+}
 
 const uintptr_t kStockBase = 0x01900000;
 
@@ -50,16 +52,13 @@ int KindOf(HGDIOBJ h) {
     if (i == DEFAULT_PALETTE) return -1;
     return 2;
   }
-  if (G().created.count((uintptr_t)h)) return G().created[(uintptr_t)h];
+  if (GdiObject* o = Objects().Get(h)) return o->slot;
   uintptr_t v = (uintptr_t)h;
   if (v >= 0x01B00000 && v < 0x01B00100) return 0;  // system colour brushes
   return -1;
 }
 
-DeviceContext* DcOf(HDC hdc) {
-  auto it = G().dcs.find((uintptr_t)hdc);
-  return it == G().dcs.end() ? nullptr : &it->second;
-}
+DeviceContext* DcOf(HDC hdc) { return Dcs().Get(hdc); }
 
 COLORREF SysColor(int index) {
   static const struct {
@@ -86,20 +85,16 @@ COLORREF SysColor(int index) {
 }  // namespace
 
 HDC NewDC(HWND hwnd, int listItem) {
-  GdiState& g = G();
-  HDC h = (HDC)g.nextDc;
-  g.nextDc += 4;
-  DeviceContext dc;
-  dc.hwnd = hwnd;
-  dc.listItem = listItem;
-  dc.font = (HGDIOBJ)(kStockBase + 4 * SYSTEM_FONT);
-  dc.brush = (HGDIOBJ)(kStockBase + 4 * WHITE_BRUSH);
-  dc.pen = (HGDIOBJ)(kStockBase + 4 * BLACK_PEN);
-  g.dcs[(uintptr_t)h] = dc;
-  return h;
+  auto dc = std::make_unique<DeviceContext>();
+  dc->hwnd = hwnd;
+  dc->listItem = listItem;
+  dc->font = (HGDIOBJ)(kStockBase + 4 * SYSTEM_FONT);
+  dc->brush = (HGDIOBJ)(kStockBase + 4 * WHITE_BRUSH);
+  dc->pen = (HGDIOBJ)(kStockBase + 4 * BLACK_PEN);
+  return (HDC)Dcs().Insert(std::move(dc));
 }
 
-void FreeDC(HDC hdc) { G().dcs.erase((uintptr_t)hdc); }
+void FreeDC(HDC hdc) { Dcs().Remove(hdc); }
 
 bool IsDC(HDC hdc) { return DcOf(hdc) != nullptr; }
 
@@ -357,7 +352,7 @@ HGDIOBJ WINAPI GetStockObject(int i) {
 BOOL WINAPI DeleteObject(HGDIOBJ ho) {
   ApiCall call("DeleteObject", {HandleJson(ho)});
   if (winsim::IsStock(ho)) return call.Ret((BOOL)TRUE);
-  if (!winsim::G().created.erase((uintptr_t)ho)) {
+  if (!winsim::Objects().Remove(ho)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return call.Ret((BOOL)FALSE);
   }
@@ -367,10 +362,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho) {
 HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
   ApiCall call("CreateSolidBrush", {color});
   if (call.Fault()) return call.Ret((HBRUSH) nullptr);
-  uintptr_t h = winsim::G().nextObject;
-  winsim::G().nextObject += 4;
-  winsim::G().created[h] = 0;
-  return call.Ret((HBRUSH)h);
+  return call.Ret((HBRUSH)winsim::Objects().Insert(std::make_unique<winsim::GdiObject>(winsim::GdiObject{0})));
 }
 
 BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR lpString, int c, LPSIZE psizl) {

@@ -4,10 +4,10 @@
 // SetupDiDestroyDeviceInfoList.
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 
 #include "setupapi/device_store.h"
+#include "core/handles.h"
 #include "core/journal.h"
 #include "core/machine.h"
 #include "setupapi.h"
@@ -32,20 +32,12 @@ struct DeviceInfoSet {
   std::vector<Element> elements;
 };
 
-struct SetTable {
-  std::map<uintptr_t, std::unique_ptr<DeviceInfoSet>> sets;
-  uintptr_t next = 0x00C80010;
-};
-
-SetTable& Sets() {
-  static SetTable t;
-  return t;
+winsim::HandleTable<DeviceInfoSet>& Sets() {
+  static winsim::HandleTable<DeviceInfoSet> table(0x00C80010, 8);
+  return table;
 }
 
-DeviceInfoSet* Lookup(HDEVINFO h) {
-  auto it = Sets().sets.find((uintptr_t)h);
-  return it == Sets().sets.end() ? nullptr : it->second.get();
-}
+DeviceInfoSet* Lookup(HDEVINFO h) { return Sets().Get(h); }
 
 std::string GuidText(const GUID& g) {
   char text[40];
@@ -145,12 +137,9 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HW
     if (!(Flags & DIGCF_ALLCLASSES) && ClassGuid && !IsEqualGUID(guid, *ClassGuid)) continue;
     set->elements.push_back(Element{node.instanceId, node.key, guid, false});
   }
-  SetTable& t = Sets();
-  uintptr_t h = t.next;
-  t.next += 8;
-  t.sets[h] = std::move(set);
+  HDEVINFO h = Sets().Insert(std::move(set));
   SetLastError(ERROR_SUCCESS);
-  return call.Ret((HDEVINFO)h);
+  return call.Ret(h);
 }
 
 BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP_DEVINFO_DATA DeviceInfoData) {
@@ -284,7 +273,7 @@ BOOL WINAPI SetupDiRemoveDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceI
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
   ApiCall call("SetupDiDestroyDeviceInfoList", {HandleJson(DeviceInfoSet)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!Sets().sets.erase((uintptr_t)DeviceInfoSet)) {
+  if (!Sets().Remove(DeviceInfoSet)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return call.Ret((BOOL)FALSE);
   }

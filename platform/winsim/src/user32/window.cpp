@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <memory>
 
+#include "core/handles.h"
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/resources.h"
@@ -16,15 +16,9 @@ namespace winsim {
 
 namespace {
 
-struct WindowTable {
-  std::map<uintptr_t, std::unique_ptr<Window>> windows;
-  std::vector<HWND> order;
-  uintptr_t next = 0x00010010;
-};
-
-WindowTable& Table() {
-  static WindowTable t;
-  return t;
+HandleTable<Window>& Table() {
+  static HandleTable<Window> table(0x00010010, 0x10);
+  return table;
 }
 
 std::vector<WindowClass>& Classes() {
@@ -68,39 +62,29 @@ HWND Windows::active = nullptr;
 HCURSOR Windows::cursor = nullptr;
 
 Window* Windows::Get(HWND h) {
-  auto& t = Table();
-  auto it = t.windows.find((uintptr_t)h);
-  if (it == t.windows.end() || it->second->destroyed) return nullptr;
-  return it->second.get();
+  Window* w = Table().Get(h);
+  return w && !w->destroyed ? w : nullptr;
 }
 
 Window* Windows::New() {
-  auto& t = Table();
   auto w = std::make_unique<Window>();
-  w->hwnd = (HWND)t.next;
-  t.next += 0x10;
   Window* p = w.get();
-  t.windows[(uintptr_t)p->hwnd] = std::move(w);
-  t.order.push_back(p->hwnd);
+  p->hwnd = (HWND)Table().Insert(std::move(w));
   return p;
 }
 
-void Windows::Remove(HWND h) {
-  auto& t = Table();
-  t.order.erase(std::remove(t.order.begin(), t.order.end(), h), t.order.end());
-  t.windows.erase((uintptr_t)h);
-}
+void Windows::Remove(HWND h) { Table().Remove(h); }
 
 std::vector<Window*> Windows::All() {
+  // Handles are given out in rising order, so this is creation order.
   std::vector<Window*> list;
-  for (HWND h : Table().order)
-    if (Window* w = Get(h)) list.push_back(w);
+  for (Window* w : Table().All())
+    if (!w->destroyed) list.push_back(w);
   return list;
 }
 
 void Windows::Clear() {
-  Table().windows.clear();
-  Table().order.clear();
+  Table().Clear();
   focus = active = nullptr;
   cursor = nullptr;
   Classes().clear();

@@ -1,8 +1,8 @@
 // WINSPOOL's printers: AddPrinterA, OpenPrinterA, ClosePrinter, DeletePrinter.
 #include <cstring>
-#include <map>
 #include <memory>
 
+#include "core/handles.h"
 #include "core/journal.h"
 #include "winspool/spooler_store.h"
 #include "windows.h"
@@ -23,27 +23,13 @@ struct PrinterHandle {
   ACCESS_MASK access;
 };
 
-struct HandleTable {
-  std::map<uintptr_t, PrinterHandle> open;
-  uintptr_t next = 0x00B40008;
-};
-
-HandleTable& Table() {
-  static HandleTable t;
-  return t;
+winsim::HandleTable<PrinterHandle>& Printers() {
+  static winsim::HandleTable<PrinterHandle> table(0x00B40008, 8);
+  return table;
 }
 
 HANDLE NewHandle(const std::string& name, ACCESS_MASK access) {
-  HandleTable& t = Table();
-  uintptr_t h = t.next;
-  t.next += 8;
-  t.open[h] = PrinterHandle{name, access};
-  return (HANDLE)h;
-}
-
-PrinterHandle* Lookup(HANDLE h) {
-  auto it = Table().open.find((uintptr_t)h);
-  return it == Table().open.end() ? nullptr : &it->second;
+  return Printers().Insert(std::make_unique<PrinterHandle>(PrinterHandle{name, access}));
 }
 
 bool Empty(LPCSTR s) { return !s || !*s; }
@@ -214,7 +200,7 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
   ApiCall call("ClosePrinter", {HandleJson(hPrinter)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  if (!Table().open.erase((uintptr_t)hPrinter)) {
+  if (!Printers().Remove(hPrinter)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return call.Ret((BOOL)FALSE);
   }
@@ -225,7 +211,7 @@ BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
   ApiCall call("DeletePrinter", {HandleJson(hPrinter)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  PrinterHandle* h = Lookup(hPrinter);
+  PrinterHandle* h = Printers().Get(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
     return call.Ret((BOOL)FALSE);
