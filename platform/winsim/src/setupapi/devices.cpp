@@ -26,7 +26,20 @@ struct Element {
   RegKey* key;  // deleted keys stay readable until the process ends
   GUID classGuid;
   bool removed;
+  std::string path;     // where the node lies, to find it again after a reload
+  unsigned generation;  // of the registry tree `key` belongs to
 };
+
+// The element's node key; found again by its path when the registry was
+// read anew (a child process ran), null when the node is gone.
+RegKey* KeyOf(Element* e) {
+  Registry& reg = Registry::Get();
+  if (e->generation != reg.generation()) {
+    e->key = reg.Find(e->path);
+    e->generation = reg.generation();
+  }
+  return e->key;
+}
 
 struct DeviceInfoSet {
   std::vector<Element> elements;
@@ -135,7 +148,8 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HW
     GUID guid;
     ParseGuid(StringOf(node.key->Value("ClassGUID")), &guid);
     if (!(Flags & DIGCF_ALLCLASSES) && ClassGuid && !IsEqualGUID(guid, *ClassGuid)) continue;
-    set->elements.push_back(Element{node.instanceId, node.key, guid, false});
+    set->elements.push_back(
+        Element{node.instanceId, node.key, guid, false, node.key->Path(), Registry::Get().generation()});
   }
   HDEVINFO h = Sets().Insert(std::move(set));
   SetLastError(ERROR_SUCCESS);
@@ -181,7 +195,8 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   Element* e = ElementOf(DeviceInfoSet, DeviceInfoData);
   if (!e) return call.Ret((BOOL)FALSE);
-  if (e->removed || e->key->deleted()) {
+  RegKey* key = KeyOf(e);
+  if (e->removed || !key || key->deleted()) {
     SetLastError(ERROR_NO_SUCH_DEVINST);
     return call.Ret((BOOL)FALSE);
   }
@@ -196,7 +211,7 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
     SetLastError(ERROR_INVALID_PARAMETER);
     return call.Ret((BOOL)FALSE);
   }
-  const winsim::RegValue* v = e->key->Value(valueName);
+  const winsim::RegValue* v = key->Value(valueName);
   if (!v) {
     SetLastError(ERROR_INVALID_DATA);
     return call.Ret((BOOL)FALSE);
@@ -252,14 +267,15 @@ BOOL WINAPI SetupDiRemoveDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceI
     SetLastError(ERROR_ACCESS_DENIED);
     return call.Ret((BOOL)FALSE);
   }
-  if (e->removed || e->key->deleted()) {
+  RegKey* key = KeyOf(e);
+  if (e->removed || !key || key->deleted()) {
     SetLastError(ERROR_NO_SUCH_DEVINST);
     return call.Ret((BOOL)FALSE);
   }
   // The node goes, and its device key with it when no other instance is left.
   // The element stays in the set, so the caller's index walk goes on.
-  RegKey* device = e->key->parent();
-  std::string instance = e->key->name();
+  RegKey* device = key->parent();
+  std::string instance = key->name();
   device->DeleteChild(instance);
   if (device->children().empty()) {
     std::string name = device->name();

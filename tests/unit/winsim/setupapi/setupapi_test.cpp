@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "setupapi/device_store.h"
+#include "core/machine.h"
 #include "core/registry_store.h"
 #include "sim_machine.h"
 #include "spooler_fixture.h"
@@ -239,6 +240,42 @@ TEST(SetupDiGetDeviceRegistryPropertyA, HardwareIdsAndTheSizeTheyNeed) {
   EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set, &data, 0x100, &type, buf, sizeof buf, &required));
   EXPECT_EQ((DWORD)ERROR_INVALID_REG_PROPERTY, GetLastError());
   SetupDiDestroyDeviceInfoList(set);
+}
+
+// A child process (another installer, say) removes a node while the parent
+// holds a set: the parent reads the machine back and sees the node gone.
+TEST(SetupDiGetDeviceRegistryPropertyA, AfterAChildProcessRemovedANode) {
+  SimMachine machine("xp");
+  SeedNodes();
+  HDEVINFO set = SetupDiGetClassDevsA(nullptr, "USB", nullptr, DIGCF_ALLCLASSES);
+  ASSERT_NE(INVALID_HANDLE_VALUE, set);
+  winsim::Machine::SaveAll();
+  winsim::RegKey* device =
+      winsim::Registry::Get().Find(std::string(winsim::devices::kEnumKey) + "\\USB\\VID_7A3C&PID_0008");
+  ASSERT_NE(nullptr, device);
+  ASSERT_TRUE(device->DeleteChild("5&1A&0&1"));
+  winsim::Machine::SaveAll();
+  winsim::Machine::ReloadAll();
+
+  SP_DEVINFO_DATA data;
+  data.cbSize = sizeof data;
+  BYTE buf[100];
+  DWORD type = 0, required = 0;
+  ASSERT_TRUE(SetupDiEnumDeviceInfo(set, 0, &data));
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, &type, buf, sizeof buf, &required));
+  EXPECT_EQ((DWORD)ERROR_NO_SUCH_DEVINST, GetLastError());
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(SetupDiRemoveDevice(set, &data));
+  EXPECT_EQ((DWORD)ERROR_NO_SUCH_DEVINST, GetLastError());
+
+  ASSERT_TRUE(SetupDiEnumDeviceInfo(set, 1, &data));
+  const std::string ids("USB\\Vid_7A3C&Pid_0008\0", 22);
+  ASSERT_TRUE(SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, &type, buf, sizeof buf, &required));
+  EXPECT_EQ(ids.size() + 1, required);
+  EXPECT_EQ(0, memcmp(ids.data(), buf, ids.size() + 1));
+  EXPECT_TRUE(SetupDiRemoveDevice(set, &data));
+  EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
 }
 
 TEST(SetupDiRemoveDevice, RemovesTheNodeAndKeepsTheElement) {
