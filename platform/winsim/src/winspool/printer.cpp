@@ -198,9 +198,11 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
 
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
   ApiCall call("ClosePrinter", {HandleJson(hPrinter)});
+  // The handle is gone afterwards, whether the call succeeds or fails.
+  bool held = Printers().Remove(hPrinter);
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  if (!Printers().Remove(hPrinter)) {
+  if (!held) {
     SetLastError(ERROR_INVALID_HANDLE);
     return call.Ret((BOOL)FALSE);
   }

@@ -148,6 +148,20 @@ TEST(OpenPrinterA, WithAndWithoutDefaults) {
   EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
 }
 
+TEST(ClosePrinter, TheHandleGoesEvenWhenTheCallFails) {
+  SimMachine machine("xp");
+  HANDLE h = nullptr;
+  ASSERT_TRUE(OpenPrinterA(nullptr, &h, nullptr));
+  ASSERT_GT(WinExec("net stop spooler", SW_HIDE), 31u);
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(ClosePrinter(h));
+  EXPECT_EQ((DWORD)RPC_S_SERVER_UNAVAILABLE, GetLastError());
+  ASSERT_GT(WinExec("net start spooler", SW_HIDE), 31u);
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(ClosePrinter(h));
+  EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError());
+}
+
 TEST(DeletePrinter, RemovesThePrinterKeyWithItsSubkeys) {
   SimMachine machine("xp");
   InstallDriver();
