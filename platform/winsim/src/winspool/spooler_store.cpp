@@ -3,6 +3,9 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <cctype>
+#include <filesystem>
+
 #include "core/filesystem.h"
 #include "core/journal.h"
 #include "core/machine.h"
@@ -34,11 +37,62 @@ const char* const kDatatypes[] = {
     "RAW", "RAW [FF appended]", "RAW [FF auto]", "NT EMF 1.003", "NT EMF 1.006", "NT EMF 1.007", "NT EMF 1.008", "TEXT",
 };
 
-// The ports and monitor every Windows has from the start.
+// ---- the spooler of a fresh machine ----
+//
+// What a fresh installation's spooler holds:
+//  - Windows 95, 98 and Me: the Printers and Monitors keys and the
+//    "Windows 4.0" environment; their ports live in WIN.INI.
+//  - every NT: the "Local Port" monitor with COM1: to COM4:, LPT1: to LPT3:
+//    and FILE:, and in each environment of the machine ("Windows NT x86",
+//    and "Windows x64" on 64-bit Windows) the print processor winprint.
+
 const char* const kLocalPorts[][2] = {
     {"COM1:", "9600,n,8,1"}, {"COM2:", "9600,n,8,1"}, {"COM3:", "9600,n,8,1"}, {"COM4:", "9600,n,8,1"},
     {"LPT1:", ""},           {"LPT2:", ""},           {"LPT3:", ""},           {"FILE:", ""},
 };
+
+// A fresh installation spells its driver folders and the environments'
+// Directory values in lower case ("w32x86"); the spooler reports them as
+// DRIVERS\W32X86, which names the same folder.
+std::string LowerCase(const char* s) {
+  std::string lower = s;
+  for (auto& c : lower) c = (char)tolower((unsigned char)c);
+  return lower;
+}
+
+void MakeHostFolders(const std::string& windowsPath) {
+  std::error_code ec;
+  std::filesystem::create_directories(FileSystem::HostPath(windowsPath), ec);
+}
+
+void SeedEnvironment(Registry& reg, const OsInfo& os, const Environment& env) {
+  std::string envKey = std::string(kPrintKey) + "\\Environments\\" + env.name;
+  reg.Create(envKey)->SetString("Directory", LowerCase(env.directory));
+  reg.Create(DriversKeyPath(env, env.version));
+  reg.Create(envKey + "\\Print Processors\\winprint")->SetString("Driver", "winprint.dll");
+  MakeHostFolders(os.SystemDir() + "\\spool\\drivers\\" + LowerCase(env.directory) + "\\" +
+                  std::to_string(env.version));
+}
+
+void SeedSpooler(const OsInfo& os) {
+  Registry& reg = Registry::Get();
+  reg.Create(kPrintersKey);
+  reg.Create(kMonitorsKey);
+  if (!os.IsNT()) {
+    reg.Create(std::string(kPrintKey) + "\\Environments\\Windows 4.0");
+    return;
+  }
+  std::string spool = os.SystemDir() + "\\spool";
+  MakeHostFolders(spool + "\\PRINTERS");
+  MakeHostFolders(spool + "\\prtprocs\\w32x86");
+  std::vector<const Environment*> envs = {&Named("Windows NT x86")};
+  if (os.wow64) envs.push_back(&Named("Windows x64"));
+  for (const Environment* env : envs) SeedEnvironment(reg, os, *env);
+
+  RegKey* ports = reg.Create(kPortsKey);
+  for (const auto& p : kLocalPorts) ports->SetString(p[0], p[1]);
+  reg.Create(std::string(kMonitorsKey) + "\\Local Port")->SetString("Driver", "localspl.dll");
+}
 
 // "net stop spooler" and "net start spooler": the service's state is kept in
 // machine.ini, so a stopped spooler stays stopped for the next process, as
@@ -66,32 +120,7 @@ class SpoolerSubsystem : public Subsystem {
   void Save(Machine&) override {}
   void Unload() override {}
 
-  void Seed(Machine& m) override {
-    Registry& reg = Registry::Get();
-    reg.Create(kPrintersKey);
-    // Windows 9x keeps its ports in WIN.INI and its spooler differently;
-    // the programs only list printers there.
-    if (!m.os().IsNT()) return;
-    RegKey* ports = reg.Create(kPortsKey);
-    for (const auto& p : kLocalPorts) ports->SetString(p[0], p[1]);
-    reg.Create(std::string(kMonitorsKey) + "\\Local Port")->SetString("Driver", "localspl.dll");
-    std::vector<const Environment*> envs = {&Named("Windows NT x86")};
-    if (m.os().wow64) envs.push_back(&Named("Windows x64"));
-    for (const Environment* env : envs) {
-      RegKey* key = reg.Create(std::string(kPrintKey) + "\\Environments\\" + env->name);
-      if (!key->Value("Directory")) key->SetString("Directory", env->directory);
-      reg.Create(DriversKeyPath(*env, env->version));
-      reg.Create(std::string(kPrintKey) + "\\Environments\\" + env->name + "\\Print Processors\\winprint")
-          ->SetString("Driver", "winprint.dll");
-      std::string host = FileSystem::HostPath(VersionDirectory(*env, env->version));
-      std::string cur;
-      for (size_t pos = 0; pos != std::string::npos;) {
-        pos = host.find('/', pos + 1);
-        cur = host.substr(0, pos);
-        if (!cur.empty()) mkdir(cur.c_str(), 0755);
-      }
-    }
-  }
+  void Seed(Machine& m) override { SeedSpooler(m.os()); }
 };
 
 SpoolerSubsystem g_spooler;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "windows.h"
 
 namespace winsim {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "setupapi/device_store.h"
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "sim_machine.h"
 #include "spooler_fixture.h"
 
