@@ -38,7 +38,9 @@ std::string Text(LPCSTR s) { return s ? s : "(null)"; }
 
 std::vector<std::string> Printers() {
   return Enumerate(
-      [](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD r) { return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, b, cb, n, r); },
+      [](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD r) {
+        return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, b, cb, n, r);
+      },
       [](const BYTE* p) {
         const PRINTER_INFO_2A* pi = (const PRINTER_INFO_2A*)p;
         return Text(pi->pPrinterName) + "|" + Text(pi->pDriverName) + "|" + Text(pi->pPortName) + "|" +
@@ -51,7 +53,9 @@ std::vector<std::string> Printers() {
 // every file the record names must exist.
 std::vector<std::string> Drivers(const char* env, const std::string& dir) {
   return Enumerate(
-      [env](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD r) { return EnumPrinterDriversA(nullptr, (LPSTR)env, 3, b, cb, n, r); },
+      [env](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD r) {
+        return EnumPrinterDriversA(nullptr, (LPSTR)env, 3, b, cb, n, r);
+      },
       [&dir](const BYTE* p) {
         const DRIVER_INFO_3A* di = (const DRIVER_INFO_3A*)p;
         auto file = [&dir](LPCSTR path) {
@@ -131,26 +135,29 @@ const std::vector<std::string> kShippedPorts =
 struct FreshRow {
   const char* os;
   const char* nativeEnv;  // the spooler's own
-  const char* driverDir;  // its version folder
+  const char* nativeDir;  // its version folder
   std::vector<std::string> printers;
   std::vector<std::string> nativeDrivers;
-  std::vector<std::string> x86Drivers;  // on 64-bit Windows
+  // What a null environment lists: the 32-bit caller's own, also on 64-bit
+  // Windows, whose 32-bit environment comes without drivers.
+  const char* callerDir;
+  std::vector<std::string> callerDrivers;
   std::vector<std::string> ports;
   std::vector<std::string> monitors;
 };
 
-const char kX86Dir[] = "C:\\Windows\\system32\\spool\\DRIVERS\\W32X86\\3";
-
 std::vector<FreshRow> FreshRows() {
+  const char* xpX86 = "C:\\WINDOWS\\system32\\spool\\DRIVERS\\W32X86\\3";
+  const char* x86 = "C:\\Windows\\system32\\spool\\DRIVERS\\W32X86\\3";
+  const char* x64 = "C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3";
   return {
-      {"xp", "Windows NT x86", "C:\\WINDOWS\\system32\\spool\\DRIVERS\\W32X86\\3", {}, {}, {}, kLocalPorts,
-       {"Local Port|Windows NT x86|localspl.dll"}},
-      {"vista", "Windows NT x86", kX86Dir, kShippedPrinters, ShippedDrivers("Windows NT x86"), {}, kShippedPorts,
-       ShippedMonitors("Windows NT x86")},
-      {"7", "Windows NT x86", kX86Dir, kShippedPrinters, ShippedDrivers("Windows NT x86"), {}, kShippedPorts,
-       ShippedMonitors("Windows NT x86")},
-      {"7-x64", "Windows x64", "C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3", kShippedPrinters,
-       ShippedDrivers("Windows x64"), {}, kShippedPorts, ShippedMonitors("Windows x64")},
+      {"xp", "Windows NT x86", xpX86, {}, {}, xpX86, {}, kLocalPorts, {"Local Port|Windows NT x86|localspl.dll"}},
+      {"vista", "Windows NT x86", x86, kShippedPrinters, ShippedDrivers("Windows NT x86"), x86,
+       ShippedDrivers("Windows NT x86"), kShippedPorts, ShippedMonitors("Windows NT x86")},
+      {"7", "Windows NT x86", x86, kShippedPrinters, ShippedDrivers("Windows NT x86"), x86,
+       ShippedDrivers("Windows NT x86"), kShippedPorts, ShippedMonitors("Windows NT x86")},
+      {"7-x64", "Windows x64", x64, kShippedPrinters, ShippedDrivers("Windows x64"), x86, {}, kShippedPorts,
+       ShippedMonitors("Windows x64")},
   };
 }
 
@@ -159,12 +166,8 @@ TEST(FreshSpooler, ListsWhatEachKindOfWindowsShipsWith) {
     SCOPED_TRACE(row.os);
     SimMachine machine(row.os);
     EXPECT_EQ(row.printers, Printers());
-    EXPECT_EQ(row.nativeDrivers, Drivers(row.nativeEnv, row.driverDir));
-    // A null environment is the 32-bit caller's own, also on 64-bit Windows,
-    // whose 32-bit environment comes without drivers.
-    if (std::string(row.nativeEnv) != "Windows NT x86") {
-      EXPECT_EQ(row.x86Drivers, Drivers(nullptr, kX86Dir));
-    }
+    EXPECT_EQ(row.nativeDrivers, Drivers(row.nativeEnv, row.nativeDir));
+    EXPECT_EQ(row.callerDrivers, Drivers(nullptr, row.callerDir));
     EXPECT_EQ(row.ports, Ports());
     EXPECT_EQ(row.monitors, Monitors());
   }
@@ -172,7 +175,8 @@ TEST(FreshSpooler, ListsWhatEachKindOfWindowsShipsWith) {
 
 TEST(FreshSpooler, ShippedDriverGoesWithItsFilesOnceItsPrinterIsGone) {
   SimMachine machine("7-x64");
-  const std::string dir = "C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\";
+  const std::string folder = "C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3";
+  const std::string dir = folder + "\\";
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(DeletePrinterDriverExA(nullptr, (LPSTR) "Windows x64", (LPSTR) "Microsoft Shared Fax Driver",
                                       DPD_DELETE_ALL_FILES, 0));
@@ -190,7 +194,7 @@ TEST(FreshSpooler, ShippedDriverGoesWithItsFilesOnceItsPrinterIsGone) {
   for (const char* f : {"FXSDRV.DLL", "FXSUI.DLL", "FXSWZRD.DLL", "FXSTIFF.DLL", "FXSRES.DLL", "FXSAPI.DLL"})
     EXPECT_FALSE(FileExists(dir + f)) << f;
   EXPECT_TRUE(FileExists(dir + "mxdwdrv.dll"));
-  EXPECT_EQ(std::vector<std::string>{ShippedDrivers("Windows x64")[1]}, Drivers("Windows x64", dir.substr(0, dir.size() - 1)));
+  EXPECT_EQ(std::vector<std::string>{ShippedDrivers("Windows x64")[1]}, Drivers("Windows x64", folder));
 }
 
 }  // namespace
