@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/machine.h"
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 
 namespace {
 

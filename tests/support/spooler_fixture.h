@@ -11,8 +11,28 @@
 #include <vector>
 
 #include "core/filesystem.h"
+#include "core/registry_tree.h"
 
 namespace spooler_fixture {
+
+// Takes away what Windows Vista and 7 ship with beyond the "Local Port"
+// monitor: the printers, the drivers of every environment and the other
+// monitors, so that a test sees only the spooler state it seeds.
+inline void RemoveShippedPrinting() {
+  winsim::Registry& reg = winsim::Registry::Get();
+  const std::string print = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print";
+  std::vector<std::string> keys;
+  for (const char* parent : {"\\Printers", "\\Monitors"})
+    if (winsim::RegKey* k = reg.Find(print + parent))
+      for (const auto& c : k->children())
+        if (c->name() != "Local Port") keys.push_back(c->Path());
+  if (winsim::RegKey* envs = reg.Find(print + "\\Environments"))
+    for (const auto& e : envs->children())
+      if (winsim::RegKey* drivers = e->Child("Drivers"))
+        for (const auto& v : drivers->children())
+          for (const auto& d : v->children()) keys.push_back(d->Path());
+  for (const auto& k : keys) reg.Delete(k);
+}
 
 // Writes a small file at a Windows path of the machine, making its folders.
 inline void WriteFile(const std::string& windowsPath, const std::string& content) {

@@ -6,7 +6,7 @@
 
 #include "command.h"
 #include "core/machine.h"
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 
 namespace winsim {
 

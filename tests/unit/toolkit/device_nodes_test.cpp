@@ -9,7 +9,7 @@
 #include "device_nodes.h"
 #include "setupapi/device_store.h"
 #include "core/journal.h"
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "sim_machine.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #include "core/key_security.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "core/machine.h"
@@ -48,6 +49,47 @@ bool InCurrentUser(const RegKey& key) {
 }
 
 }  // namespace
+
+const char* CanonicalTrustee(const std::string& name) {
+  static const char* const kNames[] = {"Everyone",   "Administrators",      "SYSTEM", "Users", "CREATOR OWNER",
+                                       "Power Users", "Authenticated Users", "User"};
+  std::string bare = name;
+  size_t slash = name.find('\\');
+  if (slash != std::string::npos) {
+    std::string domain = name.substr(0, slash);
+    bare = name.substr(slash + 1);
+    const char* host = getenv("WINSIM_COMPUTERNAME");
+    std::string computer = host && *host ? host : "WINSIM";
+    bool ok = false;
+    if (SameKeyName(domain, "BUILTIN"))
+      ok = SameKeyName(bare, "Administrators") || SameKeyName(bare, "Users") || SameKeyName(bare, "Power Users");
+    else if (SameKeyName(domain, "NT AUTHORITY"))
+      ok = SameKeyName(bare, "SYSTEM") || SameKeyName(bare, "Authenticated Users");
+    else if (SameKeyName(domain, computer))
+      ok = SameKeyName(bare, "User");
+    if (!ok) return nullptr;
+  }
+  if (SameKeyName(bare, "CURRENT_USER") && slash == std::string::npos) return "User";
+  for (const char* n : kNames)
+    if (SameKeyName(bare, n)) return n;
+  return nullptr;
+}
+
+bool InheritedAce(const RegAce& parentAce, RegAce* childAce) {
+  DWORD flags = parentAce.inheritance;
+  bool noPropagate = (flags & NO_PROPAGATE_INHERIT_ACE) != 0;
+  *childAce = parentAce;
+  if (flags & CONTAINER_INHERIT_ACE) {
+    childAce->inheritance = INHERITED_ACE | (noPropagate ? 0 : (flags & (CONTAINER_INHERIT_ACE | OBJECT_INHERIT_ACE)));
+    return true;
+  }
+  if ((flags & OBJECT_INHERIT_ACE) && !noPropagate) {
+    // Passed on to the objects below, never effective on a key.
+    childAce->inheritance = INHERITED_ACE | OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE;
+    return true;
+  }
+  return false;
+}
 
 bool KeySecurityEnabled() { return Machine::Current().os().IsNT(); }
 

@@ -1,5 +1,6 @@
-// Key security of the simulated machine: the user's token, the access check
-// of a key's DACL, and the binary ACL and security descriptor that
+// Key security of the simulated machine: the trustee names it knows, how a
+// key's entries pass to its subkeys, the user's token, the access check of a
+// key's DACL, and the binary ACL and security descriptor that
 // GetSecurityInfo hands out and SetEntriesInAclA and SetSecurityInfo read.
 #pragma once
 
@@ -8,10 +9,21 @@
 #include <vector>
 
 #include "core/json.h"
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "windows.h"
 
 namespace winsim {
+
+// The canonical spelling of a trustee name the simulated machine knows
+// ("Everyone", "Administrators", "SYSTEM", "Users", "CREATOR OWNER",
+// "Power Users", "Authenticated Users" and the user "User"), or nullptr.
+// Accepts any letter case and the BUILTIN\, NT AUTHORITY\ and computer
+// name prefixes, as LookupAccountName does.
+const char* CanonicalTrustee(const std::string& name);
+
+// The entry a child key inherits from an ACE of its parent; false when it
+// inherits nothing from it.
+bool InheritedAce(const RegAce& parentAce, RegAce* childAce);
 
 // Windows 9x has no key security: every access is granted there.
 bool KeySecurityEnabled();

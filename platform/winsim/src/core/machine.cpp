@@ -249,17 +249,12 @@ void Machine::Create(const std::string& dir, const std::string& osName) {
   ini.SetInt("state", "next_pid", 1000);
   if (!ini.Save(dir + "/machine.ini")) throw MachineError(dir + "/machine.ini: cannot be written");
 
-  // The folders every fresh Windows of this kind has.
-  std::vector<std::string> folders = {os.windir, os.SystemDir(), os.windir + "\\inf", os.windir + "\\Temp",
-                                      "C:\\Program Files"};
+  // The folders every fresh Windows of this kind has; the spooler and the
+  // set-up service make their own when they seed the machine.
+  std::vector<std::string> folders = {os.windir, os.SystemDir(), os.windir + "\\Temp", "C:\\Program Files"};
   if (os.IsNT()) {
-    std::string spool = os.SystemDir() + "\\spool";
-    folders.push_back(spool + "\\drivers\\w32x86\\3");
-    folders.push_back(spool + "\\PRINTERS");
-    folders.push_back(spool + "\\prtprocs\\w32x86");
     folders.push_back(os.SystemDir() + "\\drivers\\etc");
     if (os.wow64) {
-      folders.push_back(spool + "\\drivers\\x64\\3");
       folders.push_back(os.windir + "\\SysWOW64");
       folders.push_back("C:\\Program Files (x86)");
     }
@@ -268,7 +263,7 @@ void Machine::Create(const std::string& dir, const std::string& osName) {
   }
   for (const auto& f : folders) MakeDirs(DrivePath(dir, f));
 
-  // An empty registry; the registry subsystem fills in what Windows has.
+  // An empty registry; each subsystem seeds what Windows has of its own.
   FILE* reg = fopen((dir + "/registry.reg").c_str(), "wb");
   if (!reg) throw MachineError(dir + "/registry.reg: cannot be written");
   fputs("REGEDIT4\r\n\r\n", reg);

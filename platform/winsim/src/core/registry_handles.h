@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "windows.h"
 
 namespace winsim {

@@ -1,9 +1,39 @@
 #include "setupapi/device_store.h"
 
+#include <filesystem>
+
+#include "core/filesystem.h"
+#include "core/machine.h"
+
 namespace winsim {
 namespace devices {
 
 const char kEnumKey[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum";
+
+namespace {
+
+// The set-up service keeps its state in the registry and on drive C:, which
+// their own subsystems load and save; it only seeds a fresh machine: the
+// buses below Enum that every Windows here has, with no device on them, and
+// the folder of the INF files, where OEM INF copies go.
+class SetupSubsystem : public Subsystem {
+ public:
+  SetupSubsystem() : Subsystem(40) {}
+  void Load(Machine&) override {}
+  void Save(Machine&) override {}
+  void Unload() override {}
+
+  void Seed(Machine& m) override {
+    RegKey* enumKey = Registry::Get().Create(kEnumKey);
+    for (const char* bus : {"USB", "USBPRINT", "Root"}) enumKey->CreateChild(bus);
+    std::error_code ec;
+    std::filesystem::create_directories(FileSystem::HostPath(m.os().windir + "\\inf"), ec);
+  }
+};
+
+SetupSubsystem g_setup;
+
+}  // namespace
 
 bool IsPresent(const RegKey* instance) { return instance->Child("Control") != nullptr; }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 
 namespace winsim {
 namespace devices {

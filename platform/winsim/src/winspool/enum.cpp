@@ -260,19 +260,17 @@ BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPD
     return call.Ret((BOOL)FALSE);
   }
   std::vector<Record> records;
-  if (RegKey* ports = winsim::Registry::Get().Find(kPortsKey)) {
-    for (const auto& v : ports->values()) {
-      Record r;
-      r.strings.push_back(Str(offsetof(PORT_INFO_2A, pPortName), v.name));
-      r.journal = Json::Object().Set("pPortName", v.name);
-      if (Level == 2) {
-        r.strings.push_back(Str(offsetof(PORT_INFO_2A, pMonitorName), "Local Port"));
-        r.strings.push_back(Str(offsetof(PORT_INFO_2A, pDescription), "Local Port"));
-        r.numbers.emplace_back(offsetof(PORT_INFO_2A, fPortType), PORT_TYPE_WRITE);
-        r.journal.Set("pMonitorName", "Local Port");
-      }
-      records.push_back(r);
+  for (const auto& p : Ports()) {
+    Record r;
+    r.strings.push_back(Str(offsetof(PORT_INFO_2A, pPortName), p.name));
+    r.journal = Json::Object().Set("pPortName", p.name);
+    if (Level == 2) {
+      r.strings.push_back(Str(offsetof(PORT_INFO_2A, pMonitorName), p.monitor));
+      r.strings.push_back(Str(offsetof(PORT_INFO_2A, pDescription), p.description));
+      r.numbers.emplace_back(offsetof(PORT_INFO_2A, fPortType), PORT_TYPE_WRITE);
+      r.journal.Set("pMonitorName", p.monitor);
     }
+    records.push_back(r);
   }
   BOOL ok = PackRecords(records, Level == 1 ? sizeof(PORT_INFO_1A) : sizeof(PORT_INFO_2A), pPorts, cbBuf, pcbNeeded,
                         pcReturned);

@@ -3,10 +3,15 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+
 #include "core/filesystem.h"
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/system_commands.h"
+#include "winspool.h"
 
 namespace winsim {
 namespace spooler {
@@ -34,11 +39,179 @@ const char* const kDatatypes[] = {
     "RAW", "RAW [FF appended]", "RAW [FF auto]", "NT EMF 1.003", "NT EMF 1.006", "NT EMF 1.007", "NT EMF 1.008", "TEXT",
 };
 
-// The ports and monitor every Windows has from the start.
+// ---- the spooler of a fresh machine ----
+//
+// What a fresh installation's spooler holds:
+//  - Windows 95, 98 and Me: the Printers and Monitors keys and the
+//    "Windows 4.0" environment; their ports live in WIN.INI.
+//  - every NT: the "Local Port" monitor with COM1: to COM4:, LPT1: to LPT3:
+//    and FILE:, and in each environment of the machine ("Windows NT x86",
+//    and "Windows x64" on 64-bit Windows) the print processor winprint. NT
+//    4.0, 2000, XP and Server 2003 have no printer and no driver: the XPS
+//    Document Writer came with Vista (XP and 2003 get it only with the .NET
+//    Framework 3.0), the fax printer with the optional fax component.
+//  - Vista and 7 also: XPSPort:, a port of "Local Port"; the monitors
+//    Standard TCP/IP Port, USB Monitor, WSD Port and Microsoft Shared Fax
+//    Monitor, which keeps the port SHRFAX:; the drivers Microsoft XPS
+//    Document Writer and Microsoft Shared Fax Driver (version 3) in the
+//    spooler's own environment only, so that 64-bit Windows 7 has them for
+//    "Windows x64" and none for "Windows NT x86"; and the printers
+//    "Microsoft XPS Document Writer" on XPSPort: and "Fax" on SHRFAX:.
+
 const char* const kLocalPorts[][2] = {
     {"COM1:", "9600,n,8,1"}, {"COM2:", "9600,n,8,1"}, {"COM3:", "9600,n,8,1"}, {"COM4:", "9600,n,8,1"},
     {"LPT1:", ""},           {"LPT2:", ""},           {"LPT3:", ""},           {"FILE:", ""},
 };
+
+// Monitors, drivers and printers in the order the registry lists them.
+struct SeedMonitor {
+  const char* name;
+  const char* dll;
+  const char* port;         // the one port it keeps, or null
+  const char* description;  // of that port
+};
+
+const SeedMonitor kVistaMonitors[] = {
+    {"Microsoft Shared Fax Monitor", "FXSMON.DLL", "SHRFAX:", "Fax Monitor Port"},
+    {"Standard TCP/IP Port", "tcpmon.dll", nullptr, nullptr},
+    {"USB Monitor", "usbmon.dll", nullptr, nullptr},
+    {"WSD Port", "WSDMon.dll", nullptr, nullptr},
+};
+
+struct SeedDriver {
+  const char* name;
+  const char* driver;
+  const char* data;
+  const char* config;
+  const char* help;
+  std::vector<std::string> dependent;
+};
+
+const SeedDriver kVistaDrivers[] = {
+    {"Microsoft Shared Fax Driver", "FXSDRV.DLL", "FXSUI.DLL", "FXSUI.DLL", "",
+     {"FXSWZRD.DLL", "FXSTIFF.DLL", "FXSRES.DLL", "FXSAPI.DLL"}},
+    {"Microsoft XPS Document Writer", "mxdwdrv.dll", "mxdwdui.gpd", "unidrvui.dll", "unidrv.hlp",
+     {"mxdwdui.dll", "mxdwdui.ini", "unidrv.dll", "unires.dll", "stdnames.gpd", "stddtype.gdl", "stdschem.gdl",
+      "stdschmx.gdl", "xpssvcs.dll"}},
+};
+
+// Fax printers carry PRINTER_ATTRIBUTE_FAX.
+const DWORD kFaxPrinter = 0x00004000;
+
+struct SeedPrinter {
+  const char* name;
+  const char* driver;
+  const char* port;
+  DWORD attributes;
+};
+
+const SeedPrinter kVistaPrinters[] = {
+    {"Fax", "Microsoft Shared Fax Driver", "SHRFAX:",
+     PRINTER_ATTRIBUTE_LOCAL | PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST | kFaxPrinter},
+    {"Microsoft XPS Document Writer", "Microsoft XPS Document Writer", "XPSPort:",
+     PRINTER_ATTRIBUTE_LOCAL | PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST},
+};
+
+// A fresh installation spells its driver folders and the environments'
+// Directory values in lower case ("w32x86"); the spooler reports them as
+// DRIVERS\W32X86, which names the same folder.
+std::string LowerCase(const char* s) {
+  std::string lower = s;
+  for (auto& c : lower) c = (char)tolower((unsigned char)c);
+  return lower;
+}
+
+void MakeHostFolders(const std::string& windowsPath) {
+  std::error_code ec;
+  std::filesystem::create_directories(FileSystem::HostPath(windowsPath), ec);
+}
+
+void SeedEnvironment(Registry& reg, const OsInfo& os, const Environment& env) {
+  std::string envKey = std::string(kPrintKey) + "\\Environments\\" + env.name;
+  reg.Create(envKey)->SetString("Directory", LowerCase(env.directory));
+  reg.Create(DriversKeyPath(env, env.version));
+  reg.Create(envKey + "\\Print Processors\\winprint")->SetString("Driver", "winprint.dll");
+  MakeHostFolders(os.SystemDir() + "\\spool\\drivers\\" + LowerCase(env.directory) + "\\" +
+                  std::to_string(env.version));
+}
+
+// A driver as AddPrinterDriverA leaves it, with a small file wherever the
+// driver says one lies.
+void SeedDriverOf(Registry& reg, const Environment& env, const SeedDriver& d) {
+  RegKey* key = reg.Create(DriversKeyPath(env, env.version) + "\\" + d.name);
+  key->SetString("Driver", d.driver);
+  key->SetString("Data File", d.data);
+  key->SetString("Configuration File", d.config);
+  key->SetString("Help File", d.help);
+  key->SetMultiString("Dependent Files", d.dependent);
+  key->SetString("Monitor", "");
+  key->SetString("Datatype", "");
+  key->SetMultiString("Previous Names", {});
+  key->SetDword("Version", env.version);
+  std::vector<std::string> files = {d.driver, d.data, d.config, d.help};
+  files.insert(files.end(), d.dependent.begin(), d.dependent.end());
+  for (const auto& f : files) {
+    if (f.empty()) continue;
+    std::string host = FileSystem::HostPath(VersionDirectory(env, env.version) + "\\" + f);
+    if (FILE* out = fopen(host.c_str(), "wb")) {
+      fprintf(out, "%s placeholder: %s\r\n", d.name, f.c_str());
+      fclose(out);
+    }
+  }
+}
+
+// A printer as AddPrinterA leaves it.
+void SeedPrinterOf(Registry& reg, const SeedPrinter& p) {
+  RegKey* key = reg.Create(std::string(kPrintersKey) + "\\" + p.name);
+  key->SetString("Name", p.name);
+  key->SetString("Share Name", "");
+  key->SetString("Port", p.port);
+  key->SetString("Printer Driver", p.driver);
+  key->SetString("Description", "");
+  key->SetString("Location", "");
+  key->SetString("Separator File", "");
+  key->SetString("Print Processor", "winprint");
+  key->SetString("Datatype", "RAW");
+  key->SetString("Parameters", "");
+  key->SetDword("Attributes", p.attributes);
+  key->SetDword("Priority", 1);
+  key->SetDword("Default Priority", 0);
+  key->SetDword("StartTime", 0);
+  key->SetDword("UntilTime", 0);
+  key->SetDword("Status", 0);
+  key->CreateChild("PrinterDriverData");
+}
+
+void SeedSpooler(const OsInfo& os) {
+  Registry& reg = Registry::Get();
+  reg.Create(kPrintersKey);
+  reg.Create(kMonitorsKey);
+  if (!os.IsNT()) {
+    reg.Create(std::string(kPrintKey) + "\\Environments\\Windows 4.0");
+    return;
+  }
+  std::string spool = os.SystemDir() + "\\spool";
+  MakeHostFolders(spool + "\\PRINTERS");
+  MakeHostFolders(spool + "\\prtprocs\\w32x86");
+  std::vector<const Environment*> envs = {&Named("Windows NT x86")};
+  if (os.wow64) envs.push_back(&Named("Windows x64"));
+  for (const Environment* env : envs) SeedEnvironment(reg, os, *env);
+
+  RegKey* ports = reg.Create(kPortsKey);
+  for (const auto& p : kLocalPorts) ports->SetString(p[0], p[1]);
+  reg.Create(std::string(kMonitorsKey) + "\\Local Port")->SetString("Driver", "localspl.dll");
+  if (os.major < 6) return;
+
+  ports->SetString("XPSPort:", "");
+  for (const auto& m : kVistaMonitors) {
+    RegKey* key = reg.Create(std::string(kMonitorsKey) + "\\" + m.name);
+    key->SetString("Driver", m.dll);
+    if (m.port) key->CreateChild("Ports")->CreateChild(m.port)->SetString("Description", m.description);
+  }
+  const Environment& native = Named(os.wow64 ? "Windows x64" : "Windows NT x86");
+  for (const auto& d : kVistaDrivers) SeedDriverOf(reg, native, d);
+  for (const auto& p : kVistaPrinters) SeedPrinterOf(reg, p);
+}
 
 // "net stop spooler" and "net start spooler": the service's state is kept in
 // machine.ini, so a stopped spooler stays stopped for the next process, as
@@ -66,32 +239,7 @@ class SpoolerSubsystem : public Subsystem {
   void Save(Machine&) override {}
   void Unload() override {}
 
-  void Seed(Machine& m) override {
-    Registry& reg = Registry::Get();
-    reg.Create(kPrintersKey);
-    // Windows 9x keeps its ports in WIN.INI and its spooler differently;
-    // the programs only list printers there.
-    if (!m.os().IsNT()) return;
-    RegKey* ports = reg.Create(kPortsKey);
-    for (const auto& p : kLocalPorts) ports->SetString(p[0], p[1]);
-    reg.Create(std::string(kMonitorsKey) + "\\Local Port")->SetString("Driver", "localspl.dll");
-    std::vector<const Environment*> envs = {&Named("Windows NT x86")};
-    if (m.os().wow64) envs.push_back(&Named("Windows x64"));
-    for (const Environment* env : envs) {
-      RegKey* key = reg.Create(std::string(kPrintKey) + "\\Environments\\" + env->name);
-      if (!key->Value("Directory")) key->SetString("Directory", env->directory);
-      reg.Create(DriversKeyPath(*env, env->version));
-      reg.Create(std::string(kPrintKey) + "\\Environments\\" + env->name + "\\Print Processors\\winprint")
-          ->SetString("Driver", "winprint.dll");
-      std::string host = FileSystem::HostPath(VersionDirectory(*env, env->version));
-      std::string cur;
-      for (size_t pos = 0; pos != std::string::npos;) {
-        pos = host.find('/', pos + 1);
-        cur = host.substr(0, pos);
-        if (!cur.empty()) mkdir(cur.c_str(), 0755);
-      }
-    }
-  }
+  void Seed(Machine& m) override { SeedSpooler(m.os()); }
 };
 
 SpoolerSubsystem g_spooler;
@@ -172,11 +320,27 @@ RegKey* FindMonitor(const std::string& name) {
 }
 
 bool PortExists(const std::string& port) {
-  RegKey* ports = Registry::Get().Find(kPortsKey);
-  if (!ports) return false;
-  for (const auto& v : ports->values())
-    if (SameName(v.name, port)) return true;
+  for (const auto& p : Ports())
+    if (SameName(p.name, port)) return true;
   return false;
+}
+
+std::vector<Port> Ports() {
+  std::vector<Port> list;
+  Registry& reg = Registry::Get();
+  if (RegKey* local = reg.Find(kPortsKey))
+    for (const auto& v : local->values()) list.push_back(Port{v.name, "Local Port", "Local Port"});
+  if (RegKey* monitors = reg.Find(kMonitorsKey)) {
+    for (const auto& m : monitors->children()) {
+      RegKey* ports = m->Child("Ports");
+      if (!ports) continue;
+      for (const auto& p : ports->children()) {
+        std::string description = StringValue(p.get(), "Description");
+        list.push_back(Port{p->name(), m->name(), description.empty() ? m->name() : description});
+      }
+    }
+  }
+  return list;
 }
 
 bool PrintProcessorExists(const Environment& env, const std::string& name) {

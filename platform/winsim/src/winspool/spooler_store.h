@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "windows.h"
 
 namespace winsim {
@@ -51,6 +51,17 @@ RegKey* PrintersKey();
 RegKey* FindPrinter(const std::string& name);
 RegKey* FindMonitor(const std::string& name);
 bool PortExists(const std::string& port);
+
+// A port and the monitor that keeps it, as EnumPorts lists them: the ports
+// of "Local Port" (kPortsKey), then those other monitors keep below their
+// key, Monitors\<monitor>\Ports\<port>, described by the port's
+// "Description" value or else by the monitor's name.
+struct Port {
+  std::string name;
+  std::string monitor;
+  std::string description;
+};
+std::vector<Port> Ports();
 bool PrintProcessorExists(const Environment& env, const std::string& name);
 bool DatatypeSupported(const std::string& datatype);
 

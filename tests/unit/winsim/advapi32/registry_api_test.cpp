@@ -11,7 +11,7 @@
 
 #include "core/faults.h"
 #include "core/journal.h"
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "sim_machine.h"
 
 using winsim::Registry;

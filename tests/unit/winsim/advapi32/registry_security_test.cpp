@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "core/key_security.h"
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "sim_machine.h"
 
 using winsim::RegAce;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "sim_machine.h"
 
 using winsim::Registry;

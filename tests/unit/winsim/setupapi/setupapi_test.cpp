@@ -10,7 +10,7 @@
 
 #include "setupapi/device_store.h"
 #include "core/machine.h"
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "sim_machine.h"
 #include "spooler_fixture.h"
 

@@ -14,7 +14,8 @@ struct Machine {
 };
 
 TEST(WinsimTool, FreshMachineHasLocalPortAndNothingElse) {
-  for (const char* os : {"xp", "7-x64"}) {
+  // Vista and 7 come with printers of their own (see the next test).
+  for (const char* os : {"xp", "2003"}) {
     Machine m;
     ASSERT_EQ(0, RunTool("winsim", {"new", m.dir, "--os", os}).status) << os;
     ToolResult monitors = RunTool("winsim", {"ls", m.dir, "monitors"});
@@ -28,6 +29,26 @@ TEST(WinsimTool, FreshMachineHasLocalPortAndNothingElse) {
     for (const char* p : {"\"COM1:\"", "\"COM4:\"", "\"LPT1:\"", "\"LPT3:\""})
       EXPECT_NE(std::string::npos, ports.out.find(p)) << os << " " << p;
   }
+}
+
+TEST(WinsimTool, FreshWindows7x64ListsThePrintersItShipsWith) {
+  Machine m;
+  ASSERT_EQ(0, RunTool("winsim", {"new", m.dir, "--os", "7-x64"}).status);
+  EXPECT_EQ(
+      "Local Port\tlocalspl.dll\nMicrosoft Shared Fax Monitor\tFXSMON.DLL\nStandard TCP/IP Port\ttcpmon.dll\n"
+      "USB Monitor\tusbmon.dll\nWSD Port\tWSDMon.dll\n",
+      RunTool("winsim", {"ls", m.dir, "monitors"}).out);
+  EXPECT_EQ("Fax\tMicrosoft Shared Fax Driver\tSHRFAX:\n"
+            "Microsoft XPS Document Writer\tMicrosoft XPS Document Writer\tXPSPort:\n",
+            RunTool("winsim", {"ls", m.dir, "printers"}).out);
+  EXPECT_EQ("Windows x64\t3\tMicrosoft Shared Fax Driver\tFXSDRV.DLL\n"
+            "Windows x64\t3\tMicrosoft XPS Document Writer\tmxdwdrv.dll\n",
+            RunTool("winsim", {"ls", m.dir, "drivers"}).out);
+  EXPECT_EQ("", RunTool("winsim", {"ls", m.dir, "devices"}).out);
+  ToolResult ports =
+      RunTool("winsim", {"reg", m.dir, "export", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"});
+  for (const char* p : {"\"COM1:\"", "\"COM4:\"", "\"LPT1:\"", "\"LPT3:\"", "\"FILE:\"", "\"XPSPort:\""})
+    EXPECT_NE(std::string::npos, ports.out.find(p)) << p;
 }
 
 TEST(WinsimTool, DeviceAddAndList) {

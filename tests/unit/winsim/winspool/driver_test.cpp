@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "sim_machine.h"
 #include "spooler_fixture.h"
 

@@ -145,6 +145,7 @@ TEST(EnumPrinterDriversA, NullEnvironmentIsTheCallersOwn) {
   // A 32-bit program on 64-bit Windows lists the x86 drivers; the native
   // ones it must ask for by name.
   SimMachine machine("7-x64");
+  RemoveShippedPrinting();
   InstallDriver("Driver x86", "Windows NT x86");
   InstallDriver("Driver x64", "Windows x64");
   struct Row {
@@ -267,6 +268,7 @@ TEST(EnumPortsA, FreshMachineHasTheLocalPorts) {
 
 TEST(EnumMonitorsA, FreshMachineHasLocalPort) {
   SimMachine machine("7-x64");
+  RemoveShippedPrinting();
   DWORD needed = 0, returned = 0;
   EnumMonitorsA(nullptr, 2, nullptr, 0, &needed, &returned);
   std::vector<BYTE> buf(needed);

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include "core/registry_store.h"
+#include "core/registry_tree.h"
 #include "sim_machine.h"
 #include "spooler_fixture.h"
 

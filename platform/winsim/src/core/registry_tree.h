@@ -1,7 +1,8 @@
 // The registry of the simulated machine: a tree of keys with values and a
-// DACL each, read from registry.reg when the machine opens and written back
-// when it closes. ADVAPI32's registry functions, the spooler and the device
-// set-up service keep their state here, where Windows keeps it.
+// DACL each. ADVAPI32's registry functions, the spooler and the device set-up
+// service keep their state here, where Windows keeps it. The tree is read
+// from the machine's registry.reg when it opens and written back when it
+// closes (registry_subsystem.cpp); reg_file.h reads and writes the text.
 #pragma once
 
 #include <cstdint>
@@ -100,14 +101,35 @@ class Registry {
   bool Delete(const std::string& path);  // with every subkey
 
   // REGEDIT4 text of the whole registry (or of one key and what lies below
-  // it), and the reverse. Parse errors throw MachineError naming the line.
+  // it), and the reverse. Parse errors throw MachineError naming the line;
+  // a text with an error changes nothing.
   std::string Export(const RegKey* from = nullptr) const;
   void Import(const std::string& text, const std::string& sourceName);
 
   // Changes whenever the tree is read anew (a reload after a child process),
   // so that open handles look their key up again by path.
   unsigned generation() const;
+
+  // The tree as the machine keeps it. Load replaces every key with those of
+  // the machine's registry.reg text; a MachineError naming the line leaves
+  // the tree empty. Unload drops every key and needs no open machine. Only
+  // a loaded tree is written back.
+  static void Load(const std::string& text, const std::string& sourceName);
+  static void Unload();
+  static bool Loaded();
 };
+
+// A key path as the registry reads it: its root key (0 HKEY_LOCAL_MACHINE,
+// 1 HKEY_USERS, 2 HKEY_CURRENT_USER, -1 unknown), spelled out or abbreviated
+// (HKLM, HKU, HKCU, HKCR, HKCC), and the names below it. HKEY_CLASSES_ROOT
+// and HKEY_CURRENT_CONFIG are keys below HKEY_LOCAL_MACHINE. One trailing
+// backslash is allowed; any other empty name sets emptyName.
+struct KeyPath {
+  int root = -1;
+  std::vector<std::string> names;
+  bool emptyName = false;
+};
+KeyPath SplitKeyPath(const std::string& path);
 
 // Key and value names compare as Windows compares them: without regard to
 // letter case (code page 1252).
@@ -115,16 +137,5 @@ bool SameKeyName(const std::string& a, const std::string& b);
 // The name in the letter case Windows compares in, for sorting as NT sorts
 // subkeys.
 std::string FoldedKeyName(const std::string& name);
-
-// The canonical spelling of a trustee name the simulated machine knows
-// ("Everyone", "Administrators", "SYSTEM", "Users", "CREATOR OWNER",
-// "Power Users", "Authenticated Users" and the user "User"), or nullptr.
-// Accepts any letter case and the BUILTIN\, NT AUTHORITY\ and computer
-// name prefixes, as LookupAccountName does.
-const char* CanonicalTrustee(const std::string& name);
-
-// The entries a child key inherits from an ACE of its parent; false when it
-// inherits nothing from it.
-bool InheritedAce(const RegAce& parentAce, RegAce* childAce);
 
 }  // namespace winsim

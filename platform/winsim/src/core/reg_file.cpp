@@ -1,0 +1,392 @@
+// REGEDIT4 text as regedit writes it, CR LF line ends:
+//
+//   [HKEY_LOCAL_MACHINE\SOFTWARE\Vendor]
+//   ;dacl: Everyone=F003F/2
+//   "Name"="text"
+//   "Count"=dword:00000004
+//   "Raw"=hex(7):41,00,00,00
+//
+// A REG_SZ is written as "..." only when that text gives back the very same
+// bytes (one terminating zero, no other zero, no control characters); every
+// other value is written as hex: (REG_BINARY) or hex(N): with the type N in
+// hex, wrapped with "\" as regedit wraps it. A REG_DWORD of four bytes is
+// dword:.
+//
+// The DACL of a key is a comment line right under its header, which regedit
+// ignores:
+//
+//   ;dacl: ENTRY, ENTRY, ...            entries the key holds itself; it also
+//                                       inherits from its parent
+//   ;dacl protected: ENTRY, ...         the key inherits nothing
+//   ;dacl: null                         a null DACL: everyone may do anything
+//
+// ENTRY is [deny ]TRUSTEE=MASK/FLAGS, MASK the access mask and FLAGS the ACE
+// flags, both in hex. A key without the line holds no entries of its own and
+// inherits; a root key without it has an empty DACL (Windows 9x has none).
+// Inherited entries are never written: they follow from the parents.
+#include "core/reg_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/key_security.h"
+#include "core/machine.h"
+
+namespace winsim {
+
+namespace {
+
+std::string Hex(unsigned long v) {
+  char buf[16];
+  snprintf(buf, sizeof buf, "%lX", v);
+  return buf;
+}
+
+// Quoted text as regedit writes it. CR and LF, which regedit's text cannot
+// carry, appear only in value names (string data holding them is written as
+// hex) and are written \r and \n, so that no line of the file breaks.
+void AppendQuoted(const std::string& text, std::string& out) {
+  out += '"';
+  for (char c : text) {
+    if (c == '\\' || c == '"') {
+      out += '\\';
+    } else if (c == '\r' || c == '\n') {
+      out += c == '\r' ? "\\r" : "\\n";
+      continue;
+    }
+    out += c;
+  }
+  out += '"';
+}
+
+// True when "..." in the file reads back as exactly these bytes.
+bool IsCleanString(const std::vector<uint8_t>& data) {
+  if (data.empty() || data.back() != 0) return false;
+  for (size_t i = 0; i + 1 < data.size(); ++i)
+    if (data[i] < 0x20 && data[i] != '\t') return false;
+  return true;
+}
+
+void AppendValue(const RegValue& v, std::string& out) {
+  std::string line;
+  if (v.name.empty())
+    line = "@";
+  else
+    AppendQuoted(v.name, line);
+  line += '=';
+  if (v.type == REG_SZ && IsCleanString(v.data)) {
+    AppendQuoted(std::string(v.data.begin(), v.data.end() - 1), line);
+    out += line + "\r\n";
+    return;
+  }
+  if (v.type == REG_DWORD && v.data.size() == 4) {
+    char buf[16];
+    unsigned long d = (unsigned long)v.data[0] | ((unsigned long)v.data[1] << 8) | ((unsigned long)v.data[2] << 16) |
+                      ((unsigned long)v.data[3] << 24);
+    snprintf(buf, sizeof buf, "dword:%08lx", d);
+    out += line + buf + "\r\n";
+    return;
+  }
+  if (v.type == REG_BINARY) {
+    line += "hex:";
+  } else {
+    char buf[24];
+    snprintf(buf, sizeof buf, "hex(%lx):", (unsigned long)v.type);
+    line += buf;
+  }
+  // As regedit: a line is broken with "\" once it reaches 77 columns, and
+  // continues indented by two spaces.
+  size_t column = line.size();
+  out += line;
+  for (size_t i = 0; i < v.data.size(); ++i) {
+    char buf[4];
+    snprintf(buf, sizeof buf, "%02x", v.data[i]);
+    out += buf;
+    if (i + 1 == v.data.size()) break;
+    out += ',';
+    column += 3;
+    if (column >= 77) {
+      out += "\\\r\n  ";
+      column = 2;
+    }
+  }
+  out += "\r\n";
+}
+
+std::string DaclLine(const RegKey& key) {
+  if (key.nullDacl()) return ";dacl: null\r\n";
+  std::vector<const RegAce*> own;
+  for (const auto& ace : key.dacl())
+    if (!(ace.inheritance & INHERITED_ACE)) own.push_back(&ace);
+  // A root key inherits from nothing; a key that inherits and holds nothing
+  // of its own needs no line.
+  bool isProtected = key.daclProtected() || !key.parent();
+  if (own.empty() && (!key.parent() || !key.daclProtected())) return "";
+  std::string line = isProtected ? ";dacl protected:" : ";dacl:";
+  for (size_t i = 0; i < own.size(); ++i) {
+    line += i ? ", " : " ";
+    if (own[i]->deny) line += "deny ";
+    line += own[i]->trustee + "=" + Hex(own[i]->mask) + "/" + Hex(own[i]->inheritance);
+  }
+  return line + "\r\n";
+}
+
+void ExportKey(const RegKey& key, std::string& out) {
+  out += "[" + key.Path() + "]\r\n";
+  out += DaclLine(key);
+  for (const auto& v : key.values()) AppendValue(v, out);
+  out += "\r\n";
+  for (const auto& child : key.children()) ExportKey(*child, out);
+}
+
+// Reads the lines of a .reg file into edits; Fail names the line.
+class Parser {
+ public:
+  Parser(const std::string& text, const std::string& source) : m_source(source) {
+    size_t pos = 0;
+    while (pos <= text.size()) {
+      size_t end = text.find('\n', pos);
+      std::string line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      m_lines.push_back(line);
+      if (end == std::string::npos) break;
+      pos = end + 1;
+    }
+  }
+
+  std::vector<RegFileEdit> Parse() {
+    size_t i = 0;
+    while (i < m_lines.size() && Blank(m_lines[i])) ++i;
+    if (i == m_lines.size() || m_lines[i] != "REGEDIT4") Fail(i < m_lines.size() ? i : 0, "not a REGEDIT4 file");
+    ++i;
+    std::string key;  // the key of the lines that follow, "" before the first
+    bool keyDeleted = false;
+    bool valuesSeen = false;
+    for (; i < m_lines.size(); ++i) {
+      const std::string& line = m_lines[i];
+      if (Blank(line)) continue;
+      if (line[0] == '[') {
+        if (line.size() < 3 || line.back() != ']') Fail(i, "a key header must be [KEY] or [-KEY]");
+        std::string path = line.substr(1, line.size() - 2);
+        keyDeleted = path[0] == '-';
+        if (keyDeleted) path = path.substr(1);
+        CheckPath(i, path);
+        RegFileEdit op(keyDeleted ? RegFileEdit::DeleteKey : RegFileEdit::CreateKey, path);
+        m_ops.push_back(op);
+        key = path;
+        valuesSeen = false;
+        continue;
+      }
+      if (line.compare(0, 5, ";dacl") == 0) {
+        if (key.empty() || keyDeleted) Fail(i, "a DACL line must follow a key header");
+        if (valuesSeen) Fail(i, "the DACL line must come right under the key header");
+        ParseDacl(i, key, line);
+        continue;
+      }
+      if (line[0] == ';') continue;
+      if (line[0] != '"' && line[0] != '@') Fail(i, "cannot read this line");
+      if (key.empty()) Fail(i, "a value before the first key header");
+      valuesSeen = true;
+      ParseValue(i, key, keyDeleted);
+    }
+    return m_ops;
+  }
+
+ private:
+  static bool Blank(const std::string& line) {
+    return line.find_first_not_of(" \t") == std::string::npos;
+  }
+
+  [[noreturn]] void Fail(size_t line, const std::string& what) {
+    throw MachineError(m_source + ":" + std::to_string(line + 1) + ": " + what);
+  }
+
+  void CheckPath(size_t i, const std::string& path) {
+    KeyPath r = SplitKeyPath(path);
+    if (r.root < 0) Fail(i, "unknown root key in '" + path + "'");
+    if (r.emptyName) Fail(i, "empty key name in '" + path + "'");
+  }
+
+  // Reads "..." starting at line[pos] (the opening quote); returns the
+  // position after the closing quote.
+  size_t ReadQuoted(size_t i, const std::string& line, size_t pos, std::string* text) {
+    text->clear();
+    for (++pos; pos < line.size(); ++pos) {
+      char c = line[pos];
+      if (c == '"') return pos + 1;
+      if (c == '\\') {
+        if (pos + 1 >= line.size()) break;
+        char next = line[++pos];
+        if (next != '\\' && next != '"' && next != 'r' && next != 'n')
+          Fail(i, std::string("unknown escape \\") + next);
+        c = next == 'r' ? '\r' : next == 'n' ? '\n' : next;
+      }
+      text->push_back(c);
+    }
+    Fail(i, "a quoted text without its closing quote");
+  }
+
+  void ParseValue(size_t& i, const std::string& key, bool keyDeleted) {
+    const std::string line = m_lines[i];
+    RegFileEdit op(RegFileEdit::SetValue, key);
+    size_t pos;
+    if (line[0] == '@') {
+      pos = 1;
+    } else {
+      pos = ReadQuoted(i, line, 0, &op.name);
+    }
+    if (pos >= line.size() || line[pos] != '=') Fail(i, "'=' expected after the value name");
+    std::string data = line.substr(pos + 1);
+    if (data == "-") {
+      op.kind = RegFileEdit::DeleteValue;
+    } else if (!data.empty() && data[0] == '"') {
+      std::string text;
+      size_t end = ReadQuoted(i, data, 0, &text);
+      if (end != data.size()) Fail(i, "text after the closing quote");
+      op.type = REG_SZ;
+      op.data.assign(text.begin(), text.end());
+      op.data.push_back(0);
+    } else if (data.compare(0, 6, "dword:") == 0) {
+      std::string digits = data.substr(6);
+      if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        Fail(i, "dword: needs one to eight hex digits");
+      unsigned long d = strtoul(digits.c_str(), nullptr, 16);
+      op.type = REG_DWORD;
+      for (int b = 0; b < 4; ++b) op.data.push_back((uint8_t)(d >> (8 * b)));
+    } else if (data.compare(0, 3, "hex") == 0) {
+      size_t colon = data.find(':');
+      if (colon == std::string::npos) Fail(i, "hex: or hex(N): expected");
+      std::string kind = data.substr(3, colon - 3);
+      if (kind.empty()) {
+        op.type = REG_BINARY;
+      } else {
+        if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')') Fail(i, "hex(N): expected");
+        std::string n = kind.substr(1, kind.size() - 2);
+        if (n.empty() || n.size() > 8 || n.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+          Fail(i, "the type in hex(N): must be hex digits");
+        op.type = (DWORD)strtoul(n.c_str(), nullptr, 16);
+      }
+      std::string bytes = data.substr(colon + 1);
+      size_t first = i;
+      while (!bytes.empty() && bytes.back() == '\\') {
+        bytes.pop_back();
+        if (++i >= m_lines.size()) Fail(first, "the value continues past the end of the file");
+        const std::string& next = m_lines[i];
+        bytes += next.substr(std::min(next.size(), next.find_first_not_of(" \t")));
+      }
+      ParseBytes(first, bytes, &op.data);
+    } else {
+      Fail(i, "cannot read the value data");
+    }
+    if (!keyDeleted) m_ops.push_back(op);
+  }
+
+  void ParseBytes(size_t i, const std::string& text, std::vector<uint8_t>* out) {
+    size_t pos = 0;
+    std::string t;
+    for (char c : text)
+      if (c != ' ' && c != '\t') t += c;
+    if (t.empty()) return;
+    while (true) {
+      size_t comma = t.find(',', pos);
+      std::string byte = t.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+      if (byte.empty() || byte.size() > 2 || byte.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        Fail(i, "bad hex byte '" + byte + "'");
+      out->push_back((uint8_t)strtoul(byte.c_str(), nullptr, 16));
+      if (comma == std::string::npos) break;
+      pos = comma + 1;
+    }
+  }
+
+  void ParseDacl(size_t i, const std::string& key, const std::string& line) {
+    RegFileEdit op(RegFileEdit::SetDacl, key);
+    std::string rest;
+    if (line.compare(0, 6, ";dacl:") == 0) {
+      rest = line.substr(6);
+    } else if (line.compare(0, 16, ";dacl protected:") == 0) {
+      rest = line.substr(16);
+      op.daclProtected = true;
+    } else {
+      Fail(i, "a DACL line is ';dacl:' or ';dacl protected:'");
+    }
+    if (rest == " null") {
+      op.nullDacl = true;
+      m_ops.push_back(op);
+      return;
+    }
+    size_t pos = 0;
+    while (pos < rest.size()) {
+      if (rest[pos] != ' ') Fail(i, "entries are separated by ', '");
+      ++pos;
+      size_t end = rest.find(',', pos);
+      std::string entry = rest.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+      pos = end == std::string::npos ? rest.size() : end + 1;
+      RegAce ace;
+      if (entry.compare(0, 5, "deny ") == 0) {
+        ace.deny = true;
+        entry = entry.substr(5);
+      }
+      size_t eq = entry.rfind('=');
+      size_t slash = entry.rfind('/');
+      if (eq == std::string::npos || slash == std::string::npos || slash < eq) Fail(i, "an entry is TRUSTEE=MASK/FLAGS");
+      const char* trustee = CanonicalTrustee(entry.substr(0, eq));
+      if (!trustee) Fail(i, "unknown trustee '" + entry.substr(0, eq) + "'");
+      std::string mask = entry.substr(eq + 1, slash - eq - 1);
+      std::string flags = entry.substr(slash + 1);
+      const char* hex = "0123456789abcdefABCDEF";
+      if (mask.empty() || mask.size() > 8 || mask.find_first_not_of(hex) != std::string::npos || flags.empty() ||
+          flags.size() > 2 || flags.find_first_not_of(hex) != std::string::npos)
+        Fail(i, "MASK and FLAGS are hex numbers");
+      ace.trustee = trustee;
+      ace.mask = (ACCESS_MASK)strtoul(mask.c_str(), nullptr, 16);
+      ace.inheritance = (DWORD)strtoul(flags.c_str(), nullptr, 16);
+      if (ace.inheritance & INHERITED_ACE) Fail(i, "inherited entries are not written");
+      op.dacl.push_back(ace);
+    }
+    m_ops.push_back(op);
+  }
+
+  std::string m_source;
+  std::vector<std::string> m_lines;
+  std::vector<RegFileEdit> m_ops;
+};
+
+}  // namespace
+
+std::vector<RegFileEdit> ParseRegFile(const std::string& text, const std::string& sourceName) {
+  return Parser(text, sourceName).Parse();
+}
+
+void ApplyRegFile(const std::vector<RegFileEdit>& edits, Registry& reg) {
+  for (const auto& op : edits) {
+    switch (op.kind) {
+      case RegFileEdit::CreateKey:
+        reg.Create(op.path);
+        break;
+      case RegFileEdit::DeleteKey:
+        reg.Delete(op.path);
+        break;
+      case RegFileEdit::SetValue:
+        reg.Create(op.path)->SetValue(op.name, op.type, op.data.data(), op.data.size());
+        break;
+      case RegFileEdit::DeleteValue:
+        reg.Create(op.path)->DeleteValue(op.name);
+        break;
+      case RegFileEdit::SetDacl: {
+        RegKey* key = reg.Create(op.path);
+        key->SetNullDacl(op.nullDacl);
+        key->SetExplicitDacl(op.dacl, op.daclProtected);
+        break;
+      }
+    }
+  }
+}
+
+std::string RegFileText(const std::vector<const RegKey*>& keys) {
+  std::string out = "REGEDIT4\r\n\r\n";
+  for (const RegKey* key : keys) ExportKey(*key, out);
+  return out;
+}
+
+}  // namespace winsim

@@ -1,0 +1,314 @@
+// The registry tree: keys with their values and DACLs, below the three root
+// keys HKEY_LOCAL_MACHINE, HKEY_USERS and HKEY_CURRENT_USER.
+#include "core/registry_tree.h"
+
+#include <algorithm>
+
+#include "core/key_security.h"
+#include "core/machine.h"
+#include "core/reg_file.h"
+
+namespace winsim {
+
+namespace {
+
+// Letter case as Windows folds it for key and value names in code page 1252.
+unsigned char FoldCase(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return (unsigned char)(c - 0x20);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return (unsigned char)(c - 0x20);
+  switch (c) {
+    case 0x9A: return 0x8A;
+    case 0x9C: return 0x8C;
+    case 0x9E: return 0x8E;
+    case 0xFF: return 0x9F;
+    default: return c;
+  }
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldCase((unsigned char)a[i]) != FoldCase((unsigned char)b[i])) return false;
+  return true;
+}
+
+struct Store {
+  std::unique_ptr<RegKey> roots[3];  // HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_USER
+  // Deleted keys stay alive until the tree is unloaded, so that a handle
+  // still pointing at one can say ERROR_KEY_DELETED.
+  std::vector<std::unique_ptr<RegKey>> graveyard;
+  unsigned generation = 1;
+  bool loaded = false;
+};
+
+Store& S() {
+  static Store s;
+  return s;
+}
+
+const char* const kRootNames[3] = {"HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CURRENT_USER"};
+
+void MakeRoots() {
+  Store& s = S();
+  for (int i = 0; i < 3; ++i)
+    if (!s.roots[i]) s.roots[i].reset(new RegKey(kRootNames[i], nullptr));
+}
+
+struct RootAlias {
+  const char* longName;
+  const char* shortName;
+  int root;
+  const char* below;
+};
+
+const RootAlias kRootAliases[] = {
+    {"HKEY_LOCAL_MACHINE", "HKLM", 0, ""},
+    {"HKEY_USERS", "HKU", 1, ""},
+    {"HKEY_CURRENT_USER", "HKCU", 2, ""},
+    {"HKEY_CLASSES_ROOT", "HKCR", 0, "SOFTWARE\\Classes"},
+    {"HKEY_CURRENT_CONFIG", "HKCC", 0, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current"},
+};
+
+std::vector<std::string> SplitNames(const std::string& path, bool* emptyName) {
+  std::vector<std::string> names;
+  if (path.empty()) return names;
+  size_t pos = 0;
+  while (true) {
+    size_t end = path.find('\\', pos);
+    std::string name = path.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    if (name.empty()) {
+      // A single trailing backslash is tolerated; any other empty name is not.
+      if (end != std::string::npos || pos == 0) *emptyName = true;
+    } else {
+      names.push_back(name);
+    }
+    if (end == std::string::npos) break;
+    pos = end + 1;
+  }
+  return names;
+}
+
+}  // namespace
+
+KeyPath SplitKeyPath(const std::string& path) {
+  KeyPath r;
+  size_t slash = path.find('\\');
+  std::string rootName = path.substr(0, slash);
+  for (const auto& a : kRootAliases) {
+    if (SameName(rootName, a.longName) || SameName(rootName, a.shortName)) {
+      r.root = a.root;
+      bool unused = false;
+      r.names = SplitNames(a.below, &unused);
+      break;
+    }
+  }
+  if (r.root < 0) return r;
+  if (slash != std::string::npos) {
+    std::vector<std::string> more = SplitNames(path.substr(slash + 1), &r.emptyName);
+    r.names.insert(r.names.end(), more.begin(), more.end());
+  }
+  return r;
+}
+
+RegKey::RegKey(std::string name, RegKey* parent) : m_name(std::move(name)), m_parent(parent) {}
+
+std::string RegKey::Path() const { return m_parent ? m_parent->Path() + "\\" + m_name : m_name; }
+
+RegKey* RegKey::Child(const std::string& name) const {
+  for (const auto& c : m_children)
+    if (SameName(c->m_name, name)) return c.get();
+  return nullptr;
+}
+
+RegKey* RegKey::CreateChild(const std::string& name) {
+  if (RegKey* existing = Child(name)) return existing;
+  m_children.emplace_back(new RegKey(name, this));
+  RegKey* child = m_children.back().get();
+  child->RefreshInheritance();
+  return child;
+}
+
+bool RegKey::DeleteChild(const std::string& name) {
+  for (auto it = m_children.begin(); it != m_children.end(); ++it) {
+    if (SameName((*it)->m_name, name)) {
+      (*it)->MarkDeleted();
+      S().graveyard.push_back(std::move(*it));
+      m_children.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+const RegValue* RegKey::Value(const std::string& name) const {
+  for (const auto& v : m_values)
+    if (SameName(v.name, name)) return &v;
+  return nullptr;
+}
+
+void RegKey::SetValue(const std::string& name, DWORD type, const void* data, size_t size) {
+  const uint8_t* bytes = (const uint8_t*)data;
+  for (auto& v : m_values) {
+    if (SameName(v.name, name)) {
+      // An existing value keeps the letter case of its name.
+      v.type = type;
+      v.data.assign(bytes, bytes + size);
+      return;
+    }
+  }
+  m_values.push_back(RegValue{name, type, std::vector<uint8_t>(bytes, bytes + size)});
+}
+
+void RegKey::SetString(const std::string& name, const std::string& text, DWORD type) {
+  std::vector<uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  SetValue(name, type, data.data(), data.size());
+}
+
+void RegKey::SetDword(const std::string& name, DWORD value) {
+  uint8_t data[4] = {(uint8_t)value, (uint8_t)(value >> 8), (uint8_t)(value >> 16), (uint8_t)(value >> 24)};
+  SetValue(name, REG_DWORD, data, sizeof data);
+}
+
+void RegKey::SetMultiString(const std::string& name, const std::vector<std::string>& strings) {
+  std::vector<uint8_t> data;
+  for (const auto& s : strings) {
+    data.insert(data.end(), s.begin(), s.end());
+    data.push_back(0);
+  }
+  data.push_back(0);
+  SetValue(name, REG_MULTI_SZ, data.data(), data.size());
+}
+
+bool RegKey::DeleteValue(const std::string& name) {
+  for (auto it = m_values.begin(); it != m_values.end(); ++it) {
+    if (SameName(it->name, name)) {
+      m_values.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+void RegKey::MarkDeleted() {
+  m_deleted = true;
+  for (auto& c : m_children) c->MarkDeleted();
+}
+
+void RegKey::SetExplicitDacl(const std::vector<RegAce>& entries, bool isProtected) {
+  m_daclProtected = isProtected;
+  m_dacl.clear();
+  for (const auto& ace : entries)
+    if (!(ace.inheritance & INHERITED_ACE)) m_dacl.push_back(ace);
+  RefreshInheritance();
+}
+
+void RegKey::RefreshInheritance() {
+  m_dacl.erase(std::remove_if(m_dacl.begin(), m_dacl.end(),
+                              [](const RegAce& a) { return (a.inheritance & INHERITED_ACE) != 0; }),
+               m_dacl.end());
+  if (m_parent && !m_daclProtected && !m_nullDacl && !m_parent->m_nullDacl) {
+    for (const auto& ace : m_parent->m_dacl) {
+      RegAce inherited;
+      if (InheritedAce(ace, &inherited)) m_dacl.push_back(inherited);
+    }
+  }
+  for (auto& c : m_children) c->RefreshInheritance();
+}
+
+bool SameKeyName(const std::string& a, const std::string& b) { return SameName(a, b); }
+
+std::string FoldedKeyName(const std::string& name) {
+  std::string folded = name;
+  for (auto& c : folded) c = (char)FoldCase((unsigned char)c);
+  return folded;
+}
+
+Registry& Registry::Get() {
+  static Registry registry;
+  Machine::Current();  // a program's first use opens its machine
+  if (!S().roots[0]) MakeRoots();
+  return registry;
+}
+
+unsigned Registry::generation() const { return S().generation; }
+
+RegKey* Registry::Root(HKEY predefined) {
+  switch ((uint32_t)(uintptr_t)predefined) {
+    case 0x80000000u: return Create("HKEY_CLASSES_ROOT");
+    case 0x80000001u: return S().roots[2].get();
+    case 0x80000002u: return S().roots[0].get();
+    case 0x80000003u: return S().roots[1].get();
+    case 0x80000005u: return Create("HKEY_CURRENT_CONFIG");
+    default: return nullptr;
+  }
+}
+
+RegKey* Registry::Find(const std::string& path) {
+  KeyPath r = SplitKeyPath(path);
+  if (r.root < 0 || r.emptyName) return nullptr;
+  RegKey* key = S().roots[r.root].get();
+  for (const auto& name : r.names) {
+    if (!key) return nullptr;
+    key = key->Child(name);
+  }
+  return key;
+}
+
+RegKey* Registry::Create(const std::string& path) {
+  KeyPath r = SplitKeyPath(path);
+  if (r.root < 0 || r.emptyName) return nullptr;
+  RegKey* key = S().roots[r.root].get();
+  for (const auto& name : r.names) key = key->CreateChild(name);
+  return key;
+}
+
+bool Registry::Delete(const std::string& path) {
+  KeyPath r = SplitKeyPath(path);
+  if (r.root < 0 || r.emptyName || r.names.empty()) return false;
+  std::string parent = kRootNames[r.root];
+  for (size_t i = 0; i + 1 < r.names.size(); ++i) parent += "\\" + r.names[i];
+  RegKey* p = Find(parent);
+  return p && p->DeleteChild(r.names.back());
+}
+
+std::string Registry::Export(const RegKey* from) const {
+  std::vector<const RegKey*> keys;
+  if (from) {
+    keys.push_back(from);
+  } else {
+    for (const auto& root : S().roots)
+      if (root) keys.push_back(root.get());
+  }
+  return RegFileText(keys);
+}
+
+void Registry::Import(const std::string& text, const std::string& sourceName) {
+  // Everything is read before anything changes, so a file with an error
+  // leaves the registry as it was.
+  std::vector<RegFileEdit> edits = ParseRegFile(text, sourceName);
+  ApplyRegFile(edits, *this);
+}
+
+void Registry::Load(const std::string& text, const std::string& sourceName) {
+  Unload();
+  std::vector<RegFileEdit> edits = ParseRegFile(text, sourceName);
+  MakeRoots();
+  Store& s = S();
+  s.loaded = true;
+  ++s.generation;
+  ApplyRegFile(edits, Get());
+  for (auto& root : s.roots) root->RefreshInheritance();
+}
+
+void Registry::Unload() {
+  Store& s = S();
+  for (auto& root : s.roots) root.reset();
+  s.graveyard.clear();
+  s.loaded = false;
+  ++s.generation;
+}
+
+bool Registry::Loaded() { return S().loaded; }
+
+}  // namespace winsim
