@@ -180,8 +180,7 @@ BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterE
   std::vector<Record> records;
   // Local printers only; connections to other machines this machine has none.
   if (Flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_NAME)) {
-    if (RegKey* printers = PrintersKey())
-      for (const auto& p : printers->children()) records.push_back(PrinterRecord(p.get(), Level));
+    for (RegKey* p : Printers()) records.push_back(PrinterRecord(p, Level));
   } else if (!(Flags & (PRINTER_ENUM_CONNECTIONS | PRINTER_ENUM_DEFAULT))) {
     SetLastError(ERROR_INVALID_FLAGS);
     return call.Ret((BOOL)FALSE);

@@ -234,11 +234,12 @@ BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
     SetLastError(ERROR_ACCESS_DENIED);
     return call.Ret((BOOL)FALSE);
   }
-  RegKey* printers = PrintersKey();
-  if (!printers || !printers->DeleteChild(h->name)) {
+  RegKey* key = FindPrinter(h->name);
+  if (!key) {
     SetLastError(ERROR_PRINTER_DELETED);
     return call.Ret((BOOL)FALSE);
   }
+  key->parent()->DeleteChild(h->name);
   return call.Ret((BOOL)TRUE);
 }
 
