@@ -14,10 +14,9 @@ namespace winsim {
 
 static int ListPrinters(const Args& args) {
   if (!args.empty()) return ToolError("usage: winsim ls DIR printers");
-  if (RegKey* printers = spooler::PrintersKey())
-    for (const auto& p : printers->children())
-      printf("%s\t%s\t%s\n", p->name().c_str(), spooler::StringValue(p.get(), "Printer Driver").c_str(),
-             spooler::StringValue(p.get(), "Port").c_str());
+  for (RegKey* p : spooler::Printers())
+    printf("%s\t%s\t%s\n", p->name().c_str(), spooler::StringValue(p, "Printer Driver").c_str(),
+           spooler::StringValue(p, "Port").c_str());
   return 0;
 }
 

@@ -94,10 +94,8 @@ struct NoCase {
 };
 
 bool PrinterUsesDriver(const std::string& driver) {
-  RegKey* printers = PrintersKey();
-  if (!printers) return false;
-  for (const auto& p : printers->children())
-    if (SameName(StringValue(p.get(), "Printer Driver"), driver)) return true;
+  for (RegKey* p : Printers())
+    if (SameName(StringValue(p, "Printer Driver"), driver)) return true;
   return false;
 }
 

@@ -16,146 +16,156 @@ using namespace winsim::spooler;
 
 namespace {
 
-// A caller's buffer in the journal: null, or what the call left in it.
-Json BufferJson(const void* p) { return p ? Json::Array() : Json(); }
-// An output number before the call has set it.
-Json OutJson(const void* p) { return p ? Json(0u) : Json(); }
+// How the spooler fills the fields it does not read as they stand from the
+// entry's key.
+FieldValue EntryName(const SpoolerEntry& e, const char*) { return Text(e.name); }
 
-// The checks every enumeration makes before it looks at anything.
-bool CheckEnumArgs(LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
-  if (!pcbNeeded || !pcReturned) {
-    SetLastError(RPC_X_NULL_REF_POINTER);
-    return false;
-  }
-  if (!buffer && cbBuf) {
-    SetLastError(ERROR_INVALID_USER_BUFFER);
-    return false;
-  }
-  return true;
+// A printer's name as it was added; a key without one goes by its own name.
+FieldValue PrinterName(const SpoolerEntry& e, const char*) {
+  std::string name = StringValue(e.key, "Name");
+  return Text(name.empty() ? e.name : name);
 }
 
-Record PrinterRecord(const RegKey* key, DWORD level) {
-  std::string name = StringValue(key, "Name");
-  if (name.empty()) name = key->name();
-  Record r;
-  if (level == 1) {
-    r.numbers = {{offsetof(PRINTER_INFO_1A, Flags), 0x00800000 /* PRINTER_ENUM_ICON8 */}};
-    std::string description = name + "," + StringValue(key, "Printer Driver") + "," + StringValue(key, "Location");
-    r.strings = {Str(offsetof(PRINTER_INFO_1A, pDescription), description),
-                 Str(offsetof(PRINTER_INFO_1A, pName), name),
-                 Str(offsetof(PRINTER_INFO_1A, pComment), StringValue(key, "Description"))};
-    r.journal = Json::Object().Set("pName", name);
-    return r;
-  }
-  if (level == 4) {
-    DWORD attributes = DwordValue(key, "Attributes");
-    r.numbers = {{offsetof(PRINTER_INFO_4A, Attributes), attributes}};
-    r.strings = {Str(offsetof(PRINTER_INFO_4A, pPrinterName), name)};
-    r.journal = Json::Object().Set("pPrinterName", name).Set("pServerName", Json()).Set("Attributes", attributes);
-    return r;
-  }
-  struct Field {
-    size_t offset;
-    const char* field;
-    const char* value;
-  };
-  static const Field kStrings[] = {
-      {offsetof(PRINTER_INFO_2A, pShareName), "pShareName", "Share Name"},
-      {offsetof(PRINTER_INFO_2A, pPortName), "pPortName", "Port"},
-      {offsetof(PRINTER_INFO_2A, pDriverName), "pDriverName", "Printer Driver"},
-      {offsetof(PRINTER_INFO_2A, pComment), "pComment", "Description"},
-      {offsetof(PRINTER_INFO_2A, pLocation), "pLocation", "Location"},
-      {offsetof(PRINTER_INFO_2A, pSepFile), "pSepFile", "Separator File"},
-      {offsetof(PRINTER_INFO_2A, pPrintProcessor), "pPrintProcessor", "Print Processor"},
-      {offsetof(PRINTER_INFO_2A, pDatatype), "pDatatype", "Datatype"},
-      {offsetof(PRINTER_INFO_2A, pParameters), "pParameters", "Parameters"},
-  };
-  static const Field kNumbers[] = {
-      {offsetof(PRINTER_INFO_2A, Attributes), "Attributes", "Attributes"},
-      {offsetof(PRINTER_INFO_2A, Priority), "Priority", "Priority"},
-      {offsetof(PRINTER_INFO_2A, DefaultPriority), "DefaultPriority", "Default Priority"},
-      {offsetof(PRINTER_INFO_2A, StartTime), "StartTime", "StartTime"},
-      {offsetof(PRINTER_INFO_2A, UntilTime), "UntilTime", "UntilTime"},
-      {offsetof(PRINTER_INFO_2A, Status), "Status", "Status"},
-  };
-  // The journal's copy is made only when there is a journal to write.
-  bool journal = winsim::Journal::enabled();
-  // Local printers have no server name.
-  if (journal) r.journal = Json::Object().Set("pServerName", Json()).Set("pPrinterName", name);
-  r.strings.reserve(1 + sizeof kStrings / sizeof kStrings[0]);
-  r.strings.push_back(Str(offsetof(PRINTER_INFO_2A, pPrinterName), name));
-  for (const auto& f : kStrings) {
-    r.strings.push_back(Str(f.offset, StringValue(key, f.value)));
-    if (journal) r.journal.Set(f.field, r.strings.back().text);
-  }
-  for (const auto& f : kNumbers) {
-    DWORD v = DwordValue(key, f.value);
-    r.numbers.emplace_back(f.offset, v);
-    if (journal) r.journal.Set(f.field, v);
-  }
-  return r;
+FieldValue PrinterDescription(const SpoolerEntry& e, const char*) {
+  return Text(PrinterName(e, nullptr).text + "," + StringValue(e.key, "Printer Driver") + "," +
+              StringValue(e.key, "Location"));
 }
+
+// PRINTER_INFO_1's Flags for a local printer.
+FieldValue PrinterIcon(const SpoolerEntry&, const char*) { return Number(0x00800000 /* PRINTER_ENUM_ICON8 */); }
+
+FieldValue DriverVersion(const SpoolerEntry& e, const char* regValue) {
+  return Number(DwordValue(e.key, regValue, e.version));
+}
+
+FieldValue EnvironmentName(const SpoolerEntry& e, const char*) { return Text(e.env->name); }
 
 // File names of a driver as the spooler reports them: full paths into the
 // version folder.
-std::string Full(const std::string& dir, const std::string& file) { return file.empty() ? "" : dir + "\\" + file; }
-
-Record DriverRecord(const Environment& env, DWORD version, const RegKey* key, DWORD level) {
-  Record r;
-  std::string name = key->name();
-  if (level == 1) {
-    r.strings = {Str(offsetof(DRIVER_INFO_1A, pName), name)};
-    r.journal = Json::Object().Set("pName", name);
-    return r;
-  }
-  std::string dir = VersionDirectory(env, version);
-  std::string driver = Full(dir, StringValue(key, "Driver"));
-  std::string data = Full(dir, StringValue(key, "Data File"));
-  std::string config = Full(dir, StringValue(key, "Configuration File"));
-  r.numbers = {{offsetof(DRIVER_INFO_4A, cVersion), DwordValue(key, "Version", version)}};
-  // DRIVER_INFO_2, 3 and 4 begin alike.
-  r.strings = {Str(offsetof(DRIVER_INFO_4A, pName), name), Str(offsetof(DRIVER_INFO_4A, pEnvironment), env.name),
-               OptStr(offsetof(DRIVER_INFO_4A, pDriverPath), driver),
-               OptStr(offsetof(DRIVER_INFO_4A, pDataFile), data),
-               OptStr(offsetof(DRIVER_INFO_4A, pConfigFile), config)};
-  r.journal = Json::Object()
-                  .Set("cVersion", DwordValue(key, "Version", version))
-                  .Set("pName", name)
-                  .Set("pEnvironment", env.name)
-                  .Set("pDriverPath", driver)
-                  .Set("pDataFile", data)
-                  .Set("pConfigFile", config);
-  if (level == 2) return r;
-  std::string help = Full(dir, StringValue(key, "Help File"));
-  std::vector<std::string> dependent;
-  for (const auto& f : MultiStringValue(key, "Dependent Files")) dependent.push_back(Full(dir, f));
-  std::string monitor = StringValue(key, "Monitor");
-  std::string datatype = StringValue(key, "Datatype");
-  r.strings.push_back(OptStr(offsetof(DRIVER_INFO_4A, pHelpFile), help));
-  r.strings.push_back(Multi(offsetof(DRIVER_INFO_4A, pDependentFiles), dependent));
-  r.strings.push_back(OptStr(offsetof(DRIVER_INFO_4A, pMonitorName), monitor));
-  r.strings.push_back(OptStr(offsetof(DRIVER_INFO_4A, pDefaultDataType), datatype));
-  Json deps = Json::Array();
-  for (const auto& d : dependent) deps.Add(d);
-  r.journal.Set("pHelpFile", help).Set("pDependentFiles", deps).Set("pMonitorName", monitor).Set(
-      "pDefaultDataType", datatype);
-  if (level == 3) return r;
-  std::vector<std::string> previous = MultiStringValue(key, "Previous Names");
-  r.strings.push_back(Multi(offsetof(DRIVER_INFO_4A, pszzPreviousNames), previous));
-  Json prev = Json::Array();
-  for (const auto& p : previous) prev.Add(p);
-  r.journal.Set("pszzPreviousNames", prev);
-  return r;
+std::string Full(const SpoolerEntry& e, const std::string& file) {
+  return file.empty() ? "" : VersionDirectory(*e.env, e.version) + "\\" + file;
 }
 
-size_t DriverRecordSize(DWORD level) {
-  switch (level) {
-    case 1: return sizeof(DRIVER_INFO_1A);
-    case 2: return sizeof(DRIVER_INFO_2A);
-    case 3: return sizeof(DRIVER_INFO_3A);
-    case 4: return sizeof(DRIVER_INFO_4A);
-  }
-  return 0;
+FieldValue DriverFile(const SpoolerEntry& e, const char* regValue) {
+  return Text(Full(e, StringValue(e.key, regValue)));
+}
+
+FieldValue DriverFiles(const SpoolerEntry& e, const char* regValue) {
+  std::vector<std::string> files;
+  for (const auto& f : MultiStringValue(e.key, regValue)) files.push_back(Full(e, f));
+  return List(files);
+}
+
+// Monitors run in the spooler's own process.
+FieldValue SpoolerEnvironment(const SpoolerEntry&, const char*) { return Text(NativeEnvironment().name); }
+
+// Every port this machine has belongs to the "Local Port" monitor.
+FieldValue PortMonitor(const SpoolerEntry& e, const char*) { return Text(e.port->monitor); }
+FieldValue PortDescription(const SpoolerEntry& e, const char*) { return Text(e.port->description); }
+FieldValue WritePort(const SpoolerEntry&, const char*) { return Number(PORT_TYPE_WRITE); }
+
+const std::vector<RecordLevel> kPrinterLevels = {
+    {1, sizeof(PRINTER_INFO_1A), {
+        {nullptr, offsetof(PRINTER_INFO_1A, Flags), kNumber, nullptr, PrinterIcon},
+        {nullptr, offsetof(PRINTER_INFO_1A, pDescription), kString, nullptr, PrinterDescription},
+        {"pName", offsetof(PRINTER_INFO_1A, pName), kString, nullptr, PrinterName},
+        {nullptr, offsetof(PRINTER_INFO_1A, pComment), kString, "Description", nullptr},
+    }},
+    {2, sizeof(PRINTER_INFO_2A), {
+        // Local printers have no server name.
+        {"pServerName", offsetof(PRINTER_INFO_2A, pServerName), kNull, nullptr, nullptr},
+        {"pPrinterName", offsetof(PRINTER_INFO_2A, pPrinterName), kString, nullptr, PrinterName},
+        {"pShareName", offsetof(PRINTER_INFO_2A, pShareName), kString, "Share Name", nullptr},
+        {"pPortName", offsetof(PRINTER_INFO_2A, pPortName), kString, "Port", nullptr},
+        {"pDriverName", offsetof(PRINTER_INFO_2A, pDriverName), kString, "Printer Driver", nullptr},
+        {"pComment", offsetof(PRINTER_INFO_2A, pComment), kString, "Description", nullptr},
+        {"pLocation", offsetof(PRINTER_INFO_2A, pLocation), kString, "Location", nullptr},
+        {"pSepFile", offsetof(PRINTER_INFO_2A, pSepFile), kString, "Separator File", nullptr},
+        {"pPrintProcessor", offsetof(PRINTER_INFO_2A, pPrintProcessor), kString, "Print Processor", nullptr},
+        {"pDatatype", offsetof(PRINTER_INFO_2A, pDatatype), kString, "Datatype", nullptr},
+        {"pParameters", offsetof(PRINTER_INFO_2A, pParameters), kString, "Parameters", nullptr},
+        {"Attributes", offsetof(PRINTER_INFO_2A, Attributes), kNumber, "Attributes", nullptr},
+        {"Priority", offsetof(PRINTER_INFO_2A, Priority), kNumber, "Priority", nullptr},
+        {"DefaultPriority", offsetof(PRINTER_INFO_2A, DefaultPriority), kNumber, "Default Priority", nullptr},
+        {"StartTime", offsetof(PRINTER_INFO_2A, StartTime), kNumber, "StartTime", nullptr},
+        {"UntilTime", offsetof(PRINTER_INFO_2A, UntilTime), kNumber, "UntilTime", nullptr},
+        {"Status", offsetof(PRINTER_INFO_2A, Status), kNumber, "Status", nullptr},
+    }},
+    {4, sizeof(PRINTER_INFO_4A), {
+        {"pPrinterName", offsetof(PRINTER_INFO_4A, pPrinterName), kString, nullptr, PrinterName},
+        {"pServerName", offsetof(PRINTER_INFO_4A, pServerName), kNull, nullptr, nullptr},
+        {"Attributes", offsetof(PRINTER_INFO_4A, Attributes), kNumber, "Attributes", nullptr},
+    }},
+};
+
+const std::vector<RecordLevel> kDriverLevels = {
+    {1, sizeof(DRIVER_INFO_1A), {
+        {"pName", offsetof(DRIVER_INFO_1A, pName), kString, nullptr, EntryName},
+    }},
+    {2, sizeof(DRIVER_INFO_2A), {
+        {"cVersion", offsetof(DRIVER_INFO_2A, cVersion), kNumber, "Version", DriverVersion},
+        {"pName", offsetof(DRIVER_INFO_2A, pName), kString, nullptr, EntryName},
+        {"pEnvironment", offsetof(DRIVER_INFO_2A, pEnvironment), kString, nullptr, EnvironmentName},
+        {"pDriverPath", offsetof(DRIVER_INFO_2A, pDriverPath), kOptString, "Driver", DriverFile},
+        {"pDataFile", offsetof(DRIVER_INFO_2A, pDataFile), kOptString, "Data File", DriverFile},
+        {"pConfigFile", offsetof(DRIVER_INFO_2A, pConfigFile), kOptString, "Configuration File", DriverFile},
+    }},
+    {3, sizeof(DRIVER_INFO_3A), {
+        {"cVersion", offsetof(DRIVER_INFO_3A, cVersion), kNumber, "Version", DriverVersion},
+        {"pName", offsetof(DRIVER_INFO_3A, pName), kString, nullptr, EntryName},
+        {"pEnvironment", offsetof(DRIVER_INFO_3A, pEnvironment), kString, nullptr, EnvironmentName},
+        {"pDriverPath", offsetof(DRIVER_INFO_3A, pDriverPath), kOptString, "Driver", DriverFile},
+        {"pDataFile", offsetof(DRIVER_INFO_3A, pDataFile), kOptString, "Data File", DriverFile},
+        {"pConfigFile", offsetof(DRIVER_INFO_3A, pConfigFile), kOptString, "Configuration File", DriverFile},
+        {"pHelpFile", offsetof(DRIVER_INFO_3A, pHelpFile), kOptString, "Help File", DriverFile},
+        {"pDependentFiles", offsetof(DRIVER_INFO_3A, pDependentFiles), kMultiString, "Dependent Files", DriverFiles},
+        {"pMonitorName", offsetof(DRIVER_INFO_3A, pMonitorName), kOptString, "Monitor", nullptr},
+        {"pDefaultDataType", offsetof(DRIVER_INFO_3A, pDefaultDataType), kOptString, "Datatype", nullptr},
+    }},
+    {4, sizeof(DRIVER_INFO_4A), {
+        {"cVersion", offsetof(DRIVER_INFO_4A, cVersion), kNumber, "Version", DriverVersion},
+        {"pName", offsetof(DRIVER_INFO_4A, pName), kString, nullptr, EntryName},
+        {"pEnvironment", offsetof(DRIVER_INFO_4A, pEnvironment), kString, nullptr, EnvironmentName},
+        {"pDriverPath", offsetof(DRIVER_INFO_4A, pDriverPath), kOptString, "Driver", DriverFile},
+        {"pDataFile", offsetof(DRIVER_INFO_4A, pDataFile), kOptString, "Data File", DriverFile},
+        {"pConfigFile", offsetof(DRIVER_INFO_4A, pConfigFile), kOptString, "Configuration File", DriverFile},
+        {"pHelpFile", offsetof(DRIVER_INFO_4A, pHelpFile), kOptString, "Help File", DriverFile},
+        {"pDependentFiles", offsetof(DRIVER_INFO_4A, pDependentFiles), kMultiString, "Dependent Files", DriverFiles},
+        {"pMonitorName", offsetof(DRIVER_INFO_4A, pMonitorName), kOptString, "Monitor", nullptr},
+        {"pDefaultDataType", offsetof(DRIVER_INFO_4A, pDefaultDataType), kOptString, "Datatype", nullptr},
+        {"pszzPreviousNames", offsetof(DRIVER_INFO_4A, pszzPreviousNames), kMultiString, "Previous Names", nullptr},
+    }},
+};
+
+const std::vector<RecordLevel> kMonitorLevels = {
+    {1, sizeof(MONITOR_INFO_1A), {
+        {"pName", offsetof(MONITOR_INFO_1A, pName), kString, nullptr, EntryName},
+    }},
+    {2, sizeof(MONITOR_INFO_2A), {
+        {"pName", offsetof(MONITOR_INFO_2A, pName), kString, nullptr, EntryName},
+        {"pEnvironment", offsetof(MONITOR_INFO_2A, pEnvironment), kString, nullptr, SpoolerEnvironment},
+        {"pDLLName", offsetof(MONITOR_INFO_2A, pDLLName), kString, "Driver", nullptr},
+    }},
+};
+
+const std::vector<RecordLevel> kPortLevels = {
+    {1, sizeof(PORT_INFO_1A), {
+        {"pPortName", offsetof(PORT_INFO_1A, pName), kString, nullptr, EntryName},
+    }},
+    {2, sizeof(PORT_INFO_2A), {
+        {"pPortName", offsetof(PORT_INFO_2A, pPortName), kString, nullptr, EntryName},
+        {"pMonitorName", offsetof(PORT_INFO_2A, pMonitorName), kString, nullptr, PortMonitor},
+        {nullptr, offsetof(PORT_INFO_2A, pDescription), kString, nullptr, PortDescription},
+        {nullptr, offsetof(PORT_INFO_2A, fPortType), kNumber, nullptr, WritePort},
+    }},
+};
+
+// Entries of keys that go by their own names.
+std::vector<SpoolerEntry> KeyEntries(const std::vector<RegKey*>& keys) {
+  std::vector<SpoolerEntry> entries;
+  entries.reserve(keys.size());
+  for (RegKey* k : keys) entries.push_back(SpoolerEntry{k, k->name()});
+  return entries;
 }
 
 }  // namespace
@@ -164,120 +174,52 @@ extern "C" {
 
 BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf, LPDWORD pcbNeeded,
                           LPDWORD pcReturned) {
-  ApiCall call("EnumPrintersA", {Flags, Name, Level, BufferJson(pPrinterEnum), cbBuf, OutJson(pcbNeeded),
-                                 OutJson(pcReturned)});
-  if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  if (!CheckEnumArgs(pPrinterEnum, cbBuf, pcbNeeded, pcReturned)) return call.Ret((BOOL)FALSE);
-  size_t recordSize = Level == 1 ? sizeof(PRINTER_INFO_1A)
-                      : Level == 2 ? sizeof(PRINTER_INFO_2A)
-                      : Level == 4 ? sizeof(PRINTER_INFO_4A)
-                                   : 0;
-  if (!recordSize) {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return call.Ret((BOOL)FALSE);
-  }
-  std::vector<Record> records;
+  Enumeration e("EnumPrintersA", kPrinterLevels, {Level, pPrinterEnum, cbBuf, pcbNeeded, pcReturned}, Flags, Name);
+  if (!e.Start()) return e.Fail();
+  std::vector<SpoolerEntry> printers;
   // Local printers only; connections to other machines this machine has none.
   if (Flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_NAME)) {
-    if (RegKey* printers = PrintersKey())
-      for (const auto& p : printers->children()) records.push_back(PrinterRecord(p.get(), Level));
+    printers = KeyEntries(Printers());
   } else if (!(Flags & (PRINTER_ENUM_CONNECTIONS | PRINTER_ENUM_DEFAULT))) {
     SetLastError(ERROR_INVALID_FLAGS);
-    return call.Ret((BOOL)FALSE);
+    return e.Fail();
   }
-  BOOL ok = PackRecords(records, recordSize, pPrinterEnum, cbBuf, pcbNeeded, pcReturned);
-  call.SetArg(3, pPrinterEnum ? RecordsJson(records, ok) : Json());
-  call.SetArg(5, Json(*pcbNeeded));
-  call.SetArg(6, Json(*pcReturned));
-  return call.Ret(ok);
+  return e.Finish(printers);
 }
 
 BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
                                 LPDWORD pcbNeeded, LPDWORD pcReturned) {
-  ApiCall call("EnumPrinterDriversA", {pName, pEnvironment, Level, BufferJson(pDriverInfo), cbBuf,
-                                       OutJson(pcbNeeded), OutJson(pcReturned)});
-  if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  if (!CheckEnumArgs(pDriverInfo, cbBuf, pcbNeeded, pcReturned)) return call.Ret((BOOL)FALSE);
-  size_t recordSize = DriverRecordSize(Level);
-  if (!recordSize) {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return call.Ret((BOOL)FALSE);
-  }
+  Enumeration e("EnumPrinterDriversA", kDriverLevels, {Level, pDriverInfo, cbBuf, pcbNeeded, pcReturned}, pName,
+                pEnvironment);
+  if (!e.Start()) return e.Fail();
   const Environment* env = ResolveEnvironment(pEnvironment);
-  if (!env) return call.Ret((BOOL)FALSE);
-  std::vector<Record> records;
-  for (const auto& d : Drivers(*env)) records.push_back(DriverRecord(*env, d.first, d.second, Level));
-  BOOL ok = PackRecords(records, recordSize, pDriverInfo, cbBuf, pcbNeeded, pcReturned);
-  call.SetArg(3, pDriverInfo ? RecordsJson(records, ok) : Json());
-  call.SetArg(5, Json(*pcbNeeded));
-  call.SetArg(6, Json(*pcReturned));
-  return call.Ret(ok);
+  if (!env) return e.Fail();
+  std::vector<SpoolerEntry> drivers;
+  for (const auto& d : Drivers(*env)) drivers.push_back(SpoolerEntry{d.second, d.second->name(), env, d.first});
+  return e.Finish(drivers);
 }
 
 BOOL WINAPI EnumMonitorsA(LPSTR pName, DWORD Level, LPBYTE pMonitor, DWORD cbBuf, LPDWORD pcbNeeded,
                           LPDWORD pcReturned) {
-  ApiCall call("EnumMonitorsA",
-               {pName, Level, BufferJson(pMonitor), cbBuf, OutJson(pcbNeeded), OutJson(pcReturned)});
-  if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  if (!CheckEnumArgs(pMonitor, cbBuf, pcbNeeded, pcReturned)) return call.Ret((BOOL)FALSE);
-  if (Level != 1 && Level != 2) {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return call.Ret((BOOL)FALSE);
-  }
-  std::vector<Record> records;
-  if (RegKey* monitors = winsim::Registry::Get().Find(kMonitorsKey)) {
-    for (const auto& m : monitors->children()) {
-      Record r;
-      r.strings.push_back(Str(offsetof(MONITOR_INFO_2A, pName), m->name()));
-      r.journal = Json::Object().Set("pName", m->name());
-      if (Level == 2) {
-        std::string dll = StringValue(m.get(), "Driver");
-        r.strings.push_back(Str(offsetof(MONITOR_INFO_2A, pEnvironment), NativeEnvironment().name));
-        r.strings.push_back(Str(offsetof(MONITOR_INFO_2A, pDLLName), dll));
-        r.journal.Set("pEnvironment", NativeEnvironment().name).Set("pDLLName", dll);
-      }
-      records.push_back(r);
-    }
-  }
-  BOOL ok = PackRecords(records, Level == 1 ? sizeof(MONITOR_INFO_1A) : sizeof(MONITOR_INFO_2A), pMonitor, cbBuf,
-                        pcbNeeded, pcReturned);
-  call.SetArg(2, pMonitor ? RecordsJson(records, ok) : Json());
-  call.SetArg(4, Json(*pcbNeeded));
-  call.SetArg(5, Json(*pcReturned));
-  return call.Ret(ok);
+  Enumeration e("EnumMonitorsA", kMonitorLevels, {Level, pMonitor, cbBuf, pcbNeeded, pcReturned}, pName);
+  if (!e.Start()) return e.Fail();
+  std::vector<RegKey*> monitors;
+  if (RegKey* key = winsim::Registry::Get().Find(kMonitorsKey))
+    for (const auto& m : key->children()) monitors.push_back(m.get());
+  return e.Finish(KeyEntries(monitors));
 }
 
 BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
-  ApiCall call("EnumPortsA", {pName, Level, BufferJson(pPorts), cbBuf, OutJson(pcbNeeded), OutJson(pcReturned)});
-  if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  if (!CheckEnumArgs(pPorts, cbBuf, pcbNeeded, pcReturned)) return call.Ret((BOOL)FALSE);
-  if (Level != 1 && Level != 2) {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return call.Ret((BOOL)FALSE);
+  Enumeration e("EnumPortsA", kPortLevels, {Level, pPorts, cbBuf, pcbNeeded, pcReturned}, pName);
+  if (!e.Start()) return e.Fail();
+  std::vector<Port> all = Ports();
+  std::vector<SpoolerEntry> ports;
+  for (const auto& p : all) {
+    SpoolerEntry entry{nullptr, p.name};
+    entry.port = &p;
+    ports.push_back(entry);
   }
-  std::vector<Record> records;
-  for (const auto& p : Ports()) {
-    Record r;
-    r.strings.push_back(Str(offsetof(PORT_INFO_2A, pPortName), p.name));
-    r.journal = Json::Object().Set("pPortName", p.name);
-    if (Level == 2) {
-      r.strings.push_back(Str(offsetof(PORT_INFO_2A, pMonitorName), p.monitor));
-      r.strings.push_back(Str(offsetof(PORT_INFO_2A, pDescription), p.description));
-      r.numbers.emplace_back(offsetof(PORT_INFO_2A, fPortType), PORT_TYPE_WRITE);
-      r.journal.Set("pMonitorName", p.monitor);
-    }
-    records.push_back(r);
-  }
-  BOOL ok = PackRecords(records, Level == 1 ? sizeof(PORT_INFO_1A) : sizeof(PORT_INFO_2A), pPorts, cbBuf, pcbNeeded,
-                        pcReturned);
-  call.SetArg(2, pPorts ? RecordsJson(records, ok) : Json());
-  call.SetArg(4, Json(*pcbNeeded));
-  call.SetArg(5, Json(*pcReturned));
-  return call.Ret(ok);
+  return e.Finish(ports);
 }
 
 BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,

@@ -23,13 +23,13 @@ struct PrinterHandle {
   ACCESS_MASK access;
 };
 
-winsim::HandleTable<PrinterHandle>& Printers() {
+winsim::HandleTable<PrinterHandle>& PrinterHandles() {
   static winsim::HandleTable<PrinterHandle> table(0x00B40008, 8);
   return table;
 }
 
 HANDLE NewHandle(const std::string& name, ACCESS_MASK access) {
-  return Printers().Insert(std::make_unique<PrinterHandle>(PrinterHandle{name, access}));
+  return PrinterHandles().Insert(std::make_unique<PrinterHandle>(PrinterHandle{name, access}));
 }
 
 bool Empty(LPCSTR s) { return !s || !*s; }
@@ -199,7 +199,7 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
   ApiCall call("ClosePrinter", {HandleJson(hPrinter)});
   // The handle is gone afterwards, whether the call succeeds or fails.
-  bool held = Printers().Remove(hPrinter);
+  bool held = PrinterHandles().Remove(hPrinter);
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (!held) {
@@ -213,7 +213,7 @@ BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
   ApiCall call("DeletePrinter", {HandleJson(hPrinter)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  PrinterHandle* h = Printers().Get(hPrinter);
+  PrinterHandle* h = PrinterHandles().Get(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
     return call.Ret((BOOL)FALSE);
@@ -222,11 +222,12 @@ BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
     SetLastError(ERROR_ACCESS_DENIED);
     return call.Ret((BOOL)FALSE);
   }
-  RegKey* printers = PrintersKey();
-  if (!printers || !printers->DeleteChild(h->name)) {
+  RegKey* key = FindPrinter(h->name);
+  if (!key) {
     SetLastError(ERROR_PRINTER_DELETED);
     return call.Ret((BOOL)FALSE);
   }
+  key->parent()->DeleteChild(h->name);
   return call.Ret((BOOL)TRUE);
 }
 

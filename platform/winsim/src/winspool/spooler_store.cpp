@@ -307,10 +307,23 @@ std::vector<std::pair<DWORD, RegKey*>> Drivers(const Environment& env) {
 
 RegKey* PrintersKey() { return Registry::Get().Find(kPrintersKey); }
 
+bool IsPrinter(const RegKey* key) {
+  return !StringValue(key, "Printer Driver").empty() && !StringValue(key, "Port").empty();
+}
+
+std::vector<RegKey*> Printers() {
+  std::vector<RegKey*> list;
+  if (RegKey* printers = PrintersKey())
+    for (const auto& p : printers->children())
+      if (IsPrinter(p.get())) list.push_back(p.get());
+  return list;
+}
+
 RegKey* FindPrinter(const std::string& name) {
   if (name.empty() || name.find('\\') != std::string::npos) return nullptr;
   RegKey* printers = PrintersKey();
-  return printers ? printers->Child(name) : nullptr;
+  RegKey* key = printers ? printers->Child(name) : nullptr;
+  return IsPrinter(key) ? key : nullptr;
 }
 
 RegKey* FindMonitor(const std::string& name) {

@@ -48,6 +48,15 @@ RegKey* FindDriver(const Environment& env, DWORD version, const std::string& nam
 // Every installed driver of an environment, all versions: (version, key).
 std::vector<std::pair<DWORD, RegKey*>> Drivers(const Environment& env);
 RegKey* PrintersKey();
+// A key under Printers is a printer when it names its driver and its port
+// ("Printer Driver" and "Port", both non-empty strings). The spooler keeps
+// its printers itself: any other key there, such as one an installer made
+// only to hold a subkey of its own, is no printer to anything that lists,
+// opens, adds or deletes printers.
+bool IsPrinter(const RegKey* key);
+// The printers in the order they were added.
+std::vector<RegKey*> Printers();
+// The printer of that name (letter case ignored), or null.
 RegKey* FindPrinter(const std::string& name);
 RegKey* FindMonitor(const std::string& name);
 bool PortExists(const std::string& port);
