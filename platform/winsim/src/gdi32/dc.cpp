@@ -1,11 +1,15 @@
 // GDI32 of the simulated Windows, and the painting calls of USER32: device
 // contexts of windows, stock objects, text metrics of MS Sans Serif 8, and
 // the drawing a person would see (icons, check boxes of list entries).
+#include "gdi32/dc.h"
+
 #include <map>
 
 #include "core/journal.h"
 #include "core/machine.h"
-#include "user32/user32.h"
+#include "user32/icon.h"
+#include "user32/message.h"
+#include "user32/window.h"
 
 namespace winsim {
 

@@ -1,13 +1,16 @@
 // The default window procedure and the system's controls: buttons (push,
 // check, radio with their groups, group boxes), statics, edits (text only)
 // and list boxes (sorted, with item data, selections and owner drawing).
+#include "user32/controls.h"
+
 #include <strings.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "core/journal.h"
-#include "user32/user32.h"
+#include "gdi32/dc.h"
+#include "user32/message.h"
 
 namespace winsim {
 

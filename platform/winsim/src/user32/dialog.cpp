@@ -1,13 +1,16 @@
 // Dialogs of the simulated USER32: windows built from DLGTEMPLATE and
 // DLGTEMPLATEEX templates, the dialog manager's default processing, modal
 // dialogs and the dialog item calls.
+#include "user32/dialog.h"
+
 #include <strings.h>
 
 #include <cstring>
 
 #include "core/journal.h"
 #include "core/resources.h"
-#include "user32/user32.h"
+#include "user32/controls.h"
+#include "user32/message.h"
 
 namespace winsim {
 

@@ -1,22 +1,22 @@
 // The message queue of the simulated USER32: posted messages, painting,
 // timers on the virtual clock, and the user, whose answers come from the
 // script when the program waits for input.
+#include "user32/message.h"
+
 #include <algorithm>
 #include <deque>
 
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/script.h"
-#include "user32/user32.h"
+#include "user32/dialog.h"
+#include "user32/input.h"
 
 namespace winsim {
 
 // The user takes this long to react: a timer due sooner fires before the
 // next answer of the script is taken.
 const unsigned kUserReactionMs = 500;
-
-bool TakeUserInput();  // user32_input.cpp
-[[noreturn]] void NoInput();
 
 namespace {
 

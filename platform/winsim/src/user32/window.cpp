@@ -1,5 +1,7 @@
 // Windows of the simulated USER32: classes, creation and destruction, text,
 // styles, window data, geometry, focus and enabling.
+#include "user32/window.h"
+
 #include <strings.h>
 
 #include <algorithm>
@@ -7,10 +9,13 @@
 #include <map>
 #include <memory>
 
+#include "comctl32/progress.h"
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/resources.h"
-#include "user32/user32.h"
+#include "user32/controls.h"
+#include "user32/dialog.h"
+#include "user32/message.h"
 
 namespace winsim {
 
