@@ -159,10 +159,6 @@ int CompareNoCase(const std::string& a, const std::string& b) { return strcasecm
 
 DWORD ButtonType(Window* w) { return w->style & BS_TYPEMASK; }
 
-bool IsButtonOfType(Window* w, DWORD type) { return w && w->className == "Button" && ButtonType(w) == type; }
-
-void ClickButton(Window* w) { Send(w->hwnd, BM_CLICK, 0, 0); }
-
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   Window* w = Windows::Get(hwnd);
   if (!w) return 0;

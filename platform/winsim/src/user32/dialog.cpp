@@ -210,6 +210,19 @@ void SetFocusInternal(HWND h) {
 
 HFONT DialogFont() { return (HFONT)GetStockObject(DEFAULT_GUI_FONT); }
 
+int MulDivRound(int a, int b, int c) {
+  long long v = (long long)a * b;
+  return (int)(v >= 0 ? (v + c / 2) / c : -((-v + c / 2) / c));
+}
+
+// Dialog base units of the window's dialog font.
+POINT DialogBaseUnits(Window*) {
+  // Every template of this system asks for MS Sans Serif 8, whose average
+  // character is 6 x 13 pixels on a 96 dpi screen.
+  POINT p = {6, 13};
+  return p;
+}
+
 }  // namespace
 
 // Creates the dialog of a template; `templateId` names it in the journal.
@@ -423,10 +436,6 @@ INT_PTR DoModal(HINSTANCE inst, const void* data, size_t size, HWND parent, DLGP
 }
 
 }  // namespace
-
-namespace winsim {
-HWND CreateDialogFromTemplate(HINSTANCE, const void*, size_t, HWND, DLGPROC, LPARAM, Json, bool, DWORD*);
-}
 
 extern "C" {
 

@@ -12,10 +12,6 @@ namespace winsim {
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// The message loop: takes the next message for `filter` (null: any), waiting
-// as Windows does (posted messages, painting, timers, then the user). False
-// for WM_QUIT. `wait` false: only what is there now (PeekMessage).
-bool NextMessage(MSG* msg, HWND filter, UINT min, UINT max, bool remove, bool wait);
 // Runs the modal loop of a dialog created by DialogBoxParamA until EndDialog.
 INT_PTR RunModalLoop(Window* dialog);
 bool Translate(const MSG* msg);

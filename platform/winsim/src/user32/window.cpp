@@ -111,11 +111,6 @@ void Windows::Clear() {
   Classes().clear();
 }
 
-int MulDivRound(int a, int b, int c) {
-  long long v = (long long)a * b;
-  return (int)(v >= 0 ? (v + c / 2) / c : -((-v + c / 2) / c));
-}
-
 const WindowClass* FindClass(const char* name, HINSTANCE instance) {
   RegisterSystemClasses();
   if (IS_INTRESOURCE(name)) return nullptr;
@@ -399,13 +394,6 @@ std::string Describe(Window* w) {
     }
   }
   return s;
-}
-
-POINT DialogBaseUnits(Window*) {
-  // Every template of this system asks for MS Sans Serif 8, whose average
-  // character is 6 x 13 pixels on a 96 dpi screen.
-  POINT p = {6, 13};
-  return p;
 }
 
 }  // namespace winsim

@@ -96,9 +96,6 @@ void Invalidate(Window* w);
 Window* DialogOf(Window* w);
 // {"dialog": <template id>} and, for a control, "id".
 Json UiPlace(Window* w);
-// Dialog base units of the window's dialog font (MS Sans Serif 8: 6 x 13).
-POINT DialogBaseUnits(Window* dialog);
-int MulDivRound(int a, int b, int c);
 
 // The client rectangle (0,0,width,height; empty for a minimised window).
 RECT ClientRect(Window* w);
