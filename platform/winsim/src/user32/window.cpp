@@ -407,8 +407,9 @@ using winsim::Windows;
 
 namespace {
 
-Window* Checked(ApiCall& call, HWND hwnd) {
-  (void)call;
+// The live window a call names; null, with ERROR_INVALID_WINDOW_HANDLE as
+// the last error, when the handle is none.
+Window* Checked(HWND hwnd) {
   Window* w = Windows::Get(hwnd);
   if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
   return w;
@@ -523,7 +524,7 @@ BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA l
 
 int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
   ApiCall call("GetClassNameA", {HandleJson(hWnd), HandleJson(lpClassName), nMaxCount});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret(0);
   if (!lpClassName || nMaxCount <= 0) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -550,7 +551,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
   ApiCall call("DestroyWindow", {HandleJson(hWnd)});
-  if (!Checked(call, hWnd)) return call.Ret((BOOL)FALSE);
+  if (!Checked(hWnd)) return call.Ret((BOOL)FALSE);
   winsim::DestroyWindowInternal(hWnd);
   return call.Ret((BOOL)TRUE);
 }
@@ -572,7 +573,7 @@ BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd) {
 
 HWND WINAPI GetParent(HWND hWnd) {
   ApiCall call("GetParent", {HandleJson(hWnd)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((HWND) nullptr);
   // A child's parent, or a popup's owner.
   if (w->style & WS_CHILD) return call.Ret(w->parent);
@@ -582,7 +583,7 @@ HWND WINAPI GetParent(HWND hWnd) {
 
 HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
   ApiCall call("GetWindow", {HandleJson(hWnd), uCmd});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((HWND) nullptr);
   std::vector<HWND> siblings;
   if (w->style & WS_CHILD) {
@@ -612,7 +613,7 @@ HWND WINAPI GetDesktopWindow(void) {
 
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
   ApiCall call("GetWindowLongPtrA", {HandleJson(hWnd), nIndex});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((LONG_PTR)0);
   bool ok;
   LONG_PTR v = GetLongPtr(w, nIndex, &ok);
@@ -622,7 +623,7 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
   ApiCall call("SetWindowLongPtrA", {HandleJson(hWnd), nIndex, (long long)dwNewLong});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((LONG_PTR)0);
   bool ok;
   LONG_PTR old = SetLongPtr(w, nIndex, dwNewLong, &ok);
@@ -632,7 +633,7 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
 
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
   ApiCall call("GetWindowLongA", {HandleJson(hWnd), nIndex});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((LONG)0);
   bool ok;
   LONG_PTR v = GetLongPtr(w, nIndex, &ok);
@@ -642,7 +643,7 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
 
 LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
   ApiCall call("SetWindowLongA", {HandleJson(hWnd), nIndex, (long long)dwNewLong});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((LONG)0);
   bool ok;
   LONG_PTR old = SetLongPtr(w, nIndex, dwNewLong, &ok);
@@ -652,13 +653,13 @@ LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
   ApiCall call("SetWindowTextA", {HandleJson(hWnd), lpString});
-  if (!Checked(call, hWnd)) return call.Ret((BOOL)FALSE);
+  if (!Checked(hWnd)) return call.Ret((BOOL)FALSE);
   return call.Ret((BOOL)winsim::Send(hWnd, WM_SETTEXT, 0, (LPARAM)lpString));
 }
 
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
   ApiCall call("GetWindowTextA", {HandleJson(hWnd), HandleJson(lpString), nMaxCount});
-  if (!Checked(call, hWnd)) {
+  if (!Checked(hWnd)) {
     if (lpString && nMaxCount > 0) *lpString = 0;
     return call.Ret(0);
   }
@@ -670,13 +671,13 @@ int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
 
 int WINAPI GetWindowTextLengthA(HWND hWnd) {
   ApiCall call("GetWindowTextLengthA", {HandleJson(hWnd)});
-  if (!Checked(call, hWnd)) return call.Ret(0);
+  if (!Checked(hWnd)) return call.Ret(0);
   return call.Ret((int)winsim::Send(hWnd, WM_GETTEXTLENGTH, 0, 0));
 }
 
 BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
   ApiCall call("EnableWindow", {HandleJson(hWnd), bEnable});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   // The answer is whether the window was disabled before.
   BOOL wasDisabled = (w->style & WS_DISABLED) ? TRUE : FALSE;
@@ -686,13 +687,13 @@ BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
 
 BOOL WINAPI IsWindowEnabled(HWND hWnd) {
   ApiCall call("IsWindowEnabled", {HandleJson(hWnd)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   return call.Ret((BOOL)(w && !(w->style & WS_DISABLED)));
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
   ApiCall call("ShowWindow", {HandleJson(hWnd), nCmdShow});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   BOOL wasVisible = (w->style & WS_VISIBLE) ? TRUE : FALSE;
   winsim::ShowWindowInternal(w, nCmdShow);
@@ -715,7 +716,7 @@ BOOL WINAPI IsIconic(HWND hWnd) {
 
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
   ApiCall call("GetClientRect", {HandleJson(hWnd), HandleJson(lpRect)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   if (!lpRect) {
     SetLastError(ERROR_NOACCESS);
@@ -728,7 +729,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
 
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
   ApiCall call("GetWindowRect", {HandleJson(hWnd), HandleJson(lpRect)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   if (!lpRect) {
     SetLastError(ERROR_NOACCESS);
@@ -749,7 +750,7 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
 
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
   ApiCall call("ClientToScreen", {HandleJson(hWnd), HandleJson(lpPoint)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w || !lpPoint) return call.Ret((BOOL)FALSE);
   POINT o = ClientOrigin(w);
   lpPoint->x += o.x;
@@ -759,7 +760,7 @@ BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
 
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
   ApiCall call("ScreenToClient", {HandleJson(hWnd), HandleJson(lpPoint)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w || !lpPoint) return call.Ret((BOOL)FALSE);
   POINT o = ClientOrigin(w);
   lpPoint->x -= o.x;
@@ -769,7 +770,7 @@ BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
 
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
   ApiCall call("MoveWindow", {HandleJson(hWnd), X, Y, nWidth, nHeight, bRepaint});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   w->rect = {X, Y, X + nWidth, Y + nHeight};
   RECT c = winsim::ClientRect(w);
@@ -780,7 +781,7 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
 
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags) {
   ApiCall call("SetWindowPos", {HandleJson(hWnd), HandleJson(hWndInsertAfter), X, Y, cx, cy, uFlags});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   RECT r = w->rect;
   if (!(uFlags & SWP_NOMOVE)) {
@@ -808,7 +809,7 @@ HWND WINAPI SetFocus(HWND hWnd) {
   ApiCall call("SetFocus", {HandleJson(hWnd)});
   HWND old = Windows::Get(Windows::focus) ? Windows::focus : nullptr;
   if (hWnd) {
-    Window* w = Checked(call, hWnd);
+    Window* w = Checked(hWnd);
     if (!w) return call.Ret((HWND) nullptr);
     if (w->style & WS_DISABLED) return call.Ret((HWND) nullptr);
   }
@@ -829,7 +830,7 @@ HWND WINAPI GetActiveWindow(void) {
 
 BOOL WINAPI SetForegroundWindow(HWND hWnd) {
   ApiCall call("SetForegroundWindow", {HandleJson(hWnd)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   Windows::active = hWnd;
   return call.Ret((BOOL)TRUE);
