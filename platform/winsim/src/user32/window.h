@@ -35,7 +35,6 @@ struct Window {
   std::vector<HWND> children;        // in creation (z) order
   bool invalid = false;
   bool destroyed = false;
-  int paintsInARow = 0;
 
   // Dialogs.
   bool isDialog = false;
