@@ -1,7 +1,9 @@
 // COMCTL32 of the simulated Windows: the progress bar.
+#include "comctl32/progress.h"
+
 #include "commctrl.h"
 #include "core/journal.h"
-#include "user32/user32.h"
+#include "user32/window.h"
 
 namespace winsim {
 

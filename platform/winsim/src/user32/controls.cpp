@@ -1,13 +1,16 @@
 // The default window procedure and the system's controls: buttons (push,
 // check, radio with their groups, group boxes), statics, edits (text only)
 // and list boxes (sorted, with item data, selections and owner drawing).
+#include "user32/controls.h"
+
 #include <strings.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "core/journal.h"
-#include "user32/user32.h"
+#include "gdi32/dc.h"
+#include "user32/message.h"
 
 namespace winsim {
 
@@ -155,10 +158,6 @@ int CompareNoCase(const std::string& a, const std::string& b) { return strcasecm
 }  // namespace
 
 DWORD ButtonType(Window* w) { return w->style & BS_TYPEMASK; }
-
-bool IsButtonOfType(Window* w, DWORD type) { return w && w->className == "Button" && ButtonType(w) == type; }
-
-void ClickButton(Window* w) { Send(w->hwnd, BM_CLICK, 0, 0); }
 
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   Window* w = Windows::Get(hwnd);

@@ -1,11 +1,13 @@
 // Icons and cursors: the program's icon groups and the system's icons and
 // cursors, as shared handles whose names the journal shows.
+#include "user32/icon.h"
+
 #include <vector>
 
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/resources.h"
-#include "user32/user32.h"
+#include "user32/window.h"
 
 namespace winsim {
 

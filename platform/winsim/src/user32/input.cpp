@@ -1,13 +1,17 @@
 // The user at the simulated machine: when the program waits for input, the
 // next answer of the script becomes what a person would do (mouse clicks and
 // keys posted to the window that has the input).
+#include "user32/input.h"
+
 #include <strings.h>
 
 #include <string>
 
 #include "core/journal.h"
 #include "core/script.h"
-#include "user32/user32.h"
+#include "user32/controls.h"
+#include "user32/message.h"
+#include "user32/window.h"
 
 namespace winsim {
 
@@ -111,8 +115,6 @@ void InputLine(Window* w, const ScriptLine& line) {
 
 }  // namespace
 
-// The program waits for input: the window that has it takes the next answer.
-// False when nothing was done (the caller may let a timer run instead).
 bool TakeUserInput() {
   Window* w = ActiveTopLevel();
   if (!w) return false;
@@ -134,7 +136,6 @@ bool TakeUserInput() {
   return true;
 }
 
-// Waiting with no timer left and no answer: the run cannot go on.
 [[noreturn]] void NoInput() {
   Window* w = ActiveTopLevel();
   Script::NoAnswer(w ? Describe(w) : std::string("the program waits for input and shows no window"));

@@ -1,22 +1,22 @@
 // The message queue of the simulated USER32: posted messages, painting,
 // timers on the virtual clock, and the user, whose answers come from the
 // script when the program waits for input.
+#include "user32/message.h"
+
 #include <algorithm>
 #include <deque>
 
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/script.h"
-#include "user32/user32.h"
+#include "user32/dialog.h"
+#include "user32/input.h"
 
 namespace winsim {
 
 // The user takes this long to react: a timer due sooner fires before the
 // next answer of the script is taken.
 const unsigned kUserReactionMs = 500;
-
-bool TakeUserInput();  // user32_input.cpp
-[[noreturn]] void NoInput();
 
 namespace {
 
@@ -100,7 +100,10 @@ void DropTimersOf(HWND hwnd) {
   t.erase(std::remove_if(t.begin(), t.end(), [hwnd](const Timer& x) { return x.hwnd == hwnd; }), t.end());
 }
 
-// 1: a message; 0: WM_QUIT; -1: nothing now (only when not waiting).
+// The message loop: the next message for `filter` (null: any), waiting as
+// Windows does (posted messages, painting, timers, then the user); `wait`
+// false takes only what is there now (PeekMessage). 1: a message; 0: WM_QUIT;
+// -1: nothing now (only when not waiting).
 int Next(MSG* msg, HWND filter, UINT min, UINT max, bool remove, bool wait) {
   QueueState& q = Q();
   Machine& m = Machine::Current();
@@ -159,10 +162,6 @@ int Next(MSG* msg, HWND filter, UINT min, UINT max, bool remove, bool wait) {
   }
 }
 
-bool NextMessage(MSG* msg, HWND filter, UINT min, UINT max, bool remove, bool wait) {
-  return Next(msg, filter, min, max, remove, wait) == 1;
-}
-
 bool Translate(const MSG* m) {
   if (m->message != WM_KEYDOWN && m->message != WM_SYSKEYDOWN) return false;
   // Keys that stand for characters become WM_CHAR.
@@ -210,12 +209,6 @@ INT_PTR RunModalLoop(Window* dialog) {
   }
   Window* d = Windows::Get(h);
   return d ? d->result : -1;
-}
-
-bool HasPendingTimer(HWND hwnd, UINT_PTR id) {
-  for (const auto& t : Q().timers)
-    if (t.hwnd == hwnd && t.id == id) return true;
-  return false;
 }
 
 }  // namespace winsim

@@ -1,7 +1,7 @@
 // Message boxes, answered by the user of the simulated machine.
 #include "core/journal.h"
 #include "core/script.h"
-#include "user32/user32.h"
+#include "user32/window.h"
 
 namespace {
 

@@ -1,16 +1,21 @@
 // Windows of the simulated USER32: classes, creation and destruction, text,
 // styles, window data, geometry, focus and enabling.
+#include "user32/window.h"
+
 #include <strings.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
+#include "comctl32/progress.h"
 #include "core/handles.h"
 #include "core/journal.h"
 #include "core/machine.h"
 #include "core/resources.h"
-#include "user32/user32.h"
+#include "user32/controls.h"
+#include "user32/dialog.h"
+#include "user32/message.h"
 
 namespace winsim {
 
@@ -88,11 +93,6 @@ void Windows::Clear() {
   focus = active = nullptr;
   cursor = nullptr;
   Classes().clear();
-}
-
-int MulDivRound(int a, int b, int c) {
-  long long v = (long long)a * b;
-  return (int)(v >= 0 ? (v + c / 2) / c : -((-v + c / 2) / c));
 }
 
 const WindowClass* FindClass(const char* name, HINSTANCE instance) {
@@ -380,13 +380,6 @@ std::string Describe(Window* w) {
   return s;
 }
 
-POINT DialogBaseUnits(Window*) {
-  // Every template of this system asks for MS Sans Serif 8, whose average
-  // character is 6 x 13 pixels on a 96 dpi screen.
-  POINT p = {6, 13};
-  return p;
-}
-
 }  // namespace winsim
 
 using winsim::ApiCall;
@@ -398,8 +391,9 @@ using winsim::Windows;
 
 namespace {
 
-Window* Checked(ApiCall& call, HWND hwnd) {
-  (void)call;
+// The live window a call names; null, with ERROR_INVALID_WINDOW_HANDLE as
+// the last error, when the handle is none.
+Window* Checked(HWND hwnd) {
   Window* w = Windows::Get(hwnd);
   if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
   return w;
@@ -514,7 +508,7 @@ BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA l
 
 int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
   ApiCall call("GetClassNameA", {HandleJson(hWnd), HandleJson(lpClassName), nMaxCount});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret(0);
   if (!lpClassName || nMaxCount <= 0) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -541,7 +535,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
   ApiCall call("DestroyWindow", {HandleJson(hWnd)});
-  if (!Checked(call, hWnd)) return call.Ret((BOOL)FALSE);
+  if (!Checked(hWnd)) return call.Ret((BOOL)FALSE);
   winsim::DestroyWindowInternal(hWnd);
   return call.Ret((BOOL)TRUE);
 }
@@ -563,7 +557,7 @@ BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd) {
 
 HWND WINAPI GetParent(HWND hWnd) {
   ApiCall call("GetParent", {HandleJson(hWnd)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((HWND) nullptr);
   // A child's parent, or a popup's owner.
   if (w->style & WS_CHILD) return call.Ret(w->parent);
@@ -573,7 +567,7 @@ HWND WINAPI GetParent(HWND hWnd) {
 
 HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
   ApiCall call("GetWindow", {HandleJson(hWnd), uCmd});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((HWND) nullptr);
   std::vector<HWND> siblings;
   if (w->style & WS_CHILD) {
@@ -603,7 +597,7 @@ HWND WINAPI GetDesktopWindow(void) {
 
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
   ApiCall call("GetWindowLongPtrA", {HandleJson(hWnd), nIndex});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((LONG_PTR)0);
   bool ok;
   LONG_PTR v = GetLongPtr(w, nIndex, &ok);
@@ -613,7 +607,7 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
   ApiCall call("SetWindowLongPtrA", {HandleJson(hWnd), nIndex, (long long)dwNewLong});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((LONG_PTR)0);
   bool ok;
   LONG_PTR old = SetLongPtr(w, nIndex, dwNewLong, &ok);
@@ -623,7 +617,7 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
 
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
   ApiCall call("GetWindowLongA", {HandleJson(hWnd), nIndex});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((LONG)0);
   bool ok;
   LONG_PTR v = GetLongPtr(w, nIndex, &ok);
@@ -633,7 +627,7 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
 
 LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
   ApiCall call("SetWindowLongA", {HandleJson(hWnd), nIndex, (long long)dwNewLong});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((LONG)0);
   bool ok;
   LONG_PTR old = SetLongPtr(w, nIndex, dwNewLong, &ok);
@@ -643,13 +637,13 @@ LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
   ApiCall call("SetWindowTextA", {HandleJson(hWnd), lpString});
-  if (!Checked(call, hWnd)) return call.Ret((BOOL)FALSE);
+  if (!Checked(hWnd)) return call.Ret((BOOL)FALSE);
   return call.Ret((BOOL)winsim::Send(hWnd, WM_SETTEXT, 0, (LPARAM)lpString));
 }
 
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
   ApiCall call("GetWindowTextA", {HandleJson(hWnd), HandleJson(lpString), nMaxCount});
-  if (!Checked(call, hWnd)) {
+  if (!Checked(hWnd)) {
     if (lpString && nMaxCount > 0) *lpString = 0;
     return call.Ret(0);
   }
@@ -661,13 +655,13 @@ int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
 
 int WINAPI GetWindowTextLengthA(HWND hWnd) {
   ApiCall call("GetWindowTextLengthA", {HandleJson(hWnd)});
-  if (!Checked(call, hWnd)) return call.Ret(0);
+  if (!Checked(hWnd)) return call.Ret(0);
   return call.Ret((int)winsim::Send(hWnd, WM_GETTEXTLENGTH, 0, 0));
 }
 
 BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
   ApiCall call("EnableWindow", {HandleJson(hWnd), bEnable});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   // The answer is whether the window was disabled before.
   BOOL wasDisabled = (w->style & WS_DISABLED) ? TRUE : FALSE;
@@ -677,13 +671,13 @@ BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
 
 BOOL WINAPI IsWindowEnabled(HWND hWnd) {
   ApiCall call("IsWindowEnabled", {HandleJson(hWnd)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   return call.Ret((BOOL)(w && !(w->style & WS_DISABLED)));
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
   ApiCall call("ShowWindow", {HandleJson(hWnd), nCmdShow});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   BOOL wasVisible = (w->style & WS_VISIBLE) ? TRUE : FALSE;
   winsim::ShowWindowInternal(w, nCmdShow);
@@ -706,7 +700,7 @@ BOOL WINAPI IsIconic(HWND hWnd) {
 
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
   ApiCall call("GetClientRect", {HandleJson(hWnd), HandleJson(lpRect)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   if (!lpRect) {
     SetLastError(ERROR_NOACCESS);
@@ -719,7 +713,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
 
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
   ApiCall call("GetWindowRect", {HandleJson(hWnd), HandleJson(lpRect)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   if (!lpRect) {
     SetLastError(ERROR_NOACCESS);
@@ -740,7 +734,7 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
 
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
   ApiCall call("ClientToScreen", {HandleJson(hWnd), HandleJson(lpPoint)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w || !lpPoint) return call.Ret((BOOL)FALSE);
   POINT o = ClientOrigin(w);
   lpPoint->x += o.x;
@@ -750,7 +744,7 @@ BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
 
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
   ApiCall call("ScreenToClient", {HandleJson(hWnd), HandleJson(lpPoint)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w || !lpPoint) return call.Ret((BOOL)FALSE);
   POINT o = ClientOrigin(w);
   lpPoint->x -= o.x;
@@ -760,7 +754,7 @@ BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
 
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
   ApiCall call("MoveWindow", {HandleJson(hWnd), X, Y, nWidth, nHeight, bRepaint});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   w->rect = {X, Y, X + nWidth, Y + nHeight};
   RECT c = winsim::ClientRect(w);
@@ -771,7 +765,7 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
 
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags) {
   ApiCall call("SetWindowPos", {HandleJson(hWnd), HandleJson(hWndInsertAfter), X, Y, cx, cy, uFlags});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   RECT r = w->rect;
   if (!(uFlags & SWP_NOMOVE)) {
@@ -799,7 +793,7 @@ HWND WINAPI SetFocus(HWND hWnd) {
   ApiCall call("SetFocus", {HandleJson(hWnd)});
   HWND old = Windows::Get(Windows::focus) ? Windows::focus : nullptr;
   if (hWnd) {
-    Window* w = Checked(call, hWnd);
+    Window* w = Checked(hWnd);
     if (!w) return call.Ret((HWND) nullptr);
     if (w->style & WS_DISABLED) return call.Ret((HWND) nullptr);
   }
@@ -820,7 +814,7 @@ HWND WINAPI GetActiveWindow(void) {
 
 BOOL WINAPI SetForegroundWindow(HWND hWnd) {
   ApiCall call("SetForegroundWindow", {HandleJson(hWnd)});
-  Window* w = Checked(call, hWnd);
+  Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
   Windows::active = hWnd;
   return call.Ret((BOOL)TRUE);

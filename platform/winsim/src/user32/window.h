@@ -1,6 +1,6 @@
-// Inside USER32 of the simulated Windows: the window objects of the process,
-// their classes, the message queue and the calls the parts of USER32,
-// COMCTL32 and GDI32 make on each other without journaling.
+// Windows of the simulated USER32: the window objects of the process, their
+// classes, and the changes USER32 makes to windows on its own behalf (the
+// journal records the program's calls, not these).
 #pragma once
 
 #include <string>
@@ -35,7 +35,6 @@ struct Window {
   std::vector<HWND> children;        // in creation (z) order
   bool invalid = false;
   bool destroyed = false;
-  int paintsInARow = 0;
 
   // Dialogs.
   bool isDialog = false;
@@ -84,10 +83,6 @@ struct WindowClass {
 const WindowClass* FindClass(const char* name, HINSTANCE instance);
 void RegisterSystemClasses();
 
-// Messages sent and posted by USER32 itself; the journal records the calls
-// of the program, not these.
-LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-void Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* text, DWORD style, int x, int y, int cx,
                           int cy, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param, DWORD* error);
 void DestroyWindowInternal(HWND hwnd);
@@ -100,9 +95,6 @@ void Invalidate(Window* w);
 Window* DialogOf(Window* w);
 // {"dialog": <template id>} and, for a control, "id".
 Json UiPlace(Window* w);
-// Dialog base units of the window's dialog font (MS Sans Serif 8: 6 x 13).
-POINT DialogBaseUnits(Window* dialog);
-int MulDivRound(int a, int b, int c);
 
 // The client rectangle (0,0,width,height; empty for a minimised window).
 RECT ClientRect(Window* w);
@@ -111,38 +103,5 @@ RECT ClientRect(Window* w);
 Window* ActiveTopLevel();
 // A dialog created by USER32 from a template: the description a person reads.
 std::string Describe(Window* w);
-
-// The message loop: takes the next message for `filter` (null: any), waiting
-// as Windows does (posted messages, painting, timers, then the user). False
-// for WM_QUIT. `wait` false: only what is there now (PeekMessage).
-bool NextMessage(MSG* msg, HWND filter, UINT min, UINT max, bool remove, bool wait);
-// Runs the modal loop of a dialog created by DialogBoxParamA until EndDialog.
-INT_PTR RunModalLoop(Window* dialog);
-bool Translate(const MSG* msg);
-LRESULT Dispatch(const MSG* msg);
-void DropTimersOf(HWND hwnd);
-bool DialogKeyboard(Window* dialog, const MSG* msg);
-
-// Control procedures.
-LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK ProgressProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK DialogClassProc(HWND, UINT, WPARAM, LPARAM);
-bool IsButtonOfType(Window* w, DWORD type);
-DWORD ButtonType(Window* w);
-// The user clicks a button (BM_CLICK) or an item's check box in a list.
-void ClickButton(Window* w);
-
-// GDI: a device context of a window, for the drawing calls to know where
-// they draw (a list item being drawn, a minimised window).
-HDC NewDC(HWND hwnd, int listItem);
-void FreeDC(HDC hdc);
-HWND WindowOfDC(HDC hdc, int* listItem);
-bool IsDC(HDC hdc);
-
-// Icons and cursors: their names for the journal.
-std::string IconName(HICON icon);
 
 }  // namespace winsim
