@@ -328,9 +328,12 @@ HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* text
 void DestroyWindowInternal(HWND hwnd) {
   Window* w = Windows::Get(hwnd);
   if (!w) return;
-  // Owned windows go first, then the window with its children.
+  // Owned windows go first, then the window with its children. They are
+  // taken by handle: destroying one may destroy another of the list.
+  std::vector<HWND> owned;
   for (Window* o : Windows::All())
-    if (o->owner == hwnd) DestroyWindowInternal(o->hwnd);
+    if (o->owner == hwnd) owned.push_back(o->hwnd);
+  for (HWND o : owned) DestroyWindowInternal(o);
   w = Windows::Get(hwnd);
   if (!w) return;
   if (w->style & WS_VISIBLE) ShowWindowInternal(w, SW_HIDE);

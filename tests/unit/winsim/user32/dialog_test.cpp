@@ -80,6 +80,27 @@ TEST_F(DialogTest, PlainTemplateControls) {
   EXPECT_FALSE(IsWindow(dlg));
 }
 
+// Destroying a window destroys the windows it owns first, even when one of
+// them destroys another owned window on its way out.
+HWND g_destroyWithMe = nullptr;
+INT_PTR CALLBACK DestroysAnotherProc(HWND, UINT msg, WPARAM, LPARAM) {
+  if (msg == WM_DESTROY && g_destroyWithMe) DestroyWindow(g_destroyWithMe);
+  return msg == WM_INITDIALOG;
+}
+
+TEST_F(DialogTest, OwnedWindowsGoWithTheirOwnerWhateverTheyDestroy) {
+  HWND owner = Create(102);
+  HWND first = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCE(102), owner, DestroysAnotherProc, 0);
+  HWND second = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCE(102), owner, QuietProc, 0);
+  ASSERT_TRUE(owner && first && second);
+  g_destroyWithMe = second;
+  EXPECT_TRUE(DestroyWindow(owner));
+  g_destroyWithMe = nullptr;
+  EXPECT_FALSE(IsWindow(owner));
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_FALSE(IsWindow(second));
+}
+
 TEST_F(DialogTest, ExtendedTemplateControls) {
   HWND dlg = Create(101);
   ASSERT_NE(nullptr, dlg);
