@@ -62,18 +62,9 @@ extern "C" {
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle) {
   ApiCall call("OpenProcessToken", {HandleJson(ProcessHandle), DesiredAccess, HandleJson(TokenHandle)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!Machine::Current().os().IsNT()) {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (ProcessHandle != winsim::CurrentProcessPseudoHandle() && !winsim::Handles::Get(ProcessHandle)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!TokenHandle) {
-    SetLastError(ERROR_NOACCESS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!Machine::Current().os().IsNT()) return call.Fail(ERROR_CALL_NOT_IMPLEMENTED);
+  if (ProcessHandle != winsim::CurrentProcessPseudoHandle() && !winsim::Handles::Get(ProcessHandle)) return call.Fail(ERROR_INVALID_HANDLE);
+  if (!TokenHandle) return call.Fail(ERROR_NOACCESS);
   std::unique_ptr<Token> token(new Token());
   token->access = DesiredAccess;
   *TokenHandle = winsim::Handles::Insert(std::move(token));
@@ -84,14 +75,8 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid) {
   ApiCall call("LookupPrivilegeValueA", {lpSystemName, lpName, HandleJson(lpLuid)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!Machine::Current().os().IsNT()) {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!LocalName(lpSystemName)) {
-    SetLastError(RPC_S_SERVER_UNAVAILABLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!Machine::Current().os().IsNT()) return call.Fail(ERROR_CALL_NOT_IMPLEMENTED);
+  if (!LocalName(lpSystemName)) return call.Fail(RPC_S_SERVER_UNAVAILABLE);
   for (const auto& p : kPrivileges) {
     if (lpName && strcasecmp(lpName, p.name) == 0) {
       lpLuid->LowPart = p.luid;
@@ -100,8 +85,7 @@ BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLu
       return call.Ret((BOOL)TRUE);
     }
   }
-  SetLastError(ERROR_NO_SUCH_PRIVILEGE);
-  return call.Ret((BOOL)FALSE);
+  return call.Fail(ERROR_NO_SUCH_PRIVILEGE);
 }
 
 BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, PTOKEN_PRIVILEGES NewState,
@@ -120,32 +104,19 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
   ApiCall call("AdjustTokenPrivileges", {HandleJson(TokenHandle), DisableAllPrivileges, state, BufferLength,
                                          HandleJson(PreviousState), HandleJson(ReturnLength)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!Machine::Current().os().IsNT()) {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!Machine::Current().os().IsNT()) return call.Fail(ERROR_CALL_NOT_IMPLEMENTED);
   Token* token = winsim::Handles::GetAs<Token>(TokenHandle);
-  if (!token) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!(token->access & TOKEN_ADJUST_PRIVILEGES) || (PreviousState && !(token->access & TOKEN_QUERY))) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!token) return call.Fail(ERROR_INVALID_HANDLE);
+  if (!(token->access & TOKEN_ADJUST_PRIVILEGES) || (PreviousState && !(token->access & TOKEN_QUERY))) return call.Fail(ERROR_ACCESS_DENIED);
   if (DisableAllPrivileges) {
     g_shutdownEnabled = false;
     SetLastError(ERROR_SUCCESS);
     return call.Ret((BOOL)TRUE);
   }
-  if (!NewState) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!NewState) return call.Fail(ERROR_INVALID_PARAMETER);
   if (PreviousState && BufferLength < sizeof(TOKEN_PRIVILEGES)) {
     if (ReturnLength) *ReturnLength = sizeof(TOKEN_PRIVILEGES);
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return call.Ret((BOOL)FALSE);
+    return call.Fail(ERROR_INSUFFICIENT_BUFFER);
   }
   // Privileges the user does not hold are left alone; the call still
   // succeeds and says so through ERROR_NOT_ALL_ASSIGNED.

@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "core/json.h"
+#include "windows.h"
 
 namespace winsim {
 
@@ -73,6 +74,11 @@ Json ToJson(T v) {
 //   if (DWORD e = call.Fault()) return call.Ret((LONG)e);
 //   ...
 //   return call.Ret(result);
+//
+// A call that reports failure through the last error fails in one line:
+//
+//   if (!token) return call.Fail(ERROR_INVALID_HANDLE);
+//   if (!h) return call.Fail(ERROR_NOT_ENOUGH_MEMORY, (HANDLE) nullptr);
 class ApiCall {
  public:
   ApiCall(const char* name, std::initializer_list<Json> args);
@@ -93,6 +99,14 @@ class ApiCall {
     return value;
   }
   void RetVoid() { Finish(Json()); }
+  // Fails the call: `error` becomes the last error and `value` the result
+  // (FALSE when none is given).
+  template <class T>
+  T Fail(DWORD error, T value) {
+    SetLastError(error);
+    return Ret(value);
+  }
+  BOOL Fail(DWORD error) { return Fail(error, (BOOL)FALSE); }
 
  private:
   void Finish(Json ret);

@@ -146,10 +146,7 @@ COLORREF WINAPI GetBkColor(HDC hdc) {
 int WINAPI SetBkMode(HDC hdc, int mode) {
   ApiCall call("SetBkMode", {HandleJson(hdc), mode});
   winsim::DeviceContext* dc = winsim::DcOf(hdc);
-  if (!dc || (mode != TRANSPARENT && mode != OPAQUE)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret(0);
-  }
+  if (!dc || (mode != TRANSPARENT && mode != OPAQUE)) return call.Fail(ERROR_INVALID_PARAMETER, 0);
   int old = dc->bkMode;
   dc->bkMode = mode;
   return call.Ret(old);
@@ -165,10 +162,7 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
   ApiCall call("SelectObject", {HandleJson(hdc), HandleJson(h)});
   winsim::DeviceContext* dc = winsim::DcOf(hdc);
   int kind = winsim::KindOf(h);
-  if (!dc || kind < 0) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((HGDIOBJ) nullptr);
-  }
+  if (!dc || kind < 0) return call.Fail(ERROR_INVALID_HANDLE, (HGDIOBJ) nullptr);
   HGDIOBJ* slot = kind == 0 ? &dc->brush : kind == 1 ? &dc->pen : &dc->font;
   HGDIOBJ old = *slot;
   *slot = h;
@@ -184,10 +178,7 @@ HGDIOBJ WINAPI GetStockObject(int i) {
 BOOL WINAPI DeleteObject(HGDIOBJ ho) {
   ApiCall call("DeleteObject", {HandleJson(ho)});
   if (winsim::IsStock(ho)) return call.Ret((BOOL)TRUE);
-  if (!winsim::Objects().Remove(ho)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!winsim::Objects().Remove(ho)) return call.Fail(ERROR_INVALID_PARAMETER);
   return call.Ret((BOOL)TRUE);
 }
 

@@ -67,10 +67,7 @@ UINT WINAPI GetSystemWow64DirectoryA(LPSTR lpBuffer, UINT uSize) {
   ApiCall call("GetSystemWow64DirectoryA", {HandleJson(lpBuffer), uSize});
   if (call.Fault()) return call.Ret((UINT)0);
   const winsim::OsInfo& os = Machine::Current().os();
-  if (!os.wow64) {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return call.Ret((UINT)0);
-  }
+  if (!os.wow64) return call.Fail(ERROR_CALL_NOT_IMPLEMENTED, (UINT)0);
   return call.Ret((UINT)CopyOut(call, 0, os.windir + "\\SysWOW64", lpBuffer, uSize));
 }
 
@@ -85,18 +82,9 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   ResolvedPath r;
   DWORD error = 0;
-  if (!FileSystem::ResolveEx(lpPathName, FileSystem::kRedirect, &r, &error)) {
-    SetLastError(error);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!r.exists) {
-    SetLastError(r.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!IsDirectory(r.host)) {
-    SetLastError(ERROR_DIRECTORY);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!FileSystem::ResolveEx(lpPathName, FileSystem::kRedirect, &r, &error)) return call.Fail(error);
+  if (!r.exists) return call.Fail(r.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+  if (!IsDirectory(r.host)) return call.Fail(ERROR_DIRECTORY);
   FileSystem::SetCurrentDirectory(lpPathName);
   return call.Ret((BOOL)TRUE);
 }
@@ -110,20 +98,11 @@ DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
 DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart) {
   ApiCall call("GetFullPathNameA", {lpFileName, nBufferLength, HandleJson(lpBuffer), HandleJson(lpFilePart)});
   if (call.Fault()) return call.Ret((DWORD)0);
-  if (!lpFileName || !*lpFileName) {
-    SetLastError(ERROR_INVALID_NAME);
-    return call.Ret((DWORD)0);
-  }
-  if (strlen(lpFileName) > MAX_PATH) {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return call.Ret((DWORD)0);
-  }
+  if (!lpFileName || !*lpFileName) return call.Fail(ERROR_INVALID_NAME, (DWORD)0);
+  if (strlen(lpFileName) > MAX_PATH) return call.Fail(ERROR_FILENAME_EXCED_RANGE, (DWORD)0);
   std::string full;
   DWORD error = 0;
-  if (!FileSystem::FullPathName(lpFileName, &full, &error)) {
-    SetLastError(error);
-    return call.Ret((DWORD)0);
-  }
+  if (!FileSystem::FullPathName(lpFileName, &full, &error)) return call.Fail(error, (DWORD)0);
   DWORD n = CopyOut(call, 2, full, lpBuffer, nBufferLength);
   if (lpFilePart && n == full.size()) {
     size_t slash = full.find_last_of('\\');
@@ -138,27 +117,12 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   ResolvedPath r;
   DWORD error = 0;
-  if (!FileSystem::ResolveEx(lpPathName, FileSystem::kRedirect, &r, &error)) {
-    SetLastError(error);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!FileSystem::ResolveEx(lpPathName, FileSystem::kRedirect, &r, &error)) return call.Fail(error);
   // A folder must leave room for an 8.3 name below it.
-  if (r.windows.size() > MAX_PATH - 12) {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (r.exists) {
-    SetLastError(ERROR_ALREADY_EXISTS);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!r.parentExists) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (mkdir(r.host.c_str(), 0755) != 0) {
-    SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (r.windows.size() > MAX_PATH - 12) return call.Fail(ERROR_FILENAME_EXCED_RANGE);
+  if (r.exists) return call.Fail(ERROR_ALREADY_EXISTS);
+  if (!r.parentExists) return call.Fail(ERROR_PATH_NOT_FOUND);
+  if (mkdir(r.host.c_str(), 0755) != 0) return call.Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED);
   FileSystem::SetAttributes(r.host, FILE_ATTRIBUTE_DIRECTORY);
   return call.Ret((BOOL)TRUE);
 }
@@ -168,69 +132,37 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   ResolvedPath r;
   DWORD error = 0;
-  if (!FileSystem::ResolveEx(lpPathName, FileSystem::kRedirect, &r, &error)) {
-    SetLastError(error);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (r.isRoot) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!r.exists) {
-    SetLastError(r.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!FileSystem::ResolveEx(lpPathName, FileSystem::kRedirect, &r, &error)) return call.Fail(error);
+  if (r.isRoot) return call.Fail(ERROR_ACCESS_DENIED);
+  if (!r.exists) return call.Fail(r.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
   DWORD attributes = FileSystem::Attributes(r.host);
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetLastError(ERROR_DIRECTORY);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return call.Fail(ERROR_DIRECTORY);
   // A junction goes by itself; what it points at is never touched.
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    if (unlink(r.host.c_str()) != 0) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return call.Ret((BOOL)FALSE);
-    }
+    if (unlink(r.host.c_str()) != 0) return call.Fail(ERROR_ACCESS_DENIED);
     return call.Ret((BOOL)TRUE);
   }
   // The process holds its current directory open without delete sharing.
   ResolvedPath cwd;
   if (FileSystem::ResolveEx(FileSystem::CurrentDirectory().c_str(), FileSystem::kRedirect, &cwd, &error) &&
       cwd.exists && SameFile(cwd.host, r.host)) {
-    SetLastError(ERROR_SHARING_VIOLATION);
-    return call.Ret((BOOL)FALSE);
+    return call.Fail(ERROR_SHARING_VIOLATION);
   }
   if (DWORD e = winsim::CheckSharing(r.host, winsim::kRightDelete,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
-    SetLastError(e);
-    return call.Ret((BOOL)FALSE);
+    return call.Fail(e);
   }
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!IsEmptyDirectory(r.host)) {
-    SetLastError(ERROR_DIR_NOT_EMPTY);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (rmdir(r.host.c_str()) != 0) {
-    SetLastError(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) return call.Fail(ERROR_ACCESS_DENIED);
+  if (!IsEmptyDirectory(r.host)) return call.Fail(ERROR_DIR_NOT_EMPTY);
+  if (rmdir(r.host.c_str()) != 0) return call.Fail(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
   return call.Ret((BOOL)TRUE);
 }
 
 BOOL WINAPI Wow64DisableWow64FsRedirection(PVOID* OldValue) {
   ApiCall call("Wow64DisableWow64FsRedirection", {HandleJson(OldValue)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!Machine::Current().os().wow64) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!OldValue) {
-    SetLastError(ERROR_NOACCESS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!Machine::Current().os().wow64) return call.Fail(ERROR_INVALID_FUNCTION);
+  if (!OldValue) return call.Fail(ERROR_NOACCESS);
   *OldValue = (PVOID)(uintptr_t)(FileSystem::RedirectionEnabled() ? 0 : 1);
   FileSystem::SetRedirectionEnabled(false);
   call.SetArg(0, Json((unsigned long long)(uintptr_t)*OldValue));
@@ -240,10 +172,7 @@ BOOL WINAPI Wow64DisableWow64FsRedirection(PVOID* OldValue) {
 BOOL WINAPI Wow64RevertWow64FsRedirection(PVOID OldValue) {
   ApiCall call("Wow64RevertWow64FsRedirection", {Json((unsigned long long)(uintptr_t)OldValue)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!Machine::Current().os().wow64) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!Machine::Current().os().wow64) return call.Fail(ERROR_INVALID_FUNCTION);
   FileSystem::SetRedirectionEnabled(OldValue == nullptr);
   return call.Ret((BOOL)TRUE);
 }

@@ -142,20 +142,11 @@ DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, 
   if (dwFlags & FORMAT_MESSAGE_FROM_STRING) {
     text = (const char*)lpSource;
   } else if (dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) {
-    if (!LanguageKnown(dwLanguageId)) {
-      SetLastError(ERROR_RESOURCE_LANG_NOT_FOUND);
-      return call.Ret((DWORD)0);
-    }
+    if (!LanguageKnown(dwLanguageId)) return call.Fail(ERROR_RESOURCE_LANG_NOT_FOUND, (DWORD)0);
     text = FindMessage(dwMessageId);
-    if (!text) {
-      SetLastError(ERROR_MR_MID_NOT_FOUND);
-      return call.Ret((DWORD)0);
-    }
+    if (!text) return call.Fail(ERROR_MR_MID_NOT_FOUND, (DWORD)0);
   }
-  if (!text || !lpBuffer) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((DWORD)0);
-  }
+  if (!text || !lpBuffer) return call.Fail(ERROR_INVALID_PARAMETER, (DWORD)0);
   size_t len = strlen(text);
   if (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
     size_t size = len + 1 > nSize ? len + 1 : nSize;
@@ -164,10 +155,7 @@ DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, 
     memcpy(p, text, len + 1);
     *(LPSTR*)lpBuffer = p;
   } else {
-    if (len + 1 > nSize) {
-      SetLastError(ERROR_INSUFFICIENT_BUFFER);
-      return call.Ret((DWORD)0);
-    }
+    if (len + 1 > nSize) return call.Fail(ERROR_INSUFFICIENT_BUFFER, (DWORD)0);
     memcpy(lpBuffer, text, len + 1);
   }
   call.Extra("text", text);

@@ -40,10 +40,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   ApiCall call("GetFileAttributesA", {lpFileName});
   if (call.Fault()) return call.Ret(INVALID_FILE_ATTRIBUTES);
   DWORD attributes = 0;
-  if (DWORD e = winsim::QueryAttributes(lpFileName, &attributes)) {
-    SetLastError(e);
-    return call.Ret(INVALID_FILE_ATTRIBUTES);
-  }
+  if (DWORD e = winsim::QueryAttributes(lpFileName, &attributes)) return call.Fail(e, INVALID_FILE_ATTRIBUTES);
   return call.Ret(attributes);
 }
 
@@ -52,57 +49,39 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   ResolvedPath r;
   DWORD attributes = 0;
-  if (DWORD e = Lookup(lpFileName, FileSystem::kRedirect, &r, &attributes)) {
-    SetLastError(e);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (DWORD e = Lookup(lpFileName, FileSystem::kRedirect, &r, &attributes)) return call.Fail(e);
   // Only the four attributes a program may set are taken; DIRECTORY and the
   // others are the file system's own.
   DWORD wanted = (dwFileAttributes & kKeptAttributes) | (attributes & FILE_ATTRIBUTE_DIRECTORY);
-  if (!FileSystem::SetAttributes(r.host, wanted)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!FileSystem::SetAttributes(r.host, wanted)) return call.Fail(ERROR_ACCESS_DENIED);
   return call.Ret((BOOL)TRUE);
 }
 
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
   ApiCall call("CopyFileA", {lpExistingFileName, lpNewFileName, bFailIfExists});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (DWORD e = CopyWork(lpExistingFileName, lpNewFileName, bFailIfExists)) {
-    SetLastError(e);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (DWORD e = CopyWork(lpExistingFileName, lpNewFileName, bFailIfExists)) return call.Fail(e);
   return call.Ret((BOOL)TRUE);
 }
 
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
   ApiCall call("MoveFileExA", {lpExistingFileName, lpNewFileName, dwFlags});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (DWORD e = winsim::MoveFileWork(lpExistingFileName, lpNewFileName, dwFlags)) {
-    SetLastError(e);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (DWORD e = winsim::MoveFileWork(lpExistingFileName, lpNewFileName, dwFlags)) return call.Fail(e);
   return call.Ret((BOOL)TRUE);
 }
 
 BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
   ApiCall call("MoveFileA", {lpExistingFileName, lpNewFileName});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (DWORD e = winsim::MoveFileWork(lpExistingFileName, lpNewFileName, MOVEFILE_COPY_ALLOWED)) {
-    SetLastError(e);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (DWORD e = winsim::MoveFileWork(lpExistingFileName, lpNewFileName, MOVEFILE_COPY_ALLOWED)) return call.Fail(e);
   return call.Ret((BOOL)TRUE);
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   ApiCall call("DeleteFileA", {lpFileName});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (DWORD e = DeleteWork(lpFileName)) {
-    SetLastError(e);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (DWORD e = DeleteWork(lpFileName)) return call.Fail(e);
   return call.Ret((BOOL)TRUE);
 }
 
@@ -113,8 +92,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                                dwCreationDisposition, dwFlagsAndAttributes, HandleJson(hTemplateFile)});
   if (call.Fault()) return call.Ret(INVALID_HANDLE_VALUE);
   auto fail = [&](DWORD error) {
-    SetLastError(error);
-    return call.Ret(INVALID_HANDLE_VALUE);
+    return call.Fail(error, INVALID_HANDLE_VALUE);
   };
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
     return fail(ERROR_INVALID_PARAMETER);
@@ -184,28 +162,13 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
                             HandleJson(lpNumberOfBytesRead), HandleJson(lpOverlapped)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   winsim::FileObject* f = winsim::Handles::GetAs<winsim::FileObject>(hFile);
-  if (!f) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!f) return call.Fail(ERROR_INVALID_HANDLE);
   if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
-  if (f->directory) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!(f->rights & winsim::kRightRead)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!lpNumberOfBytesRead || (nNumberOfBytesToRead && !lpBuffer)) {
-    SetLastError(ERROR_NOACCESS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (f->directory) return call.Fail(ERROR_INVALID_FUNCTION);
+  if (!(f->rights & winsim::kRightRead)) return call.Fail(ERROR_ACCESS_DENIED);
+  if (!lpNumberOfBytesRead || (nNumberOfBytesToRead && !lpBuffer)) return call.Fail(ERROR_NOACCESS);
   ssize_t n = nNumberOfBytesToRead ? pread(f->fd, lpBuffer, nNumberOfBytesToRead, (off_t)f->position) : 0;
-  if (n < 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (n < 0) return call.Fail(ERROR_ACCESS_DENIED);
   f->position += (uint64_t)n;
   *lpNumberOfBytesRead = (DWORD)n;
   call.SetArg(3, Json((unsigned long long)n));
@@ -218,32 +181,14 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
                              HandleJson(lpNumberOfBytesWritten), HandleJson(lpOverlapped)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   winsim::FileObject* f = winsim::Handles::GetAs<winsim::FileObject>(hFile);
-  if (!f) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!f) return call.Fail(ERROR_INVALID_HANDLE);
   if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
-  if (f->directory) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!(f->rights & winsim::kRightWrite)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!lpNumberOfBytesWritten) {
-    SetLastError(ERROR_NOACCESS);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (nNumberOfBytesToWrite && !lpBuffer) {
-    SetLastError(ERROR_INVALID_USER_BUFFER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (f->directory) return call.Fail(ERROR_INVALID_FUNCTION);
+  if (!(f->rights & winsim::kRightWrite)) return call.Fail(ERROR_ACCESS_DENIED);
+  if (!lpNumberOfBytesWritten) return call.Fail(ERROR_NOACCESS);
+  if (nNumberOfBytesToWrite && !lpBuffer) return call.Fail(ERROR_INVALID_USER_BUFFER);
   ssize_t n = nNumberOfBytesToWrite ? pwrite(f->fd, lpBuffer, nNumberOfBytesToWrite, (off_t)f->position) : 0;
-  if (n < 0) {
-    SetLastError(errno == ENOSPC ? 112 /* ERROR_DISK_FULL */ : ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (n < 0) return call.Fail(errno == ENOSPC ? 112 /* ERROR_DISK_FULL */ : ERROR_ACCESS_DENIED);
   f->position += (uint64_t)n;
   *lpNumberOfBytesWritten = (DWORD)n;
   // A file that changes is marked for the next backup.
@@ -260,10 +205,7 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   ApiCall call("GetFileSize", {HandleJson(hFile), HandleJson(lpFileSizeHigh)});
   if (call.Fault()) return call.Ret(INVALID_FILE_SIZE);
   winsim::FileObject* f = winsim::Handles::GetAs<winsim::FileObject>(hFile);
-  if (!f) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret(INVALID_FILE_SIZE);
-  }
+  if (!f) return call.Fail(ERROR_INVALID_HANDLE, INVALID_FILE_SIZE);
   uint64_t size = 0;
   struct stat st;
   if (!f->directory && fstat(f->fd, &st) == 0) size = (uint64_t)st.st_size;

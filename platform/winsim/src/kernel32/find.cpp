@@ -198,8 +198,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   ApiCall call("FindFirstFileA", {lpFileName, HandleJson(lpFindFileData)});
   if (call.Fault()) return call.Ret(INVALID_HANDLE_VALUE);
   auto fail = [&](DWORD error) {
-    SetLastError(error);
-    return call.Ret(INVALID_HANDLE_VALUE);
+    return call.Fail(error, INVALID_HANDLE_VALUE);
   };
   if (!lpFileName || !*lpFileName) return fail(ERROR_PATH_NOT_FOUND);
   if (strlen(lpFileName) > MAX_PATH) return fail(ERROR_FILENAME_EXCED_RANGE);
@@ -236,19 +235,10 @@ BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
   ApiCall call("FindNextFileA", {HandleJson(hFindFile), HandleJson(lpFindFileData)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   FindObject* find = winsim::Handles::GetAs<FindObject>(hFindFile);
-  if (!find) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!find) return call.Fail(ERROR_INVALID_HANDLE);
   DirEntry entry;
-  if (!Next(*find, &entry)) {
-    SetLastError(ERROR_NO_MORE_FILES);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!lpFindFileData) {
-    SetLastError(ERROR_NOACCESS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!Next(*find, &entry)) return call.Fail(ERROR_NO_MORE_FILES);
+  if (!lpFindFileData) return call.Fail(ERROR_NOACCESS);
   Fill(lpFindFileData, entry);
   call.SetArg(1, FindDataJson(*lpFindFileData));
   return call.Ret((BOOL)TRUE);
@@ -257,10 +247,7 @@ BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
 BOOL WINAPI FindClose(HANDLE hFindFile) {
   ApiCall call("FindClose", {HandleJson(hFindFile)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!winsim::Handles::GetAs<FindObject>(hFindFile)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!winsim::Handles::GetAs<FindObject>(hFindFile)) return call.Fail(ERROR_INVALID_HANDLE);
   winsim::Handles::Remove(hFindFile);
   return call.Ret((BOOL)TRUE);
 }

@@ -79,10 +79,7 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
                                   HandleJson(lpEnvironment), lpCurrentDirectory, StartupJson(lpStartupInfo),
                                   HandleJson(lpProcessInformation)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!lpStartupInfo || !lpProcessInformation || (!lpApplicationName && !lpCommandLine)) {
-    SetLastError(!lpApplicationName && !lpCommandLine ? ERROR_INVALID_PARAMETER : ERROR_NOACCESS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!lpStartupInfo || !lpProcessInformation || (!lpApplicationName && !lpCommandLine)) return call.Fail(!lpApplicationName && !lpCommandLine ? ERROR_INVALID_PARAMETER : ERROR_NOACCESS);
   std::string full, host;
   DWORD error;
   if (lpApplicationName) {
@@ -102,14 +99,8 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
     else
       cwd = dir;
   }
-  if (error) {
-    SetLastError(error);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!winsim::HostProgramBuilt(program, full)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (error) return call.Fail(error);
+  if (!winsim::HostProgramBuilt(program, full)) return call.Fail(ERROR_FILE_NOT_FOUND);
   std::string commandLine = lpCommandLine ? lpCommandLine : lpApplicationName;
   // The child takes the next process id of the machine.
   DWORD pid = (DWORD)winsim::Machine::Current().ini().GetInt("state", "next_pid", 1000);
@@ -161,10 +152,7 @@ BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
   ApiCall call("GetExitCodeProcess", {HandleJson(hProcess), HandleJson(lpExitCode)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   winsim::ProcessObject* p = Handles::GetAs<winsim::ProcessObject>(hProcess);
-  if (!p || !lpExitCode) {
-    SetLastError(p ? ERROR_NOACCESS : ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!p || !lpExitCode) return call.Fail(p ? ERROR_NOACCESS : ERROR_INVALID_HANDLE);
   *lpExitCode = p->exitCode;
   call.SetArg(1, Json(p->exitCode));
   return call.Ret((BOOL)TRUE);

@@ -58,10 +58,7 @@ extern "C" {
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
   ApiCall call("GetVersionExA", {HandleJson(lpVersionInformation)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!lpVersionInformation) {
-    SetLastError(ERROR_NOACCESS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!lpVersionInformation) return call.Fail(ERROR_NOACCESS);
   // The record is 148 bytes; the extended one (156) is accepted as well.
   DWORD size = lpVersionInformation->dwOSVersionInfoSize;
   if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOA) + 8) {
@@ -103,10 +100,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   if (call.Fault()) return call.Ret((HMODULE) nullptr);
   if (!lpModuleName) return call.Ret(kExeModule);
   const ModuleEntry* m = FindModule(lpModuleName);
-  if (!m) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return call.Ret((HMODULE) nullptr);
-  }
+  if (!m) return call.Fail(ERROR_MOD_NOT_FOUND, (HMODULE) nullptr);
   return call.Ret((HMODULE)m->base);
 }
 
@@ -114,19 +108,13 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
   ApiCall call("LoadLibraryA", {lpLibFileName});
   if (call.Fault()) return call.Ret((HMODULE) nullptr);
   const ModuleEntry* m = lpLibFileName ? FindModule(lpLibFileName) : nullptr;
-  if (!m) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return call.Ret((HMODULE) nullptr);
-  }
+  if (!m) return call.Fail(ERROR_MOD_NOT_FOUND, (HMODULE) nullptr);
   return call.Ret((HMODULE)m->base);
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
   ApiCall call("FreeLibrary", {HandleJson(hLibModule)});
-  if (!ModuleByHandle(hLibModule)) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!ModuleByHandle(hLibModule)) return call.Fail(ERROR_MOD_NOT_FOUND);
   return call.Ret((BOOL)TRUE);
 }
 
@@ -134,15 +122,11 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   ApiCall call("GetProcAddress", {HandleJson(hModule), lpProcName});
   if (call.Fault()) return call.Ret((FARPROC) nullptr);
   const ModuleEntry* m = ModuleByHandle(hModule);
-  if (!m) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return call.Ret((FARPROC) nullptr);
-  }
+  if (!m) return call.Fail(ERROR_MOD_NOT_FOUND, (FARPROC) nullptr);
   if (!IS_INTRESOURCE(lpProcName) && strcmp(m->name, "kernel32") == 0 &&
       strcmp(lpProcName, "IsWow64Process") == 0 && Machine::Current().os().hasIsWow64Process)
     return call.Ret((FARPROC)(void*)&IsWow64Process);
-  SetLastError(ERROR_PROC_NOT_FOUND);
-  return call.Ret((FARPROC) nullptr);
+  return call.Fail(ERROR_PROC_NOT_FOUND, (FARPROC) nullptr);
 }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
@@ -154,13 +138,9 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
   } else if (const ModuleEntry* m = ModuleByHandle(hModule)) {
     name = Machine::Current().os().SystemDir() + "\\" + m->name + (strchr(m->name, '.') ? "" : ".dll");
   } else {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return call.Ret((DWORD)0);
+    return call.Fail(ERROR_MOD_NOT_FOUND, (DWORD)0);
   }
-  if (!lpFilename || nSize == 0) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return call.Ret((DWORD)0);
-  }
+  if (!lpFilename || nSize == 0) return call.Fail(ERROR_INSUFFICIENT_BUFFER, (DWORD)0);
   // A short buffer gets the truncated, terminated name (XP and later).
   DWORD n = (DWORD)name.size() < nSize ? (DWORD)name.size() : nSize - 1;
   memcpy(lpFilename, name.data(), n);
@@ -204,18 +184,9 @@ BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
   ApiCall call("IsWow64Process", {HandleJson(hProcess), HandleJson(Wow64Process)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   const winsim::OsInfo& os = Machine::Current().os();
-  if (!os.hasIsWow64Process) {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (hProcess != winsim::CurrentProcessPseudoHandle() && !winsim::Handles::Get(hProcess)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!Wow64Process) {
-    SetLastError(ERROR_NOACCESS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!os.hasIsWow64Process) return call.Fail(ERROR_CALL_NOT_IMPLEMENTED);
+  if (hProcess != winsim::CurrentProcessPseudoHandle() && !winsim::Handles::Get(hProcess)) return call.Fail(ERROR_INVALID_HANDLE);
+  if (!Wow64Process) return call.Fail(ERROR_NOACCESS);
   *Wow64Process = os.wow64 ? TRUE : FALSE;
   call.SetArg(1, Json((long long)*Wow64Process));
   return call.Ret((BOOL)TRUE);
@@ -226,10 +197,7 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (hObject == winsim::CurrentProcessPseudoHandle() || hObject == winsim::CurrentThreadPseudoHandle())
     return call.Ret((BOOL)TRUE);
-  if (!winsim::Handles::Remove(hObject)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!winsim::Handles::Remove(hObject)) return call.Fail(ERROR_INVALID_HANDLE);
   return call.Ret((BOOL)TRUE);
 }
 

@@ -129,19 +129,12 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HW
   if (call.Fault()) return call.Ret((HDEVINFO)INVALID_HANDLE_VALUE);
   if (Flags & DIGCF_DEVICEINTERFACE) {
     // Device interfaces are not kept by this machine.
-    SetLastError(ERROR_INVALID_FLAGS);
-    return call.Ret((HDEVINFO)INVALID_HANDLE_VALUE);
+    return call.Fail(ERROR_INVALID_FLAGS, (HDEVINFO)INVALID_HANDLE_VALUE);
   }
-  if (!ClassGuid && !(Flags & DIGCF_ALLCLASSES)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((HDEVINFO)INVALID_HANDLE_VALUE);
-  }
+  if (!ClassGuid && !(Flags & DIGCF_ALLCLASSES)) return call.Fail(ERROR_INVALID_PARAMETER, (HDEVINFO)INVALID_HANDLE_VALUE);
   std::string enumerator = Enumerator ? Enumerator : "";
   RegKey* root = Registry::Get().Find(winsim::devices::kEnumKey);
-  if (!enumerator.empty() && (!root || !root->Child(enumerator) || enumerator.find('\\') != std::string::npos)) {
-    SetLastError(ERROR_INVALID_DATA);
-    return call.Ret((HDEVINFO)INVALID_HANDLE_VALUE);
-  }
+  if (!enumerator.empty() && (!root || !root->Child(enumerator) || enumerator.find('\\') != std::string::npos)) return call.Fail(ERROR_INVALID_DATA, (HDEVINFO)INVALID_HANDLE_VALUE);
   std::unique_ptr<DeviceInfoSet> set(new DeviceInfoSet());
   for (const auto& node : winsim::devices::Nodes(enumerator)) {
     if ((Flags & DIGCF_PRESENT) && !winsim::devices::IsPresent(node.key)) continue;
@@ -160,22 +153,10 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP
   ApiCall call("SetupDiEnumDeviceInfo", {HandleJson(DeviceInfoSet), MemberIndex, DevInfoJson(DeviceInfoData)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   struct DeviceInfoSet* s = Lookup(DeviceInfoSet);
-  if (!s) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!DeviceInfoData) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) {
-    SetLastError(ERROR_INVALID_USER_BUFFER);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (MemberIndex >= s->elements.size()) {
-    SetLastError(ERROR_NO_MORE_ITEMS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!s) return call.Fail(ERROR_INVALID_HANDLE);
+  if (!DeviceInfoData) return call.Fail(ERROR_INVALID_PARAMETER);
+  if (DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) return call.Fail(ERROR_INVALID_USER_BUFFER);
+  if (MemberIndex >= s->elements.size()) return call.Fail(ERROR_NO_MORE_ITEMS);
   const Element& e = s->elements[MemberIndex];
   DeviceInfoData->ClassGuid = e.classGuid;
   DeviceInfoData->DevInst = MemberIndex + 1;
@@ -196,26 +177,14 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
   Element* e = ElementOf(DeviceInfoSet, DeviceInfoData);
   if (!e) return call.Ret((BOOL)FALSE);
   RegKey* key = KeyOf(e);
-  if (e->removed || !key || key->deleted()) {
-    SetLastError(ERROR_NO_SUCH_DEVINST);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (e->removed || !key || key->deleted()) return call.Fail(ERROR_NO_SUCH_DEVINST);
   const char* valueName = nullptr;
   for (const auto& p : kProperties)
     if (p.id == Property) valueName = p.value;
-  if (!valueName) {
-    SetLastError(ERROR_INVALID_REG_PROPERTY);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!PropertyBuffer && PropertyBufferSize) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!valueName) return call.Fail(ERROR_INVALID_REG_PROPERTY);
+  if (!PropertyBuffer && PropertyBufferSize) return call.Fail(ERROR_INVALID_PARAMETER);
   const winsim::RegValue* v = key->Value(valueName);
-  if (!v) {
-    SetLastError(ERROR_INVALID_DATA);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!v) return call.Fail(ERROR_INVALID_DATA);
   DWORD size = (DWORD)v->data.size();
   if (RequiredSize) {
     *RequiredSize = size;
@@ -225,10 +194,7 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
     *PropertyRegDataType = v->type;
     call.SetArg(3, Json(v->type));
   }
-  if (size > PropertyBufferSize) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (size > PropertyBufferSize) return call.Fail(ERROR_INSUFFICIENT_BUFFER);
   memcpy(PropertyBuffer, v->data.data(), size);
   // The first string of the property, as a caller comparing it sees it.
   call.SetArg(4, Json(StringOf(v)));
@@ -249,10 +215,7 @@ BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA
     *RequiredSize = size;
     call.SetArg(4, Json(size));
   }
-  if (!DeviceInstanceId || DeviceInstanceIdSize < size) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!DeviceInstanceId || DeviceInstanceIdSize < size) return call.Fail(ERROR_INSUFFICIENT_BUFFER);
   memcpy(DeviceInstanceId, e->instanceId.c_str(), size);
   call.SetArg(2, Json(e->instanceId));
   return call.Ret((BOOL)TRUE);
@@ -263,15 +226,9 @@ BOOL WINAPI SetupDiRemoveDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceI
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   Element* e = ElementOf(DeviceInfoSet, DeviceInfoData);
   if (!e) return call.Ret((BOOL)FALSE);
-  if (!winsim::Machine::Current().userIsAdmin()) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!winsim::Machine::Current().userIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   RegKey* key = KeyOf(e);
-  if (e->removed || !key || key->deleted()) {
-    SetLastError(ERROR_NO_SUCH_DEVINST);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (e->removed || !key || key->deleted()) return call.Fail(ERROR_NO_SUCH_DEVINST);
   // The node goes, and its device key with it when no other instance is left.
   // The element stays in the set, so the caller's index walk goes on.
   RegKey* device = key->parent();
@@ -289,10 +246,7 @@ BOOL WINAPI SetupDiRemoveDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceI
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
   ApiCall call("SetupDiDestroyDeviceInfoList", {HandleJson(DeviceInfoSet)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!Sets().Remove(DeviceInfoSet)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!Sets().Remove(DeviceInfoSet)) return call.Fail(ERROR_INVALID_HANDLE);
   SetLastError(ERROR_SUCCESS);
   return call.Ret((BOOL)TRUE);
 }

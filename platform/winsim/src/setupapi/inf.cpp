@@ -84,27 +84,15 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
                                     RequiredSize ? Json(0u) : Json(),
                                     DestinationInfFileNameComponent ? Json("") : Json()});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!SourceInfFileName || OEMSourceMediaType >= SPOST_MAX) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!SourceInfFileName || OEMSourceMediaType >= SPOST_MAX) return call.Fail(ERROR_INVALID_PARAMETER);
   // SETUPAPI runs in the calling program: its current directory and its
   // view of the file system.
   winsim::ResolvedPath source;
   DWORD error = 0;
-  if (!FileSystem::Resolve(SourceInfFileName, true, &source, &error)) {
-    SetLastError(error);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!FileSystem::Resolve(SourceInfFileName, true, &source, &error)) return call.Fail(error);
   std::string content;
-  if (!source.exists || !ReadHostFile(source.host, &content)) {
-    SetLastError(source.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!Machine::Current().userIsAdmin()) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!source.exists || !ReadHostFile(source.host, &content)) return call.Fail(source.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+  if (!Machine::Current().userIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   std::string infHost = FileSystem::HostPath(InfDirectory());
   // An identical INF in the store is the one Windows answers with.
   std::string name;
@@ -119,18 +107,12 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
   }
   bool copied = false;
   if (name.empty()) {
-    if (CopyStyle & SP_COPY_REPLACEONLY) {
-      SetLastError(ERROR_FILE_NOT_FOUND);
-      return call.Ret((BOOL)FALSE);
-    }
+    if (CopyStyle & SP_COPY_REPLACEONLY) return call.Fail(ERROR_FILE_NOT_FOUND);
     size_t n = 0;
     while (n < taken.size() && taken[n]) ++n;
     name = "oem" + std::to_string(n) + ".inf";
     std::string pnf = std::string("PNF of ") + source.windows + "\r\n";
-    if (!WriteHostFile(infHost + "/" + name, content) || !WriteHostFile(infHost + "/" + PnfNameOf(name), pnf)) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return call.Ret((BOOL)FALSE);
-    }
+    if (!WriteHostFile(infHost + "/" + name, content) || !WriteHostFile(infHost + "/" + PnfNameOf(name), pnf)) return call.Fail(ERROR_ACCESS_DENIED);
     copied = true;
   }
   std::string full = InfDirectory() + "\\" + name;
@@ -140,10 +122,7 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
     call.SetArg(6, Json(size));
   }
   if (DestinationInfFileName) {
-    if (DestinationInfFileNameSize < size) {
-      SetLastError(ERROR_INSUFFICIENT_BUFFER);
-      return call.Ret((BOOL)FALSE);
-    }
+    if (DestinationInfFileNameSize < size) return call.Fail(ERROR_INSUFFICIENT_BUFFER);
     memcpy(DestinationInfFileName, full.c_str(), size);
     call.SetArg(4, Json(full));
     if (DestinationInfFileNameComponent) {
@@ -151,10 +130,7 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
       call.SetArg(7, Json(name));
     }
   }
-  if (!copied && (CopyStyle & SP_COPY_NOOVERWRITE)) {
-    SetLastError(ERROR_FILE_EXISTS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!copied && (CopyStyle & SP_COPY_NOOVERWRITE)) return call.Fail(ERROR_FILE_EXISTS);
   SetLastError(ERROR_SUCCESS);
   return call.Ret((BOOL)TRUE);
 }
@@ -163,23 +139,11 @@ BOOL WINAPI SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved
   ApiCall call("SetupUninstallOEMInfA", {InfFileName, Flags, winsim::HandleJson(Reserved)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   // The name of a file in the INF folder, without a path.
-  if (!InfFileName || !*InfFileName || strpbrk(InfFileName, "\\/:")) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!Machine::Current().userIsAdmin()) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!InfFileName || !*InfFileName || strpbrk(InfFileName, "\\/:")) return call.Fail(ERROR_INVALID_PARAMETER);
+  if (!Machine::Current().userIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   std::string inf = FileSystem::HostPath(InfDirectory() + "\\" + InfFileName);
-  if (FileSystem::Attributes(inf) == INVALID_FILE_ATTRIBUTES) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!(Flags & SUOI_FORCEDELETE) && InfInUse(InfFileName)) {
-    SetLastError(ERROR_INF_IN_USE_BY_DEVICES);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (FileSystem::Attributes(inf) == INVALID_FILE_ATTRIBUTES) return call.Fail(ERROR_FILE_NOT_FOUND);
+  if (!(Flags & SUOI_FORCEDELETE) && InfInUse(InfFileName)) return call.Fail(ERROR_INF_IN_USE_BY_DEVICES);
   std::remove(inf.c_str());
   std::string name = InfFileName;
   if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".inf") == 0) {

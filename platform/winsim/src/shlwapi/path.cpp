@@ -9,9 +9,6 @@ extern "C" BOOL WINAPI PathFileExistsA(LPCSTR pszPath) {
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!pszPath) return call.Ret((BOOL)FALSE);
   DWORD attributes = 0;
-  if (DWORD e = winsim::QueryAttributes(pszPath, &attributes)) {
-    SetLastError(e);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (DWORD e = winsim::QueryAttributes(pszPath, &attributes)) return call.Fail(e);
   return call.Ret((BOOL)TRUE);
 }

@@ -449,10 +449,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   type.number = 5;
   const winsim::ResourceEntry* e =
       Resources::IsProgram((HMODULE)hInstance) && lpTemplateName ? Resources::Find(type, ResId::From(lpTemplateName), &error) : nullptr;
-  if (!e) {
-    SetLastError(error);
-    return call.Ret((INT_PTR)-1);
-  }
+  if (!e) return call.Fail(error, (INT_PTR)-1);
   return call.Ret(DoModal(hInstance, e->data, e->size, hWndParent, lpDialogFunc, dwInitParam, IdJson(e->name)));
 }
 
@@ -461,10 +458,7 @@ INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA hDia
   ApiCall call("DialogBoxIndirectParamA", {HandleJson(hInstance), HandleJson(hDialogTemplate), HandleJson(hWndParent),
                                            HandleJson((void*)lpDialogFunc), (long long)dwInitParam});
   if (call.Fault()) return call.Ret((INT_PTR)-1);
-  if (!hDialogTemplate) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((INT_PTR)-1);
-  }
+  if (!hDialogTemplate) return call.Fail(ERROR_INVALID_PARAMETER, (INT_PTR)-1);
   size_t size;
   Json id = IndirectId(hDialogTemplate, &size);
   call.Extra("dialog", id);
@@ -481,10 +475,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   type.number = 5;
   const winsim::ResourceEntry* e =
       Resources::IsProgram((HMODULE)hInstance) && lpTemplateName ? Resources::Find(type, ResId::From(lpTemplateName), &error) : nullptr;
-  if (!e) {
-    SetLastError(error);
-    return call.Ret((HWND) nullptr);
-  }
+  if (!e) return call.Fail(error, (HWND) nullptr);
   error = 0;
   HWND h = winsim::CreateDialogFromTemplate(hInstance, e->data, e->size, hWndParent, lpDialogFunc, dwInitParam,
                                             IdJson(e->name), false, &error);
@@ -497,10 +488,7 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
   ApiCall call("CreateDialogIndirectParamA", {HandleJson(hInstance), HandleJson(lpTemplate), HandleJson(hWndParent),
                                               HandleJson((void*)lpDialogFunc), (long long)dwInitParam});
   if (call.Fault()) return call.Ret((HWND) nullptr);
-  if (!lpTemplate) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((HWND) nullptr);
-  }
+  if (!lpTemplate) return call.Fail(ERROR_INVALID_PARAMETER, (HWND) nullptr);
   size_t size;
   Json id = IndirectId(lpTemplate, &size);
   call.Extra("dialog", id);
@@ -514,10 +502,7 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
   ApiCall call("EndDialog", {HandleJson(hDlg), (long long)nResult});
   Window* w = Windows::Get(hDlg);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!w) return call.Fail(ERROR_INVALID_WINDOW_HANDLE);
   bool first = !w->ended;
   w->ended = true;
   w->result = nResult;
@@ -537,35 +522,23 @@ LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
 HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
   ApiCall call("GetDlgItem", {HandleJson(hDlg), nIDDlgItem});
   Window* d = Windows::Get(hDlg);
-  if (!d) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((HWND) nullptr);
-  }
+  if (!d) return call.Fail(ERROR_INVALID_WINDOW_HANDLE, (HWND) nullptr);
   Window* c = winsim::ChildWithId(d, nIDDlgItem);
-  if (!c) {
-    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
-    return call.Ret((HWND) nullptr);
-  }
+  if (!c) return call.Fail(ERROR_CONTROL_ID_NOT_FOUND, (HWND) nullptr);
   return call.Ret(c->hwnd);
 }
 
 int WINAPI GetDlgCtrlID(HWND hWnd) {
   ApiCall call("GetDlgCtrlID", {HandleJson(hWnd)});
   Window* w = Windows::Get(hWnd);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret(0);
-  }
+  if (!w) return call.Fail(ERROR_INVALID_WINDOW_HANDLE, 0);
   return call.Ret((w->style & WS_CHILD) ? (int)w->id : 0);
 }
 
 BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString) {
   ApiCall call("SetDlgItemTextA", {HandleJson(hDlg), nIDDlgItem, lpString});
   Window* c = winsim::ChildWithId(Windows::Get(hDlg), nIDDlgItem);
-  if (!c) {
-    SetLastError(Windows::Get(hDlg) ? ERROR_CONTROL_ID_NOT_FOUND : ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!c) return call.Fail(Windows::Get(hDlg) ? ERROR_CONTROL_ID_NOT_FOUND : ERROR_INVALID_WINDOW_HANDLE);
   return call.Ret((BOOL)winsim::Send(c->hwnd, WM_SETTEXT, 0, (LPARAM)lpString));
 }
 
@@ -575,8 +548,7 @@ UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMa
   if (!lpString || cchMax <= 0) return call.Ret((UINT)0);
   if (!c) {
     *lpString = 0;
-    SetLastError(Windows::Get(hDlg) ? ERROR_CONTROL_ID_NOT_FOUND : ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((UINT)0);
+    return call.Fail(Windows::Get(hDlg) ? ERROR_CONTROL_ID_NOT_FOUND : ERROR_INVALID_WINDOW_HANDLE, (UINT)0);
   }
   UINT n = (UINT)winsim::Send(c->hwnd, WM_GETTEXT, (WPARAM)cchMax, (LPARAM)lpString);
   call.SetArg(2, Json(lpString));
@@ -586,10 +558,7 @@ UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMa
 BOOL WINAPI SetDlgItemInt(HWND hDlg, int nIDDlgItem, UINT uValue, BOOL bSigned) {
   ApiCall call("SetDlgItemInt", {HandleJson(hDlg), nIDDlgItem, uValue, bSigned});
   Window* c = winsim::ChildWithId(Windows::Get(hDlg), nIDDlgItem);
-  if (!c) {
-    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!c) return call.Fail(ERROR_CONTROL_ID_NOT_FOUND);
   std::string text = bSigned ? std::to_string((int)uValue) : std::to_string(uValue);
   winsim::Send(c->hwnd, WM_SETTEXT, 0, (LPARAM)text.c_str());
   return call.Ret((BOOL)TRUE);
@@ -613,20 +582,14 @@ UINT WINAPI GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL* lpTranslated, BOOL bS
 LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam, LPARAM lParam) {
   ApiCall call("SendDlgItemMessageA", {HandleJson(hDlg), nIDDlgItem, Msg, (unsigned long long)wParam, (long long)lParam});
   Window* c = winsim::ChildWithId(Windows::Get(hDlg), nIDDlgItem);
-  if (!c) {
-    SetLastError(Windows::Get(hDlg) ? ERROR_CONTROL_ID_NOT_FOUND : ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((LRESULT)0);
-  }
+  if (!c) return call.Fail(Windows::Get(hDlg) ? ERROR_CONTROL_ID_NOT_FOUND : ERROR_INVALID_WINDOW_HANDLE, (LRESULT)0);
   return call.Ret(winsim::Send(c->hwnd, Msg, wParam, lParam));
 }
 
 BOOL WINAPI CheckRadioButton(HWND hDlg, int nIDFirstButton, int nIDLastButton, int nIDCheckButton) {
   ApiCall call("CheckRadioButton", {HandleJson(hDlg), nIDFirstButton, nIDLastButton, nIDCheckButton});
   Window* d = Windows::Get(hDlg);
-  if (!d) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!d) return call.Fail(ERROR_INVALID_WINDOW_HANDLE);
   for (HWND h : d->children) {
     Window* c = Windows::Get(h);
     if (c && (int)c->id >= nIDFirstButton && (int)c->id <= nIDLastButton)
@@ -638,10 +601,7 @@ BOOL WINAPI CheckRadioButton(HWND hDlg, int nIDFirstButton, int nIDLastButton, i
 BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck) {
   ApiCall call("CheckDlgButton", {HandleJson(hDlg), nIDButton, uCheck});
   Window* c = winsim::ChildWithId(Windows::Get(hDlg), nIDButton);
-  if (!c) {
-    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!c) return call.Fail(ERROR_CONTROL_ID_NOT_FOUND);
   winsim::Send(c->hwnd, BM_SETCHECK, uCheck, 0);
   return call.Ret((BOOL)TRUE);
 }
@@ -649,10 +609,7 @@ BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck) {
 UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton) {
   ApiCall call("IsDlgButtonChecked", {HandleJson(hDlg), nIDButton});
   Window* c = winsim::ChildWithId(Windows::Get(hDlg), nIDButton);
-  if (!c) {
-    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
-    return call.Ret((UINT)0);
-  }
+  if (!c) return call.Fail(ERROR_CONTROL_ID_NOT_FOUND, (UINT)0);
   return call.Ret((UINT)winsim::Send(c->hwnd, BM_GETCHECK, 0, 0));
 }
 
@@ -708,10 +665,7 @@ HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious) {
 BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect) {
   ApiCall call("MapDialogRect", {HandleJson(hDlg), HandleJson(lpRect)});
   Window* d = Windows::Get(hDlg);
-  if (!d || !d->isDialog || !lpRect) {
-    SetLastError(d ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!d || !d->isDialog || !lpRect) return call.Fail(d ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
   POINT base = winsim::DialogBaseUnits(d);
   lpRect->left = winsim::MulDivRound(lpRect->left, base.x, 4);
   lpRect->right = winsim::MulDivRound(lpRect->right, base.x, 4);

@@ -236,10 +236,7 @@ extern "C" {
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   ApiCall call("SendMessageA", {HandleJson(hWnd), Msg, (unsigned long long)wParam, (long long)lParam});
-  if (!Windows::Get(hWnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((LRESULT)0);
-  }
+  if (!Windows::Get(hWnd)) return call.Fail(ERROR_INVALID_WINDOW_HANDLE, (LRESULT)0);
   return call.Ret(winsim::Send(hWnd, Msg, wParam, lParam));
 }
 
@@ -251,24 +248,15 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
       if (!(w->style & WS_CHILD)) winsim::Post(w->hwnd, Msg, wParam, lParam);
     return call.Ret((BOOL)TRUE);
   }
-  if (hWnd && !Windows::Get(hWnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (hWnd && !Windows::Get(hWnd)) return call.Fail(ERROR_INVALID_WINDOW_HANDLE);
   winsim::Post(hWnd, Msg, wParam, lParam);
   return call.Ret((BOOL)TRUE);
 }
 
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
   ApiCall call("GetMessageA", {HandleJson(lpMsg), HandleJson(hWnd), wMsgFilterMin, wMsgFilterMax});
-  if (!lpMsg) {
-    SetLastError(ERROR_NOACCESS);
-    return call.Ret((BOOL)-1);
-  }
-  if (hWnd && !Windows::Get(hWnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((BOOL)-1);
-  }
+  if (!lpMsg) return call.Fail(ERROR_NOACCESS, (BOOL)-1);
+  if (hWnd && !Windows::Get(hWnd)) return call.Fail(ERROR_INVALID_WINDOW_HANDLE, (BOOL)-1);
   int r = winsim::Next(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true, true);
   call.SetArg(0, MsgJson(lpMsg));
   return call.Ret((BOOL)(r != 0));
@@ -276,10 +264,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
   ApiCall call("PeekMessageA", {HandleJson(lpMsg), HandleJson(hWnd), wMsgFilterMin, wMsgFilterMax, wRemoveMsg});
-  if (!lpMsg) {
-    SetLastError(ERROR_NOACCESS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!lpMsg) return call.Fail(ERROR_NOACCESS);
   int r = winsim::Next(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0, false);
   if (r < 0) return call.Ret((BOOL)FALSE);
   call.SetArg(0, MsgJson(lpMsg));
@@ -295,10 +280,7 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
   ApiCall call("DispatchMessageA", {MsgJson(lpMsg)});
   if (!lpMsg) return call.Ret((LRESULT)0);
-  if (lpMsg->hwnd && !Windows::Get(lpMsg->hwnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((LRESULT)0);
-  }
+  if (lpMsg->hwnd && !Windows::Get(lpMsg->hwnd)) return call.Fail(ERROR_INVALID_WINDOW_HANDLE, (LRESULT)0);
   return call.Ret(winsim::Dispatch(lpMsg));
 }
 
@@ -312,10 +294,7 @@ void WINAPI PostQuitMessage(int nExitCode) {
 UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc) {
   ApiCall call("SetTimer", {HandleJson(hWnd), (unsigned long long)nIDEvent, uElapse, HandleJson((void*)lpTimerFunc)});
   if (call.Fault()) return call.Ret((UINT_PTR)0);
-  if (hWnd && !Windows::Get(hWnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((UINT_PTR)0);
-  }
+  if (hWnd && !Windows::Get(hWnd)) return call.Fail(ERROR_INVALID_WINDOW_HANDLE, (UINT_PTR)0);
   // USER_TIMER_MINIMUM and USER_TIMER_MAXIMUM bound the interval.
   UINT elapse = uElapse < 10 ? 10 : (uElapse > 0x7FFFFFFF ? 0x7FFFFFFF : uElapse);
   UINT_PTR id = hWnd ? nIDEvent : winsim::Q().nextThreadTimer++;
@@ -332,10 +311,7 @@ BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
   auto& timers = winsim::Q().timers;
   auto it = std::find_if(timers.begin(), timers.end(),
                          [&](const winsim::Timer& t) { return t.hwnd == hWnd && t.id == uIDEvent; });
-  if (it == timers.end()) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (it == timers.end()) return call.Fail(ERROR_INVALID_PARAMETER);
   timers.erase(it);
   return call.Ret((BOOL)TRUE);
 }

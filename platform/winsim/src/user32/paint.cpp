@@ -53,10 +53,7 @@ extern "C" {
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
   ApiCall call("BeginPaint", {HandleJson(hWnd), HandleJson(lpPaint)});
   Window* w = Windows::Get(hWnd);
-  if (!w || !lpPaint) {
-    SetLastError(w ? ERROR_NOACCESS : ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((HDC) nullptr);
-  }
+  if (!w || !lpPaint) return call.Fail(w ? ERROR_NOACCESS : ERROR_INVALID_WINDOW_HANDLE, (HDC) nullptr);
   memset(lpPaint, 0, sizeof *lpPaint);
   lpPaint->hdc = winsim::NewDC(hWnd, -1);
   lpPaint->rcPaint = winsim::ClientRect(w);
@@ -73,10 +70,7 @@ BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint) {
 
 HDC WINAPI GetDC(HWND hWnd) {
   ApiCall call("GetDC", {HandleJson(hWnd)});
-  if (hWnd && !Windows::Get(hWnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((HDC) nullptr);
-  }
+  if (hWnd && !Windows::Get(hWnd)) return call.Fail(ERROR_INVALID_WINDOW_HANDLE, (HDC) nullptr);
   return call.Ret(winsim::NewDC(hWnd, -1));
 }
 
@@ -95,10 +89,7 @@ BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase) {
     return call.Ret((BOOL)TRUE);
   }
   Window* w = Windows::Get(hWnd);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!w) return call.Fail(ERROR_INVALID_WINDOW_HANDLE);
   w->invalid = true;
   return call.Ret((BOOL)TRUE);
 }
@@ -106,10 +97,7 @@ BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase) {
 BOOL WINAPI UpdateWindow(HWND hWnd) {
   ApiCall call("UpdateWindow", {HandleJson(hWnd)});
   Window* w = Windows::Get(hWnd);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!w) return call.Fail(ERROR_INVALID_WINDOW_HANDLE);
   // Paints at once what is invalid: the window, then its children.
   std::vector<HWND> todo = {hWnd};
   for (size_t i = 0; i < todo.size(); ++i) {
@@ -128,10 +116,7 @@ BOOL WINAPI DrawIcon(HDC hDC, int X, int Y, HICON hIcon) {
   ApiCall call("DrawIcon", {HandleJson(hDC), X, Y, HandleJson(hIcon)});
   if (BadDC(hDC)) return call.Ret((BOOL)FALSE);
   std::string name = winsim::IconName(hIcon);
-  if (name.empty()) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (name.empty()) return call.Fail(ERROR_INVALID_PARAMETER);
   Window* w = Windows::Get(winsim::WindowOfDC(hDC, nullptr));
   Json j = w ? winsim::UiPlace(w) : Json::Object();
   j.Set("x", X).Set("y", Y).Set("icon", name);

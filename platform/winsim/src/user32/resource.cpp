@@ -17,10 +17,7 @@ extern "C" int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer,
   // The ANSI call cannot hand out a pointer into the resource: a zero
   // buffer size answers -1 and leaves the buffer alone.
   if (cchBufferMax == 0) return call.Ret(-1);
-  if (!lpBuffer || cchBufferMax < 0) {
-    SetLastError(!lpBuffer ? ERROR_NOACCESS : ERROR_INVALID_PARAMETER);
-    return call.Ret(0);
-  }
+  if (!lpBuffer || cchBufferMax < 0) return call.Fail(!lpBuffer ? ERROR_NOACCESS : ERROR_INVALID_PARAMETER, 0);
   std::string text;
   if (!Resources::IsProgram((HMODULE)hInstance)) {
     SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);

@@ -465,17 +465,11 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
                                       ? Json::Object().Set("lpszClassName", lpWndClass->lpszClassName).Set("style", lpWndClass->style)
                                       : HandleJson(lpWndClass)});
   if (call.Fault()) return call.Ret((ATOM)0);
-  if (!lpWndClass || !lpWndClass->lpszClassName || IS_INTRESOURCE(lpWndClass->lpszClassName)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((ATOM)0);
-  }
+  if (!lpWndClass || !lpWndClass->lpszClassName || IS_INTRESOURCE(lpWndClass->lpszClassName)) return call.Fail(ERROR_INVALID_PARAMETER, (ATOM)0);
   winsim::RegisterSystemClasses();
   auto& classes = winsim::Classes();
   for (const auto& c : classes)
-    if (!c.system && strcasecmp(c.name.c_str(), lpWndClass->lpszClassName) == 0) {
-      SetLastError(ERROR_CLASS_ALREADY_EXISTS);
-      return call.Ret((ATOM)0);
-    }
+    if (!c.system && strcasecmp(c.name.c_str(), lpWndClass->lpszClassName) == 0) return call.Fail(ERROR_CLASS_ALREADY_EXISTS, (ATOM)0);
   winsim::WindowClass c;
   c.name = lpWndClass->lpszClassName;
   c.wc = *lpWndClass;
@@ -493,17 +487,13 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
       classes.erase(it);
       return call.Ret((BOOL)TRUE);
     }
-  SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-  return call.Ret((BOOL)FALSE);
+  return call.Fail(ERROR_CLASS_DOES_NOT_EXIST);
 }
 
 BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA lpWndClass) {
   ApiCall call("GetClassInfoA", {HandleJson(hInstance), NameJson(lpClassName), HandleJson(lpWndClass)});
   const winsim::WindowClass* c = winsim::FindClass(lpClassName, hInstance);
-  if (!c || !lpWndClass) {
-    SetLastError(c ? ERROR_NOACCESS : ERROR_CLASS_DOES_NOT_EXIST);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!c || !lpWndClass) return call.Fail(c ? ERROR_NOACCESS : ERROR_CLASS_DOES_NOT_EXIST);
   *lpWndClass = c->wc;
   lpWndClass->lpszClassName = lpClassName;
   return call.Ret((BOOL)TRUE);
@@ -513,10 +503,7 @@ int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
   ApiCall call("GetClassNameA", {HandleJson(hWnd), HandleJson(lpClassName), nMaxCount});
   Window* w = Checked(hWnd);
   if (!w) return call.Ret(0);
-  if (!lpClassName || nMaxCount <= 0) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return call.Ret(0);
-  }
+  if (!lpClassName || nMaxCount <= 0) return call.Fail(ERROR_INSUFFICIENT_BUFFER, 0);
   lstrcpynA(lpClassName, w->className.c_str(), nMaxCount);
   call.SetArg(1, Json(lpClassName));
   return call.Ret((int)strlen(lpClassName));
@@ -705,10 +692,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
   ApiCall call("GetClientRect", {HandleJson(hWnd), HandleJson(lpRect)});
   Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
-  if (!lpRect) {
-    SetLastError(ERROR_NOACCESS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!lpRect) return call.Fail(ERROR_NOACCESS);
   *lpRect = winsim::ClientRect(w);
   call.SetArg(1, winsim::RectJson(lpRect));
   return call.Ret((BOOL)TRUE);
@@ -718,10 +702,7 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
   ApiCall call("GetWindowRect", {HandleJson(hWnd), HandleJson(lpRect)});
   Window* w = Checked(hWnd);
   if (!w) return call.Ret((BOOL)FALSE);
-  if (!lpRect) {
-    SetLastError(ERROR_NOACCESS);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!lpRect) return call.Fail(ERROR_NOACCESS);
   RECT r = w->rect;
   if (Window* p = Windows::Get(w->parent)) {
     POINT o = ClientOrigin(p);

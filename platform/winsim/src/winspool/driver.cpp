@@ -112,38 +112,17 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitorInfo) {
   ApiCall call("AddMonitorA", {pName, Level, info});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  if (Level != 2) {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (Level != 2) return call.Fail(ERROR_INVALID_LEVEL);
   const MONITOR_INFO_2A* mi = (const MONITOR_INFO_2A*)pMonitorInfo;
-  if (!mi || Empty(mi->pName) || strchr(mi->pName, '\\')) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!mi || Empty(mi->pName) || strchr(mi->pName, '\\')) return call.Fail(ERROR_INVALID_PARAMETER);
   // The spooler loads the monitor into its own process: only a module of
   // its own architecture will do.
   const Environment* env = FindEnvironment(mi->pEnvironment);
-  if (!env || env != &NativeEnvironment()) {
-    SetLastError(ERROR_INVALID_ENVIRONMENT);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (Empty(mi->pDLLName)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!CallerIsAdmin()) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (FindMonitor(mi->pName)) {
-    SetLastError(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!MonitorModuleFound(mi->pDLLName)) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!env || env != &NativeEnvironment()) return call.Fail(ERROR_INVALID_ENVIRONMENT);
+  if (Empty(mi->pDLLName)) return call.Fail(ERROR_INVALID_PARAMETER);
+  if (!CallerIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
+  if (FindMonitor(mi->pName)) return call.Fail(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
+  if (!MonitorModuleFound(mi->pDLLName)) return call.Fail(ERROR_MOD_NOT_FOUND);
   Registry::Get().Create(std::string(kMonitorsKey) + "\\" + mi->pName)->SetString("Driver", mi->pDLLName);
   SetLastError(ERROR_SUCCESS);
   return call.Ret((BOOL)TRUE);
@@ -153,34 +132,21 @@ BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
   ApiCall call("AddPrinterDriverA", {pName, Level, DriverInfoJson(Level >= 2 && Level <= 4 ? Level : 0, pDriverInfo)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  if (Level < 2 || Level > 4) {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (Level < 2 || Level > 4) return call.Fail(ERROR_INVALID_LEVEL);
   const DRIVER_INFO_3A* di = (const DRIVER_INFO_3A*)pDriverInfo;
   if (!di || Empty(di->pName) || strchr(di->pName, '\\') || Empty(di->pDriverPath) || Empty(di->pDataFile) ||
       Empty(di->pConfigFile)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
+    return call.Fail(ERROR_INVALID_PARAMETER);
   }
   const Environment* env = ResolveEnvironment(di->pEnvironment);
   if (!env) return call.Ret((BOOL)FALSE);
   // NT drivers are of version 2 (kernel mode) or 3 (user mode), each in its
   // own folder; Windows 4.0 drivers of version 0.
   bool nt = env->version == 3;
-  if (nt ? (di->cVersion != 2 && di->cVersion != 3) : di->cVersion != 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!CallerIsAdmin()) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (nt ? (di->cVersion != 2 && di->cVersion != 3) : di->cVersion != 0) return call.Fail(ERROR_INVALID_PARAMETER);
+  if (!CallerIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   bool level3 = Level >= 3;
-  if (level3 && !Empty(di->pMonitorName) && !FindMonitor(di->pMonitorName)) {
-    SetLastError(ERROR_UNKNOWN_PRINT_MONITOR);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (level3 && !Empty(di->pMonitorName) && !FindMonitor(di->pMonitorName)) return call.Fail(ERROR_UNKNOWN_PRINT_MONITOR);
   std::vector<std::string> files = {di->pDriverPath, di->pDataFile, di->pConfigFile};
   if (level3 && !Empty(di->pHelpFile)) files.push_back(di->pHelpFile);
   std::vector<std::string> dependent = level3 ? SplitMulti(di->pDependentFiles) : std::vector<std::string>();
@@ -188,10 +154,7 @@ BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
   // Every file is looked for before anything is copied: a missing one
   // leaves the machine as it was.
   for (const auto& f : files) {
-    if (!FileExists(SourceOf(*env, f))) {
-      SetLastError(ERROR_FILE_NOT_FOUND);
-      return call.Ret((BOOL)FALSE);
-    }
+    if (!FileExists(SourceOf(*env, f))) return call.Fail(ERROR_FILE_NOT_FOUND);
   }
   std::string target = VersionDirectory(*env, di->cVersion);
   MakeHostDirs(FileSystem::HostPath(target));
@@ -200,10 +163,7 @@ BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
     std::error_code ec;
     std::filesystem::copy_file(FileSystem::HostPath(SourceOf(*env, f)), to,
                                std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return call.Ret((BOOL)FALSE);
-    }
+    if (ec) return call.Fail(ERROR_ACCESS_DENIED);
   }
   // A driver of that name is replaced, all its values with it.
   Registry& reg = Registry::Get();
@@ -234,14 +194,8 @@ BOOL WINAPI DeletePrinterDriverExA(LPSTR pName, LPSTR pEnvironment, LPSTR pDrive
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   const Environment* env = ResolveEnvironment(pEnvironment);
   if (!env) return call.Ret((BOOL)FALSE);
-  if (Empty(pDriverName)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!CallerIsAdmin()) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (Empty(pDriverName)) return call.Fail(ERROR_INVALID_PARAMETER);
+  if (!CallerIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   // The versions to delete: the one named, or every one the driver has.
   std::vector<std::pair<DWORD, RegKey*>> targets;
   std::vector<std::pair<DWORD, RegKey*>> others;
@@ -250,15 +204,9 @@ BOOL WINAPI DeletePrinterDriverExA(LPSTR pName, LPSTR pEnvironment, LPSTR pDrive
                  (!(dwDeleteFlag & DPD_DELETE_SPECIFIC_VERSION) || d.first == dwVersionFlag);
     (named ? targets : others).push_back(d);
   }
-  if (targets.empty()) {
-    SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (targets.empty()) return call.Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
   // Printers run on the drivers of the spooler's own environment.
-  if (env == &NativeEnvironment() && PrinterUsesDriver(pDriverName)) {
-    SetLastError(ERROR_PRINTER_DRIVER_IN_USE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (env == &NativeEnvironment() && PrinterUsesDriver(pDriverName)) return call.Fail(ERROR_PRINTER_DRIVER_IN_USE);
   // Files another driver of the same version folder still needs.
   std::vector<std::pair<std::string, std::string>> removeFiles;  // host path, bare name
   for (const auto& t : targets) {
@@ -268,10 +216,7 @@ BOOL WINAPI DeletePrinterDriverExA(LPSTR pName, LPSTR pEnvironment, LPSTR pDrive
         for (const auto& f : FilesOf(o.second)) shared.insert(f);
     for (const auto& f : FilesOf(t.second)) {
       bool isShared = shared.count(f) != 0;
-      if (isShared && (dwDeleteFlag & DPD_DELETE_ALL_FILES)) {
-        SetLastError(ERROR_PRINTER_DRIVER_IN_USE);
-        return call.Ret((BOOL)FALSE);
-      }
+      if (isShared && (dwDeleteFlag & DPD_DELETE_ALL_FILES)) return call.Fail(ERROR_PRINTER_DRIVER_IN_USE);
       if (!isShared && (dwDeleteFlag & (DPD_DELETE_ALL_FILES | DPD_DELETE_UNUSED_FILES)))
         removeFiles.emplace_back(FileSystem::HostPath(VersionDirectory(*env, t.first) + "\\" + f), f);
     }

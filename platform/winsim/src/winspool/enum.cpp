@@ -228,23 +228,14 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Le
                {pName, pEnvironment, Level, BufferJson(pDriverDirectory), cbBuf, OutJson(pcbNeeded)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  if (Level != 1) {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (Level != 1) return call.Fail(ERROR_INVALID_LEVEL);
   const Environment* env = ResolveEnvironment(pEnvironment);
   if (!env) return call.Ret((BOOL)FALSE);
-  if (!pcbNeeded) {
-    SetLastError(RPC_X_NULL_REF_POINTER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!pcbNeeded) return call.Fail(RPC_X_NULL_REF_POINTER);
   std::string dir = DriverDirectory(*env);
   *pcbNeeded = (DWORD)dir.size() + 1;
   call.SetArg(5, Json(*pcbNeeded));
-  if (!pDriverDirectory || cbBuf < *pcbNeeded) {
-    SetLastError(pDriverDirectory || !cbBuf ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_USER_BUFFER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!pDriverDirectory || cbBuf < *pcbNeeded) return call.Fail(pDriverDirectory || !cbBuf ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_USER_BUFFER);
   memcpy(pDriverDirectory, dir.c_str(), dir.size() + 1);
   call.SetArg(3, Json(dir));
   return call.Ret((BOOL)TRUE);

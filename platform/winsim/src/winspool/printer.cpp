@@ -96,46 +96,19 @@ HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
   ApiCall call("AddPrinterA", {pName, Level, Level == 2 ? PrinterInfo2Json((const PRINTER_INFO_2A*)pPrinter) : Json()});
   if (call.Fault()) return call.Ret((HANDLE) nullptr);
   if (!SpoolerRunning()) return call.Ret((HANDLE) nullptr);
-  if (Level != 2) {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return call.Ret((HANDLE) nullptr);
-  }
+  if (Level != 2) return call.Fail(ERROR_INVALID_LEVEL, (HANDLE) nullptr);
   const PRINTER_INFO_2A* pi = (const PRINTER_INFO_2A*)pPrinter;
-  if (!pi) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((HANDLE) nullptr);
-  }
-  if (!CallerIsAdmin()) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((HANDLE) nullptr);
-  }
-  if (!ValidPrinterName(pi->pPrinterName)) {
-    SetLastError(ERROR_INVALID_PRINTER_NAME);
-    return call.Ret((HANDLE) nullptr);
-  }
-  if (FindPrinter(pi->pPrinterName)) {
-    SetLastError(ERROR_PRINTER_ALREADY_EXISTS);
-    return call.Ret((HANDLE) nullptr);
-  }
+  if (!pi) return call.Fail(ERROR_INVALID_PARAMETER, (HANDLE) nullptr);
+  if (!CallerIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED, (HANDLE) nullptr);
+  if (!ValidPrinterName(pi->pPrinterName)) return call.Fail(ERROR_INVALID_PRINTER_NAME, (HANDLE) nullptr);
+  if (FindPrinter(pi->pPrinterName)) return call.Fail(ERROR_PRINTER_ALREADY_EXISTS, (HANDLE) nullptr);
   // The printer refers to the installed driver: it reports the driver's own
   // spelling, whatever letter case the caller used.
   std::string driver = InstalledDriver(pi->pDriverName);
-  if (driver.empty()) {
-    SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
-    return call.Ret((HANDLE) nullptr);
-  }
-  if (!PortsExist(pi->pPortName)) {
-    SetLastError(ERROR_UNKNOWN_PORT);
-    return call.Ret((HANDLE) nullptr);
-  }
-  if (Empty(pi->pPrintProcessor) || !PrintProcessorExists(NativeEnvironment(), pi->pPrintProcessor)) {
-    SetLastError(ERROR_UNKNOWN_PRINTPROCESSOR);
-    return call.Ret((HANDLE) nullptr);
-  }
-  if (!Empty(pi->pDatatype) && !DatatypeSupported(pi->pDatatype)) {
-    SetLastError(ERROR_INVALID_DATATYPE);
-    return call.Ret((HANDLE) nullptr);
-  }
+  if (driver.empty()) return call.Fail(ERROR_UNKNOWN_PRINTER_DRIVER, (HANDLE) nullptr);
+  if (!PortsExist(pi->pPortName)) return call.Fail(ERROR_UNKNOWN_PORT, (HANDLE) nullptr);
+  if (Empty(pi->pPrintProcessor) || !PrintProcessorExists(NativeEnvironment(), pi->pPrintProcessor)) return call.Fail(ERROR_UNKNOWN_PRINTPROCESSOR, (HANDLE) nullptr);
+  if (!Empty(pi->pDatatype) && !DatatypeSupported(pi->pDatatype)) return call.Fail(ERROR_INVALID_DATATYPE, (HANDLE) nullptr);
   RegKey* key = Registry::Get().Create(std::string(kPrintersKey) + "\\" + pi->pPrinterName);
   auto str = [](LPCSTR s) { return std::string(s ? s : ""); };
   key->SetString("Name", pi->pPrinterName);
@@ -169,28 +142,16 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
   ApiCall call("OpenPrinterA", {pPrinterName, phPrinter ? Json(0u) : Json(), defaults});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  if (!phPrinter) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!phPrinter) return call.Fail(ERROR_INVALID_PARAMETER);
   bool server = Empty(pPrinterName);
   RegKey* key = server ? nullptr : FindPrinter(pPrinterName);
-  if (!server && !key) {
-    SetLastError(ERROR_INVALID_PRINTER_NAME);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!server && !key) return call.Fail(ERROR_INVALID_PRINTER_NAME);
   ACCESS_MASK access = server ? SERVER_ACCESS_ENUMERATE : PRINTER_ACCESS_USE;
   if (pDefault) {
-    if (!Empty(pDefault->pDatatype) && !DatatypeSupported(pDefault->pDatatype)) {
-      SetLastError(ERROR_INVALID_DATATYPE);
-      return call.Ret((BOOL)FALSE);
-    }
+    if (!Empty(pDefault->pDatatype) && !DatatypeSupported(pDefault->pDatatype)) return call.Fail(ERROR_INVALID_DATATYPE);
     if (pDefault->DesiredAccess) access = pDefault->DesiredAccess;
   }
-  if ((access & kAdminRights) && !CallerIsAdmin()) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if ((access & kAdminRights) && !CallerIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   *phPrinter = NewHandle(server ? "" : key->name(), access);
   call.SetArg(1, HandleJson(*phPrinter));
   return call.Ret((BOOL)TRUE);
@@ -202,10 +163,7 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
   bool held = PrinterHandles().Remove(hPrinter);
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
-  if (!held) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!held) return call.Fail(ERROR_INVALID_HANDLE);
   return call.Ret((BOOL)TRUE);
 }
 
@@ -214,19 +172,10 @@ BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   PrinterHandle* h = PrinterHandles().Get(hPrinter);
-  if (!h || h->name.empty()) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return call.Ret((BOOL)FALSE);
-  }
-  if (!(h->access & DELETE)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!h || h->name.empty()) return call.Fail(ERROR_INVALID_HANDLE);
+  if (!(h->access & DELETE)) return call.Fail(ERROR_ACCESS_DENIED);
   RegKey* key = FindPrinter(h->name);
-  if (!key) {
-    SetLastError(ERROR_PRINTER_DELETED);
-    return call.Ret((BOOL)FALSE);
-  }
+  if (!key) return call.Fail(ERROR_PRINTER_DELETED);
   key->parent()->DeleteChild(h->name);
   return call.Ret((BOOL)TRUE);
 }
