@@ -8,7 +8,7 @@
 #include "core/faults.h"
 #include "device_nodes.h"
 #include "setupapi/device_store.h"
-#include "core/journal.h"
+#include "journal_query.h"
 #include "core/registry_store.h"
 #include "sim_machine.h"
 
@@ -81,7 +81,7 @@ TEST(RemoveDeviceNodes, RefusesAnIdThatDoesNotFitItsBuffer) {
   std::string longId = std::string(kId) + std::string(50 - 21, 'X');  // 50 characters
   ASSERT_EQ(50u, longId.size());
   EXPECT_EQ(0, RemoveDeviceNodes(longId.c_str()));
-  EXPECT_EQ(std::string::npos, machine.ReadFile("journal.jsonl").find("SetupDiGetClassDevsA"));
+  EXPECT_FALSE(JournalQuery(machine).Called("SetupDiGetClassDevsA"));
   for (const auto& n : Nodes()) EXPECT_TRUE(NodeExists(n.instance)) << n.instance;
   EXPECT_EQ(0, RemoveDeviceNodes(nullptr));
   // 49 characters fit, and match on their first 21.
@@ -108,9 +108,7 @@ TEST(RemoveDeviceNodes, EveryFailureReturnsZero) {
     SeedNodes();
     winsim::Faults::Set(r.faults);
     EXPECT_EQ(0, RemoveDeviceNodes(kId)) << r.faults;
-    std::string journal = machine.ReadFile("journal.jsonl");
-    EXPECT_EQ(r.released, journal.find("\"call\": \"SetupDiDestroyDeviceInfoList\"") != std::string::npos)
-        << r.faults;
+    EXPECT_EQ(r.released, JournalQuery(machine).Called("SetupDiDestroyDeviceInfoList")) << r.faults;
   }
 }
 

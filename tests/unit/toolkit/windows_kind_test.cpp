@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "core/faults.h"
-#include "core/journal.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 #include "windows_kind.h"
 
@@ -95,17 +95,18 @@ TEST(ClassifyWindows, SixtyFourBitIsDecidedBeforeTheVersion) {
   // Whatever version a 64-bit Windows reports, it is 2010 and never asked.
   machine.SetIni("os", "major", "10");
   EXPECT_EQ(kWindows64, ClassifyWindows());
-  EXPECT_EQ(std::string::npos, machine.ReadFile("journal.jsonl").find("\"GetVersionExA\""));
+  EXPECT_FALSE(JournalQuery(machine).Called("GetVersionExA"));
 }
 
 TEST(ClassifyWindows, Windows2000WithoutIsWow64Process) {
   SimMachine machine("2000");
   EXPECT_EQ(0, IsWow64());
   EXPECT_EQ(kWindows2000, ClassifyWindows());
-  std::string journal = machine.ReadFile("journal.jsonl");
-  // The lookup fails with 127 and IsWow64Process is never called.
-  EXPECT_NE(std::string::npos, journal.find("\"args\": [2088763392, \"IsWow64Process\"], \"ret\": null, \"err\": 127"));
-  EXPECT_EQ(std::string::npos, journal.find("\"call\": \"IsWow64Process\""));
+  JournalQuery journal(machine);
+  // The lookup in kernel32 fails with 127 and IsWow64Process is never called.
+  JournalLines lookups = journal.Calls("GetProcAddress").Where("/args", {2088763392u, "IsWow64Process"});
+  EXPECT_FALSE(lookups.With({{"ret", nullptr}, {"err", 127}}).empty()) << journal;
+  EXPECT_FALSE(journal.Called("IsWow64Process"));
 }
 
 TEST(ClassifyWindows, FailedVersionQueryIsAskedTwice) {
@@ -130,7 +131,7 @@ TEST(IsWow64, AnswersExactlyOneOrZero) {
     // A 32-bit Windows with IsWow64Process answers 0 through it.
     SimMachine machine("7");
     EXPECT_EQ(0, IsWow64());
-    EXPECT_NE(std::string::npos, machine.ReadFile("journal.jsonl").find("\"call\": \"IsWow64Process\""));
+    EXPECT_TRUE(JournalQuery(machine).Called("IsWow64Process"));
   }
 }
 

@@ -10,7 +10,6 @@
 #include <functional>
 
 #include "core/faults.h"
-#include "core/journal.h"
 #include "core/registry_store.h"
 #include "sim_machine.h"
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "journal_query.h"
 #include "sim_machine.h"
 #include "spooler_fixture.h"
 
@@ -301,9 +302,9 @@ TEST(SpoolerService, NetStopAndStartThroughWinExec) {
   EXPECT_GT(WinExec("NET  START   Spooler", SW_HIDE), 31u);
   SetLastError(0xdeadbeef);
   EXPECT_TRUE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned));
-  std::string journal = machine.ReadFile("journal.jsonl");
-  EXPECT_NE(std::string::npos, journal.find("\"service\": \"Spooler\", \"state\": \"stopped\""));
-  EXPECT_NE(std::string::npos, journal.find("\"service\": \"Spooler\", \"state\": \"running\""));
+  JournalQuery journal(machine);
+  EXPECT_FALSE(journal.Lines().With({{"service", "Spooler"}, {"state", "stopped"}}).empty()) << journal;
+  EXPECT_FALSE(journal.Lines().With({{"service", "Spooler"}, {"state", "running"}}).empty()) << journal;
 }
 
 }  // namespace

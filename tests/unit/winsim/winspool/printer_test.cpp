@@ -5,6 +5,7 @@
 #include <winspool.h>
 
 #include "core/registry_store.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 #include "spooler_fixture.h"
 
@@ -190,12 +191,15 @@ TEST(AddPrinterA, JournalRecordsTheRecordByFieldNames) {
   SimMachine machine("xp");
   InstallDriver();
   ASSERT_TRUE(AddPrinterAndClose("Label", kDriver, "COM2:"));
-  std::string journal = machine.ReadFile("journal.jsonl");
-  EXPECT_NE(std::string::npos,
-            journal.find("\"call\": \"AddPrinterA\", \"args\": [null, 2, {\"pServerName\": null, \"pPrinterName\": "
-                         "\"Label\", \"pShareName\": null, \"pPortName\": \"COM2:\", \"pDriverName\": "
-                         "\"VELKORA KVL-M720\""))
-      << journal;
+  JournalQuery journal(machine);
+  JournalLines adds = journal.Calls("AddPrinterA").Where("/args/0", nullptr).Where("/args/1", 2);
+  ASSERT_EQ(1u, adds.size()) << journal;
+  EXPECT_TRUE(HasFields(adds[0]["args"][2], {{"pServerName", nullptr},
+                                             {"pPrinterName", "Label"},
+                                             {"pShareName", nullptr},
+                                             {"pPortName", "COM2:"},
+                                             {"pDriverName", "VELKORA KVL-M720"}}))
+      << adds[0];
 }
 
 }  // namespace
