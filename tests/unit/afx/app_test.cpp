@@ -40,6 +40,7 @@ const CommandLineRow kCommandLines[] = {
 
 TEST_F(AppTest, CommandLineLosesLeadingBlanksOnly) {
   for (const auto& row : kCommandLines) {
+    SCOPED_TRACE(std::string("command line '") + row.given + "'");
     CWinApp app;
     std::string given = row.given;
     ASSERT_TRUE(AfxWinInit(GetModuleHandleA(NULL), NULL, given.data(), SW_SHOWNORMAL)) << row.given;

@@ -51,17 +51,19 @@ bool NodeExists(const char* instance) {
   return winsim::Registry::Get().Find(std::string(winsim::devices::kEnumKey) + "\\" + instance) != nullptr;
 }
 
-void SeedNodes() {
+::testing::AssertionResult SeedNodes() {
   for (const auto& n : Nodes()) {
-    ASSERT_TRUE(winsim::devices::AddNode(n.instance, n.hardwareIds, n.present)) << n.instance;
+    if (!winsim::devices::AddNode(n.instance, n.hardwareIds, n.present))
+      return ::testing::AssertionFailure() << "AddNode " << n.instance;
     if (n.hardwareIds.empty())
       winsim::Registry::Get().Find(std::string(winsim::devices::kEnumKey) + "\\" + n.instance)->DeleteValue("HardwareID");
   }
+  return ::testing::AssertionSuccess();
 }
 
 TEST(RemoveDeviceNodes, MatchesTheFirstHardwareIdInAnyCase) {
   SimMachine machine("xp");
-  SeedNodes();
+  ASSERT_TRUE(SeedNodes());
   SetLastError(0xdeadbeef);
   EXPECT_EQ(1, RemoveDeviceNodes(kId));
   for (const auto& n : Nodes()) EXPECT_NE(n.removed, NodeExists(n.instance)) << n.instance;
@@ -77,7 +79,7 @@ TEST(RemoveDeviceNodes, NothingToRemove) {
 
 TEST(RemoveDeviceNodes, RefusesAnIdThatDoesNotFitItsBuffer) {
   SimMachine machine("xp");
-  SeedNodes();
+  ASSERT_TRUE(SeedNodes());
   std::string longId = std::string(kId) + std::string(50 - 21, 'X');  // 50 characters
   ASSERT_EQ(50u, longId.size());
   EXPECT_EQ(0, RemoveDeviceNodes(longId.c_str()));
@@ -105,7 +107,7 @@ const FaultRow kFaults[] = {
 TEST(RemoveDeviceNodes, EveryFailureReturnsZero) {
   for (const auto& r : kFaults) {
     SimMachine machine("xp");
-    SeedNodes();
+    ASSERT_TRUE(SeedNodes()) << r.faults;
     winsim::Faults::Set(r.faults);
     EXPECT_EQ(0, RemoveDeviceNodes(kId)) << r.faults;
     EXPECT_EQ(r.released, JournalQuery(machine).Called("SetupDiDestroyDeviceInfoList")) << r.faults;
@@ -114,7 +116,7 @@ TEST(RemoveDeviceNodes, EveryFailureReturnsZero) {
 
 TEST(RemoveDeviceNodes, PropertyReadFailureSkipsTheNode) {
   SimMachine machine("xp");
-  SeedNodes();
+  ASSERT_TRUE(SeedNodes());
   winsim::Faults::Set("SetupDiGetDeviceRegistryPropertyA#1:13");
   EXPECT_EQ(1, RemoveDeviceNodes(kId));
   EXPECT_TRUE(NodeExists(Nodes()[0].instance));

@@ -29,7 +29,7 @@ TEST(RestartWindows, RestartsWithTheShutdownPrivilege) {
 
 TEST(RestartWindows, WithoutThePrivilegeWindowsKeepsRunning) {
   SimMachine machine("7");
-  machine.SetIni("user", "shutdown_privilege", "0");
+  ASSERT_TRUE(machine.SetIni("user", "shutdown_privilege", "0"));
   size_t handles = winsim::Handles::Count();
   SetLastError(0xdeadbeef);
   EXPECT_EQ(0, RestartWindows());

@@ -64,9 +64,9 @@ const VersionRow kVersions[] = {
 TEST(ClassifyWindows, VersionTable) {
   for (const auto& row : kVersions) {
     SimMachine machine("xp");
-    machine.SetIni("os", "platform", row.platform);
-    machine.SetIni("os", "major", row.major);
-    machine.SetIni("os", "minor", row.minor);
+    ASSERT_TRUE(machine.SetIni("os", "platform", row.platform)) << row.what;
+    ASSERT_TRUE(machine.SetIni("os", "major", row.major)) << row.what;
+    ASSERT_TRUE(machine.SetIni("os", "minor", row.minor)) << row.what;
     EXPECT_EQ(row.kind, ClassifyWindows()) << row.what;
   }
 }
@@ -85,7 +85,7 @@ TEST(ClassifyWindows, NeverYields2008) {
   }
   for (const char* minor : {"0", "1", "2", "3"}) {
     SimMachine machine("vista");
-    machine.SetIni("os", "minor", minor);
+    ASSERT_TRUE(machine.SetIni("os", "minor", minor)) << "6." << minor;
     EXPECT_NE(2008, ClassifyWindows()) << "6." << minor;
   }
 }
@@ -93,7 +93,7 @@ TEST(ClassifyWindows, NeverYields2008) {
 TEST(ClassifyWindows, SixtyFourBitIsDecidedBeforeTheVersion) {
   SimMachine machine("7-x64");
   // Whatever version a 64-bit Windows reports, it is 2010 and never asked.
-  machine.SetIni("os", "major", "10");
+  ASSERT_TRUE(machine.SetIni("os", "major", "10"));
   EXPECT_EQ(kWindows64, ClassifyWindows());
   EXPECT_FALSE(JournalQuery(machine).Called("GetVersionExA"));
 }

@@ -223,6 +223,7 @@ const SeedRow kSeeds[] = {
 TEST(RegistrySeed, EveryKindOfWindowsHasItsKeys) {
   ASSERT_EQ(winsim::KnownOsKinds().size(), sizeof kSeeds / sizeof kSeeds[0]);
   for (const auto& row : kSeeds) {
+    SCOPED_TRACE(row.os);
     SimMachine machine(row.os);
     Registry& reg = Registry::Get();
     for (const char* path : {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "HKLM\\SOFTWARE\\Classes",
