@@ -13,6 +13,7 @@ trap 'rm -rf "$work"' EXIT
 machine=$work/xp
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+command -v jq >/dev/null || { echo "FAIL: jq is not installed (./dev setup installs it)"; exit 1; }
 
 "$winsim" new "$machine" --os xp >/dev/null || { echo "FAIL: winsim new"; exit 1; }
 "$winsim" package "$machine" 'C:\Package' >/dev/null || { echo "FAIL: winsim package"; exit 1; }
@@ -20,7 +21,6 @@ printf 'dialog cancel\n' >"$work/script"
 "$winsim" run "$machine" --script "$work/script" --cwd 'C:\Package' 'C:\Package\drvsetup.exe' 'C:\Package\' \
   >"$work/transcript" 2>&1
 status=$?
-journal=$machine/journal.jsonl
 cat "$work/transcript"
 
 [ "$status" -eq 0 ] || fail "winsim run ended with status $status"
@@ -44,28 +44,36 @@ for text in \
   grep -qF -- "$text" "$work/transcript" || fail "the transcript lacks: $text"
 done
 
-# The calls behind it, in the journal.
-set_timer=$(grep -F '"call": "SetTimer"' "$journal")
-[ "$(wc -l <<<"$set_timer")" -eq 1 ] || fail "SetTimer called other than once"
-progress_hwnd=$(sed -n 's/.*"call": "SetTimer", "args": \[\([0-9]*\), 1, 1, null\], "ret": 1,.*/\1/p' <<<"$set_timer")
+# The calls behind it, in the journal, read with `winsim journal` and jq.
+journal() { "$winsim" journal "$machine" "$@"; }
+# Whether there is a JSON value in $1 and each passes the jq test $2 ($hwnd is
+# the progress window).
+holds() { jq -e -s --argjson hwnd "${progress_hwnd:-null}" "length > 0 and all(.[]; $2)" <<<"$1" >/dev/null; }
+set_timer=$(journal --call SetTimer)
+[ "$(jq -s length <<<"$set_timer")" -eq 1 ] || fail "SetTimer called other than once"
+progress_hwnd=$(jq 'select(.args[1:] == [1, 1, null] and .ret == 1) | .args[0]' <<<"$set_timer")
 [ -n "$progress_hwnd" ] || fail "no SetTimer(window, 1, 1, NULL): $set_timer"
 
 # At the first WM_TIMER the timer goes before anything else happens; the
 # framework only looks its window object up first.
-first_call=$(awk '/"ui": "timer"/ {seen = 1; next}
-                  seen && /"call": / && !/"call": "(Get|Set)WindowLongPtrA"/ {print; exit}' "$journal")
-grep -qF "\"call\": \"KillTimer\", \"args\": [$progress_hwnd, 1], \"ret\": 1" <<<"$first_call" ||
+first_call=$(journal | jq -c -s '
+  . as $lines
+  | (map(.ui == "timer") | index(true)) as $at
+  | if $at == null then null
+    else $lines[$at + 1:] | map(select(has("call") and (.call | IN("GetWindowLongPtrA", "SetWindowLongPtrA") | not)))
+         | first end')
+holds "$first_call" '.call == "KillTimer" and .args == [$hwnd, 1] and .ret == 1' ||
   fail "the first call at the timer is not KillTimer(window, 1): $first_call"
-[ "$(grep -cF '"ui": "timer"' "$journal")" -eq 1 ] || fail "the timer fired more than once"
+[ "$(journal --ui timer | wc -l)" -eq 1 ] || fail "the timer fired more than once"
 
 # The port dialog is owned by the progress window and shown once.
-port_calls=$(grep -F '"call": "DialogBoxParamA"' "$journal" | grep -F ', 130, ')
-[ "$(wc -l <<<"$port_calls")" -eq 1 ] || fail "dialog 130 shown other than once"
-grep -qF ", 130, $progress_hwnd, " <<<"$port_calls" || fail "dialog 130 not owned by the progress window: $port_calls"
-grep -qF '"ret": 2,' <<<"$port_calls" || fail "dialog 130 did not end with IDCANCEL: $port_calls"
+port_calls=$(journal --call DialogBoxParamA | jq -c 'select(.args[1] == 130)')
+[ "$(jq -s length <<<"$port_calls")" -eq 1 ] || fail "dialog 130 shown other than once"
+holds "$port_calls" '.args[2] == $hwnd' || fail "dialog 130 not owned by the progress window: $port_calls"
+holds "$port_calls" '.ret == 2' || fail "dialog 130 did not end with IDCANCEL: $port_calls"
 
-grep -qF '"ui": "msgbox"' "$journal" && fail "a message box was shown"
-grep -qF '"ui": "exit", "status": 0}' "$journal" || fail "no exit with status 0 in the journal"
+[ -z "$(journal --ui msgbox)" ] || fail "a message box was shown"
+journal --ui exit | jq -e -s 'any(.status == 0)' >/dev/null || fail "no exit with status 0 in the journal"
 
 if [ "$failures" -ne 0 ]; then exit 1; fi
 echo "OK"

@@ -36,14 +36,17 @@ SimMachine::~SimMachine() {
   RemoveTree(m_dir.substr(0, m_dir.rfind('/')));
 }
 
-void SimMachine::SetIni(const std::string& section, const std::string& key, const std::string& value) {
+::testing::AssertionResult SimMachine::SetIni(const std::string& section, const std::string& key,
+                                              const std::string& value) {
   winsim::Machine::Close(true);
   winsim::IniFile ini;
   std::string error;
-  ASSERT_TRUE(ini.Load(m_dir + "/machine.ini", &error)) << error;
+  if (!ini.Load(m_dir + "/machine.ini", &error)) return ::testing::AssertionFailure() << error;
   ini.Set(section, key, value);
-  ASSERT_TRUE(ini.Save(m_dir + "/machine.ini"));
+  if (!ini.Save(m_dir + "/machine.ini"))
+    return ::testing::AssertionFailure() << "cannot write " << m_dir << "/machine.ini";
   winsim::Machine::Open(m_dir);
+  return ::testing::AssertionSuccess();
 }
 
 void SimMachine::Restart() {

@@ -1,6 +1,8 @@
 // A fresh simulated machine in a temporary folder, open for the test.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "core/machine.h"
@@ -16,8 +18,8 @@ class SimMachine {
   const std::string& dir() const { return m_dir; }
   std::string Path(const std::string& file) const { return m_dir + "/" + file; }
   // Changes a machine.ini setting and reopens the machine, as a new process
-  // would see it.
-  void SetIni(const std::string& section, const std::string& key, const std::string& value);
+  // would see it. Check it with ASSERT_TRUE.
+  ::testing::AssertionResult SetIni(const std::string& section, const std::string& key, const std::string& value);
   // Writes the machine back and opens it again: a process exit and a start.
   void Restart();
   // The whole content of a file of the machine directory.

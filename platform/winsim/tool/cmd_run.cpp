@@ -15,6 +15,7 @@
 #include "command.h"
 #include "core/ini.h"
 #include "core/journal.h"
+#include "core/journal_reader.h"
 #include "core/machine.h"
 #include "core/process_launch.h"
 #include "core/script.h"
@@ -118,13 +119,15 @@ static int RunRun(const Args& args) {
   }
   int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 
-  std::ifstream in(journal, std::ios::binary);
-  in.seekg(offset);
-  std::string line;
   printf("winsim run %s\n", commandLine.c_str());
-  while (std::getline(in, line)) {
-    std::string t = TranscriptLine(line);
-    if (!t.empty()) printf("%s\n", t.c_str());
+  try {
+    for (const JournalEntry& e : ReadJournal(journal, offset)) {
+      std::string t = TranscriptLine(e);
+      if (!t.empty()) printf("%s\n", t.c_str());
+    }
+  } catch (const JournalError& e) {
+    fflush(stdout);
+    fprintf(stderr, "winsim: run: %s\n", e.what());
   }
   printf("exit status %d\n", code);
   return code;

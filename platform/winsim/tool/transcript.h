@@ -3,9 +3,11 @@
 
 #include <string>
 
+#include "core/journal_reader.h"
+
 namespace winsim {
 
 // One journal line as a readable line ("" for lines a person does not see).
-std::string TranscriptLine(const std::string& journalLine);
+std::string TranscriptLine(const JournalEntry& e);
 
 }  // namespace winsim

@@ -9,6 +9,7 @@
 
 #include "afx_dialogs.h"
 #include "core/script.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 #include "sim_resources.h"
 
@@ -20,7 +21,6 @@ class AppTest : public ::testing::Test {
     DropResourceFile();
     winsim::Script::UseForTests("");
   }
-  std::string Journal() { return m_machine.ReadFile("journal.jsonl"); }
   SimMachine m_machine{"xp"};
 };
 
@@ -40,6 +40,7 @@ const CommandLineRow kCommandLines[] = {
 
 TEST_F(AppTest, CommandLineLosesLeadingBlanksOnly) {
   for (const auto& row : kCommandLines) {
+    SCOPED_TRACE(std::string("command line '") + row.given + "'");
     CWinApp app;
     std::string given = row.given;
     ASSERT_TRUE(AfxWinInit(GetModuleHandleA(NULL), NULL, given.data(), SW_SHOWNORMAL)) << row.given;
@@ -78,10 +79,13 @@ TEST_F(AppTest, MessageBoxIsTitledWithTheApplicationName) {
   CWinApp app("KVLM720_Uninstaller");
   EXPECT_EQ(IDYES, AfxMessageBox("Restart?\n\nDo you want to restart?", MB_YESNO | MB_ICONQUESTION));
   EXPECT_EQ(IDOK, AfxMessageBox("plain"));
-  std::string journal = Journal();
-  EXPECT_NE(std::string::npos, journal.find("\"caption\": \"KVLM720_Uninstaller\", \"text\": \"Restart?\\n\\nDo you want to restart?\", \"type\": 36"))
+  JournalQuery journal(m_machine);
+  JournalLines boxes = journal.Ui("msgbox");
+  EXPECT_EQ(1u, boxes.With({{"caption", "KVLM720_Uninstaller"},
+                            {"text", "Restart?\n\nDo you want to restart?"},
+                            {"type", 36}}).size())
       << journal;
-  EXPECT_NE(std::string::npos, journal.find("\"text\": \"plain\", \"type\": 0")) << journal;
+  EXPECT_EQ(1u, boxes.With({{"text", "plain"}, {"type", 0}}).size()) << journal;
 }
 
 struct LoadStringRow {

@@ -11,6 +11,7 @@
 
 #include "afx_dialogs.h"
 #include "core/script.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 #include "sim_resources.h"
 
@@ -62,7 +63,6 @@ class CheckListTest : public ::testing::Test {
     DropResourceFile();
     winsim::Script::UseForTests("");
   }
-  std::string Journal() { return m_machine.ReadFile("journal.jsonl"); }
   SimMachine m_machine{"xp"};
 };
 
@@ -151,10 +151,11 @@ TEST_F(CheckListTest, CheckBoxesAreDrawnAsTheStateSays) {
   };
   dlg.m_onChange = [&](CheckListDialog&) {};
   EXPECT_EQ(IDOK, dlg.DoModal());
-  std::string journal = Journal();
-  EXPECT_NE(std::string::npos, journal.find("\"item\": \"Printer 2\", \"checked\": true")) << journal;
-  EXPECT_EQ(std::string::npos, journal.find("\"item\": \"Printer 1\", \"checked\": true"));
-  EXPECT_NE(std::string::npos, journal.find("\"call\": \"DrawFrameControl\""));
+  JournalQuery journal(m_machine);
+  JournalLines drawn = journal.Ui("list-check");
+  EXPECT_FALSE(drawn.With({{"item", "Printer 2"}, {"checked", true}}).empty()) << journal;
+  EXPECT_TRUE(drawn.With({{"item", "Printer 1"}, {"checked", true}}).empty());
+  EXPECT_TRUE(journal.Called("DrawFrameControl"));
 }
 
 }  // namespace

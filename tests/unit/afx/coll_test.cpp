@@ -81,8 +81,10 @@ TEST(CStringList, EmptyListReadsAsEmpty) {
 
 TEST(CStringList, NodesOfManyBlocksAreReused) {
   for (int blockSize : {1, 3, 10}) {
+    SCOPED_TRACE(::testing::Message() << "block size " << blockSize);
     CStringList list(blockSize);
     for (int round = 0; round < 3; ++round) {
+      SCOPED_TRACE(::testing::Message() << "round " << round);
       for (int i = 0; i < 95; ++i) list.AddTail(CString('x', i % 7 + 1) + (char)('0' + round));
       EXPECT_EQ(95, list.GetCount()) << "block size " << blockSize << " round " << round;
       // Remove every other node, then add as many again: freed nodes are

@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <stdlib.h>
-#include <string.h>
-
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +12,7 @@
 #include "installer_dialog.h"
 #include "port_dialog.h"
 #include "core/script.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 #include "sim_resources.h"
 
@@ -50,55 +48,6 @@ std::string ControlText(HWND hDlg, int id) {
   return text;
 }
 
-// One journal line, with the few readers these tests need.
-struct JournalLine {
-  std::string text;
-
-  // The number after "key": ; 0x7fffffff when absent.
-  long long Int(const char* key) const {
-    size_t p = text.find(std::string("\"") + key + "\": ");
-    if (p == std::string::npos) return 0x7fffffff;
-    return strtoll(text.c_str() + p + strlen(key) + 4, nullptr, 10);
-  }
-  // The string after "key": , without unescaping.
-  std::string Str(const char* key) const {
-    size_t p = text.find(std::string("\"") + key + "\": \"");
-    if (p == std::string::npos) return "<absent>";
-    p += strlen(key) + 5;
-    return text.substr(p, text.find('"', p) - p);
-  }
-  // Argument i of a call line as written ("1", "null", "\"text\"").
-  std::string Arg(size_t i) const {
-    size_t p = text.find("\"args\": [");
-    if (p == std::string::npos) return "<absent>";
-    p += 9;
-    std::vector<std::string> args;
-    std::string cur;
-    int depth = 0;
-    bool inString = false;
-    for (; p < text.size(); ++p) {
-      char c = text[p];
-      if (inString) {
-        cur += c;
-        if (c == '\\' && p + 1 < text.size()) cur += text[++p];
-        else if (c == '"') inString = false;
-        continue;
-      }
-      if (c == '"') inString = true;
-      if (c == '[' || c == '{') ++depth;
-      if ((c == ']' || c == '}') && depth-- == 0) break;
-      if (c == ',' && depth == 0) {
-        args.push_back(cur);
-        cur.clear();
-        continue;
-      }
-      if (c != ' ' || !cur.empty()) cur += c;
-    }
-    args.push_back(cur);
-    return i < args.size() ? args[i] : "<absent>";
-  }
-};
-
 class InstallerWindowTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(UseResourceFile("installer.res")); }
@@ -108,22 +57,7 @@ class InstallerWindowTest : public ::testing::Test {
     winsim::Script::UseForTests("");
   }
 
-  // The journal lines that contain every one of the texts.
-  std::vector<JournalLine> JournalLines(std::initializer_list<const char*> needles) {
-    std::vector<JournalLine> out;
-    std::string journal = m_machine.ReadFile("journal.jsonl");
-    size_t start = 0;
-    while (start < journal.size()) {
-      size_t end = journal.find('\n', start);
-      if (end == std::string::npos) end = journal.size();
-      std::string line = journal.substr(start, end - start);
-      start = end + 1;
-      bool all = !line.empty();
-      for (const char* n : needles) all = all && line.find(n) != std::string::npos;
-      if (all) out.push_back(JournalLine{line});
-    }
-    return out;
-  }
+  JournalQuery Journal() const { return JournalQuery(m_machine); }
 
   SimMachine m_machine{"xp"};
   CWinApp m_app;
@@ -161,9 +95,9 @@ TEST_F(InstallerWindowTest, PortDialogOpensWithCom1) {
   EXPECT_EQ(IDOK, dlg.DoModal());
   EXPECT_EQ(0, dlg.m_nPort);
   // COM1 was checked when the dialog came up, and only COM1.
-  auto checks = JournalLines({"\"ui\": \"check\"", "\"dialog\": 130"});
+  JournalLines checks = Journal().Ui("check").Where("/dialog", 130);
   ASSERT_EQ(1u, checks.size());
-  EXPECT_EQ(1006, checks[0].Int("id"));
+  EXPECT_EQ(1006, checks[0]["id"]);
 }
 
 TEST_F(InstallerWindowTest, EscapeAndTheCloseBoxCancel) {
@@ -192,9 +126,9 @@ TEST_F(InstallerWindowTest, PortDialogIsOwnedByTheProgressWindow) {
   };
   EXPECT_EQ(IDCANCEL, dlg.DoModal());
   EXPECT_EQ(IDCANCEL, portResult);
-  auto calls = JournalLines({"\"call\": \"DialogBoxParamA\"", "130"});
+  JournalLines calls = Journal().Calls("DialogBoxParamA").Where("/args/1", 130);
   ASSERT_EQ(1u, calls.size());
-  EXPECT_EQ(std::to_string((uint32_t)(uintptr_t)hProgress), calls[0].Arg(2));
+  EXPECT_EQ((uint32_t)(uintptr_t)hProgress, calls[0]["args"][2]);
 }
 
 struct StepRow {
@@ -234,12 +168,13 @@ TEST_F(InstallerWindowTest, SevenStepsLeaveTheBarAt77AndCompletedSets100) {
   EXPECT_STREQ("Completed!", dlg.m_strStatus);
 
   // Each step pauses 500 ms; the final report does not pause.
-  EXPECT_EQ(7u, JournalLines({"\"call\": \"Sleep\"", "[500]"}).size());
-  EXPECT_EQ(7u, JournalLines({"\"call\": \"Sleep\""}).size());
-  auto moves = JournalLines({"\"ui\": \"progress\"", "\"dialog\": 102"});
+  JournalQuery journal = Journal();
+  EXPECT_EQ(7u, journal.Calls("Sleep").Where("/args", {500}).size());
+  EXPECT_EQ(7u, journal.Calls("Sleep").size());
+  JournalLines moves = journal.Ui("progress").Where("/dialog", 102);
   ASSERT_EQ(8u, moves.size());
-  EXPECT_EQ(77, moves[6].Int("pos"));
-  EXPECT_EQ(100, moves[7].Int("pos"));
+  EXPECT_EQ(77, moves[6]["pos"]);
+  EXPECT_EQ(100, moves[7]["pos"]);
 }
 
 TEST_F(InstallerWindowTest, WindowComesUpWithItsTextsRangeAndStep) {
@@ -259,15 +194,16 @@ TEST_F(InstallerWindowTest, WindowComesUpWithItsTextsRangeAndStep) {
   EXPECT_EQ("Driver Version: V4.6.64", version);
   EXPECT_EQ("", status);
   EXPECT_EQ("VELKORA KVL-M720 Installation Progress", title);
-  auto range = JournalLines({"\"ui\": \"progress-range\""});
+  JournalQuery journal = Journal();
+  JournalLines range = journal.Ui("progress-range");
   ASSERT_EQ(1u, range.size());
-  EXPECT_EQ(0, range[0].Int("low"));
-  EXPECT_EQ(100, range[0].Int("high"));
-  auto step = JournalLines({"\"ui\": \"progress-step\""});
+  EXPECT_EQ(0, range[0]["low"]);
+  EXPECT_EQ(100, range[0]["high"]);
+  JournalLines step = journal.Ui("progress-step");
   ASSERT_EQ(1u, step.size());
-  EXPECT_EQ(11, step[0].Int("step"));
+  EXPECT_EQ(11, step[0]["step"]);
   // Big and small icon are the program's icon 128.
-  EXPECT_EQ(2u, JournalLines({"\"call\": \"SendMessageA\"", ", 128, "}).size());
+  EXPECT_EQ(2u, journal.Calls("SendMessageA").Where("/args/1", 128).size());
 }
 
 TEST_F(InstallerWindowTest, MinimisedWindowDrawsItsIconCentred) {
@@ -282,21 +218,22 @@ TEST_F(InstallerWindowTest, MinimisedWindowDrawsItsIconCentred) {
     SendMessageA(d.m_hWnd, WM_PAINT, 0, 0);
   };
   EXPECT_EQ(IDCANCEL, dlg.DoModal());
-  auto icons = JournalLines({"\"ui\": \"draw-icon\""});
+  JournalQuery journal = Journal();
+  JournalLines icons = journal.Ui("draw-icon");
   ASSERT_EQ(1u, icons.size());
   // Signed division truncating toward zero; a minimised window has an
   // empty client area, so the icon lies half outside it.
   int width = client.right - client.left, height = client.bottom - client.top;
   int x = (width - GetSystemMetrics(SM_CXICON) + 1) / 2;
   int y = (height - GetSystemMetrics(SM_CYICON) + 1) / 2;
-  EXPECT_EQ(x, icons[0].Int("x"));
-  EXPECT_EQ(y, icons[0].Int("y"));
-  EXPECT_EQ("128", icons[0].Str("icon"));
+  EXPECT_EQ(x, icons[0]["x"]);
+  EXPECT_EQ(y, icons[0]["y"]);
+  EXPECT_EQ("128", icons[0]["icon"]);
   if (width == 0) {
     EXPECT_EQ(-15, x);
   }
   // The background was erased as for an icon first.
-  EXPECT_EQ(1u, JournalLines({"\"call\": \"SendMessageA\"", ", 39, "}).size());
+  EXPECT_EQ(1u, journal.Calls("SendMessageA").Where("/args/1", 39).size());
 }
 
 TEST_F(InstallerWindowTest, TimerIsKilledFirstAndASecondTimerStartsNothing) {
@@ -318,15 +255,16 @@ TEST_F(InstallerWindowTest, TimerIsKilledFirstAndASecondTimerStartsNothing) {
   EXPECT_FALSE(killedAgain);
   EXPECT_EQ(IDCANCEL, portResult);
   EXPECT_EQ(1, dlg.m_nStarts);
-  auto sets = JournalLines({"\"call\": \"SetTimer\""});
+  JournalQuery journal = Journal();
+  JournalLines sets = journal.Calls("SetTimer");
   ASSERT_EQ(1u, sets.size());
-  EXPECT_EQ("1", sets[0].Arg(1));
-  EXPECT_EQ("1", sets[0].Arg(2));
-  EXPECT_EQ("null", sets[0].Arg(3));
+  EXPECT_EQ(1, sets[0]["args"][1]);
+  EXPECT_EQ(1, sets[0]["args"][2]);
+  EXPECT_TRUE(sets[0]["args"].at(3).is_null());
   // Killed once by each WM_TIMER the window got, and once more by the test.
-  auto kills = JournalLines({"\"call\": \"KillTimer\""});
+  JournalLines kills = journal.Calls("KillTimer");
   ASSERT_EQ(3u, kills.size());
-  EXPECT_EQ(1, kills[0].Int("ret"));
+  EXPECT_EQ(1, kills[0]["ret"]);
 }
 
 TEST_F(InstallerWindowTest, DragIconIsTheWindowIcon) {

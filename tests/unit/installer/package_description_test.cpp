@@ -60,6 +60,7 @@ const SetRow kSets[] = {
 
 TEST(PackageDescription, FileTablesInTheirOrder) {
   for (const auto& r : kSets) {
+    SCOPED_TRACE(r.what);
     std::vector<std::string> expected = ExpectedTable(r.suffix);
     ASSERT_EQ((size_t)kFileTableSize, expected.size());
     for (int i = 0; i < kFileTableSize; ++i)

@@ -8,8 +8,8 @@
 #include "core/faults.h"
 #include "device_nodes.h"
 #include "setupapi/device_store.h"
-#include "core/journal.h"
 #include "core/registry_tree.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 
 namespace {
@@ -51,17 +51,19 @@ bool NodeExists(const char* instance) {
   return winsim::Registry::Get().Find(std::string(winsim::devices::kEnumKey) + "\\" + instance) != nullptr;
 }
 
-void SeedNodes() {
+::testing::AssertionResult SeedNodes() {
   for (const auto& n : Nodes()) {
-    ASSERT_TRUE(winsim::devices::AddNode(n.instance, n.hardwareIds, n.present)) << n.instance;
+    if (!winsim::devices::AddNode(n.instance, n.hardwareIds, n.present))
+      return ::testing::AssertionFailure() << "AddNode " << n.instance;
     if (n.hardwareIds.empty())
       winsim::Registry::Get().Find(std::string(winsim::devices::kEnumKey) + "\\" + n.instance)->DeleteValue("HardwareID");
   }
+  return ::testing::AssertionSuccess();
 }
 
 TEST(RemoveDeviceNodes, MatchesTheFirstHardwareIdInAnyCase) {
   SimMachine machine("xp");
-  SeedNodes();
+  ASSERT_TRUE(SeedNodes());
   SetLastError(0xdeadbeef);
   EXPECT_EQ(1, RemoveDeviceNodes(kId));
   for (const auto& n : Nodes()) EXPECT_NE(n.removed, NodeExists(n.instance)) << n.instance;
@@ -77,11 +79,11 @@ TEST(RemoveDeviceNodes, NothingToRemove) {
 
 TEST(RemoveDeviceNodes, RefusesAnIdThatDoesNotFitItsBuffer) {
   SimMachine machine("xp");
-  SeedNodes();
+  ASSERT_TRUE(SeedNodes());
   std::string longId = std::string(kId) + std::string(50 - 21, 'X');  // 50 characters
   ASSERT_EQ(50u, longId.size());
   EXPECT_EQ(0, RemoveDeviceNodes(longId.c_str()));
-  EXPECT_EQ(std::string::npos, machine.ReadFile("journal.jsonl").find("SetupDiGetClassDevsA"));
+  EXPECT_FALSE(JournalQuery(machine).Called("SetupDiGetClassDevsA"));
   for (const auto& n : Nodes()) EXPECT_TRUE(NodeExists(n.instance)) << n.instance;
   EXPECT_EQ(0, RemoveDeviceNodes(nullptr));
   // 49 characters fit, and match on their first 21.
@@ -105,18 +107,16 @@ const FaultRow kFaults[] = {
 TEST(RemoveDeviceNodes, EveryFailureReturnsZero) {
   for (const auto& r : kFaults) {
     SimMachine machine("xp");
-    SeedNodes();
+    ASSERT_TRUE(SeedNodes()) << r.faults;
     winsim::Faults::Set(r.faults);
     EXPECT_EQ(0, RemoveDeviceNodes(kId)) << r.faults;
-    std::string journal = machine.ReadFile("journal.jsonl");
-    EXPECT_EQ(r.released, journal.find("\"call\": \"SetupDiDestroyDeviceInfoList\"") != std::string::npos)
-        << r.faults;
+    EXPECT_EQ(r.released, JournalQuery(machine).Called("SetupDiDestroyDeviceInfoList")) << r.faults;
   }
 }
 
 TEST(RemoveDeviceNodes, PropertyReadFailureSkipsTheNode) {
   SimMachine machine("xp");
-  SeedNodes();
+  ASSERT_TRUE(SeedNodes());
   winsim::Faults::Set("SetupDiGetDeviceRegistryPropertyA#1:13");
   EXPECT_EQ(1, RemoveDeviceNodes(kId));
   EXPECT_TRUE(NodeExists(Nodes()[0].instance));

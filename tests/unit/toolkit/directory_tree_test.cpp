@@ -20,14 +20,15 @@ const char kTree[] = "C:\\WINDOWS\\system32\\spool\\DRIVERS\\W32X86\\velkora_kvl
 std::string Host(const std::string& windowsPath) { return winsim::FileSystem::HostPath(windowsPath); }
 
 // The tree: files and folders, some read-only, two levels deep.
-void MakeTree(const std::string& root) {
-  ASSERT_TRUE(CreateDirectoryA(root.c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryA((root + "\\sub").c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryA((root + "\\sub\\deeper").c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryA((root + "\\empty").c_str(), nullptr));
+::testing::AssertionResult MakeTree(const std::string& root) {
+  for (const char* dir : {"", "\\sub", "\\sub\\deeper", "\\empty"})
+    if (!CreateDirectoryA((root + dir).c_str(), nullptr))
+      return ::testing::AssertionFailure() << "CreateDirectoryA " << root + dir;
   for (const char* f : {"\\a.dll", "\\b.dat", "\\sub\\c.dll", "\\sub\\deeper\\d.hlp"}) WriteFile(root + f, f);
   for (const char* ro : {"\\a.dll", "\\sub\\c.dll", "\\sub\\deeper\\d.hlp", "\\sub\\deeper", "\\empty", ""})
-    ASSERT_TRUE(SetFileAttributesA((root + ro).c_str(), FILE_ATTRIBUTE_READONLY)) << ro;
+    if (!SetFileAttributesA((root + ro).c_str(), FILE_ATTRIBUTE_READONLY))
+      return ::testing::AssertionFailure() << "SetFileAttributesA " << ro;
+  return ::testing::AssertionSuccess();
 }
 
 struct TreeRow {
@@ -48,7 +49,7 @@ TEST(DeleteDirectoryTree, RemovesEverythingWithOrWithoutTrailingBackslash) {
   for (const auto& r : kTrees) {
     SimMachine machine("xp");
     if (r.populate)
-      MakeTree(kTree);
+      ASSERT_TRUE(MakeTree(kTree)) << r.what;
     else
       ASSERT_TRUE(CreateDirectoryA(kTree, nullptr)) << r.what;
     WriteFile(std::string(kTree) + "_sibling.txt", "stays");
@@ -61,7 +62,7 @@ TEST(DeleteDirectoryTree, RemovesEverythingWithOrWithoutTrailingBackslash) {
 
 TEST(DeleteDirectoryTree, AFileHeldOpenStaysWithItsDirectories) {
   SimMachine machine("xp");
-  MakeTree(kTree);
+  ASSERT_TRUE(MakeTree(kTree));
   std::string held = std::string(kTree) + "\\sub\\deeper\\d.hlp";
   SetFileAttributesA(held.c_str(), FILE_ATTRIBUTE_NORMAL);
   HANDLE h = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -84,7 +85,7 @@ TEST(DeleteDirectoryTree, RemovesJunctionsNotWhatTheyPointTo) {
   WriteFile(std::string(outside) + "\\keep.txt", "keep");
   ASSERT_TRUE(SetFileAttributesA((std::string(outside) + "\\keep.txt").c_str(), FILE_ATTRIBUTE_READONLY));
   const char* tree = "C:\\Windows\\system32\\spool\\DRIVERS\\W32X86\\velkora_kvl_m7207188";
-  MakeTree(tree);
+  ASSERT_TRUE(MakeTree(tree));
   std::filesystem::create_directory_symlink(Host(outside), Host(std::string(tree) + "\\sub\\junction"));
   std::filesystem::create_symlink(Host(std::string(outside) + "\\keep.txt"), Host(std::string(tree) + "\\link.txt"));
   ASSERT_NE(0u, GetFileAttributesA((std::string(tree) + "\\sub\\junction").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);

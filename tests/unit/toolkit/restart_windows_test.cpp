@@ -5,7 +5,7 @@
 
 #include "core/faults.h"
 #include "core/handles.h"
-#include "core/journal.h"
+#include "journal_query.h"
 #include "restart_windows.h"
 #include "sim_machine.h"
 
@@ -20,21 +20,23 @@ TEST(RestartWindows, RestartsWithTheShutdownPrivilege) {
   EXPECT_EQ(1, RestartWindows());
   EXPECT_TRUE(Restarted());
   EXPECT_EQ(handles, winsim::Handles::Count()) << "the token handle is closed";
-  std::string journal = machine.ReadFile("journal.jsonl");
-  EXPECT_NE(std::string::npos, journal.find("\"call\": \"OpenProcessToken\", \"args\": [4294967295, 40,"));
-  EXPECT_NE(std::string::npos, journal.find("\"call\": \"ExitWindowsEx\", \"args\": [6, 0], \"ret\": 1"));
+  JournalQuery journal(machine);
+  // The current process (pseudo handle -1), for TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY.
+  EXPECT_EQ(1u, journal.Calls("OpenProcessToken").Where("/args/0", 4294967295u).Where("/args/1", 40).size())
+      << journal;
+  EXPECT_EQ(1u, journal.Calls("ExitWindowsEx").Where("/args", {6, 0}).Where("/ret", 1).size()) << journal;
 }
 
 TEST(RestartWindows, WithoutThePrivilegeWindowsKeepsRunning) {
   SimMachine machine("7");
-  machine.SetIni("user", "shutdown_privilege", "0");
+  ASSERT_TRUE(machine.SetIni("user", "shutdown_privilege", "0"));
   size_t handles = winsim::Handles::Count();
   SetLastError(0xdeadbeef);
   EXPECT_EQ(0, RestartWindows());
   EXPECT_EQ((DWORD)ERROR_NOT_ALL_ASSIGNED, GetLastError());
   EXPECT_FALSE(Restarted());
   EXPECT_EQ(handles, winsim::Handles::Count()) << "the token handle is closed";
-  EXPECT_EQ(std::string::npos, machine.ReadFile("journal.jsonl").find("\"call\": \"ExitWindowsEx\""));
+  EXPECT_FALSE(JournalQuery(machine).Called("ExitWindowsEx"));
 }
 
 struct FaultRow {
@@ -59,8 +61,7 @@ TEST(RestartWindows, EveryFailureReturnsZero) {
     EXPECT_EQ(0, RestartWindows()) << row.faults;
     EXPECT_EQ(row.error, GetLastError()) << row.faults;
     EXPECT_FALSE(Restarted()) << row.faults;
-    EXPECT_EQ(row.exitAsked, machine.ReadFile("journal.jsonl").find("\"call\": \"ExitWindowsEx\"") != std::string::npos)
-        << row.faults;
+    EXPECT_EQ(row.exitAsked, JournalQuery(machine).Called("ExitWindowsEx")) << row.faults;
   }
 }
 

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "core/faults.h"
-#include "core/journal.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 #include "windows_kind.h"
 
@@ -64,9 +64,9 @@ const VersionRow kVersions[] = {
 TEST(ClassifyWindows, VersionTable) {
   for (const auto& row : kVersions) {
     SimMachine machine("xp");
-    machine.SetIni("os", "platform", row.platform);
-    machine.SetIni("os", "major", row.major);
-    machine.SetIni("os", "minor", row.minor);
+    ASSERT_TRUE(machine.SetIni("os", "platform", row.platform)) << row.what;
+    ASSERT_TRUE(machine.SetIni("os", "major", row.major)) << row.what;
+    ASSERT_TRUE(machine.SetIni("os", "minor", row.minor)) << row.what;
     EXPECT_EQ(row.kind, ClassifyWindows()) << row.what;
   }
 }
@@ -85,7 +85,7 @@ TEST(ClassifyWindows, NeverYields2008) {
   }
   for (const char* minor : {"0", "1", "2", "3"}) {
     SimMachine machine("vista");
-    machine.SetIni("os", "minor", minor);
+    ASSERT_TRUE(machine.SetIni("os", "minor", minor)) << "6." << minor;
     EXPECT_NE(2008, ClassifyWindows()) << "6." << minor;
   }
 }
@@ -93,19 +93,20 @@ TEST(ClassifyWindows, NeverYields2008) {
 TEST(ClassifyWindows, SixtyFourBitIsDecidedBeforeTheVersion) {
   SimMachine machine("7-x64");
   // Whatever version a 64-bit Windows reports, it is 2010 and never asked.
-  machine.SetIni("os", "major", "10");
+  ASSERT_TRUE(machine.SetIni("os", "major", "10"));
   EXPECT_EQ(kWindows64, ClassifyWindows());
-  EXPECT_EQ(std::string::npos, machine.ReadFile("journal.jsonl").find("\"GetVersionExA\""));
+  EXPECT_FALSE(JournalQuery(machine).Called("GetVersionExA"));
 }
 
 TEST(ClassifyWindows, Windows2000WithoutIsWow64Process) {
   SimMachine machine("2000");
   EXPECT_EQ(0, IsWow64());
   EXPECT_EQ(kWindows2000, ClassifyWindows());
-  std::string journal = machine.ReadFile("journal.jsonl");
-  // The lookup fails with 127 and IsWow64Process is never called.
-  EXPECT_NE(std::string::npos, journal.find("\"args\": [2088763392, \"IsWow64Process\"], \"ret\": null, \"err\": 127"));
-  EXPECT_EQ(std::string::npos, journal.find("\"call\": \"IsWow64Process\""));
+  JournalQuery journal(machine);
+  // The lookup in kernel32 fails with 127 and IsWow64Process is never called.
+  JournalLines lookups = journal.Calls("GetProcAddress").Where("/args", {2088763392u, "IsWow64Process"});
+  EXPECT_FALSE(lookups.With({{"ret", nullptr}, {"err", 127}}).empty()) << journal;
+  EXPECT_FALSE(journal.Called("IsWow64Process"));
 }
 
 TEST(ClassifyWindows, FailedVersionQueryIsAskedTwice) {
@@ -130,7 +131,7 @@ TEST(IsWow64, AnswersExactlyOneOrZero) {
     // A 32-bit Windows with IsWow64Process answers 0 through it.
     SimMachine machine("7");
     EXPECT_EQ(0, IsWow64());
-    EXPECT_NE(std::string::npos, machine.ReadFile("journal.jsonl").find("\"call\": \"IsWow64Process\""));
+    EXPECT_TRUE(JournalQuery(machine).Called("IsWow64Process"));
   }
 }
 

@@ -10,7 +10,6 @@
 #include <functional>
 
 #include "core/faults.h"
-#include "core/journal.h"
 #include "core/registry_tree.h"
 #include "sim_machine.h"
 
@@ -171,7 +170,7 @@ TEST(RegistryAccess, CreatingNeedsCreateSubKeyOnTheParentsDaclNotOnTheHandle) {
 
 TEST(RegistryAccess, AUserWhoIsNoAdministratorReadsTheMachineKeysOnly) {
   SimMachine machine("xp");
-  machine.SetIni("user", "admin", "0");
+  ASSERT_TRUE(machine.SetIni("user", "admin", "0"));
   HKEY h = nullptr;
   EXPECT_EQ(ERROR_ACCESS_DENIED, RegCreateKeyA(HKEY_LOCAL_MACHINE, kTestKey, &h));
   EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &h));
@@ -388,6 +387,7 @@ TEST(RegistryHandles, EnumerationIsSortedAsNtSortsIt) {
   HKEY h = OpenTestKey(KEY_READ);
   const char* expected[] = {"Alpha", "beta", "zeta"};
   for (DWORD i = 0; i < 3; ++i) {
+    SCOPED_TRACE(::testing::Message() << "subkey " << i);
     char name[16];
     DWORD size = sizeof name;
     EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyExA(h, i, name, &size, nullptr, nullptr, nullptr, nullptr)) << i;
@@ -419,6 +419,7 @@ TEST(RegConnectRegistryA, LocalNamesOnly) {
   };
   SimMachine machine("xp");
   for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << (row.machine ? row.machine : "(null)") << " root " << row.root);
     HKEY h = nullptr;
     EXPECT_EQ(row.expected, RegConnectRegistryA(row.machine, row.root, &h)) << (row.machine ? row.machine : "(null)");
     if (row.expected == ERROR_SUCCESS) {

@@ -109,6 +109,7 @@ TEST(SetEntriesInAclA, TrusteeNames) {
   };
   SimMachine machine("xp");
   for (const auto& row : rows) {
+    SCOPED_TRACE(std::string("trustee '") + row.name + "'");
     EXPLICIT_ACCESS_A ea;
     BuildExplicitAccessWithNameA(&ea, (LPSTR)row.name, KEY_READ, GRANT_ACCESS, 0);
     EXPECT_EQ(TRUSTEE_IS_NAME, ea.Trustee.TrusteeForm);
@@ -271,7 +272,7 @@ TEST(SetSecurityInfo, PassesInheritableEntriesToExistingSubkeys) {
 
 TEST(SetSecurityInfo, ANullDaclLetsEveryoneIn) {
   SimMachine machine("xp");
-  machine.SetIni("user", "admin", "0");
+  ASSERT_TRUE(machine.SetIni("user", "admin", "0"));
   Registry::Get().Create("HKLM\\SOFTWARE\\Open");
   HKEY key = nullptr;
   ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Open", 0, KEY_SET_VALUE, &key));

@@ -43,6 +43,7 @@ const RedirectRow kRows[] = {
 
 TEST(Wow64Registry, KeysOfA32BitProgramOn64BitWindows7) {
   for (const auto& row : kRows) {
+    SCOPED_TRACE(::testing::Message() << row.subKey << " view " << row.view);
     SimMachine machine("7-x64");
     HKEY h = nullptr;
     ASSERT_EQ(ERROR_SUCCESS,
@@ -89,6 +90,7 @@ TEST(Wow64Registry, NothingMovesOn32BitWindows) {
   for (const char* os : {"xp", "7"}) {
     SimMachine machine(os);
     for (REGSAM view : {(REGSAM)0, (REGSAM)KEY_WOW64_32KEY, (REGSAM)KEY_WOW64_64KEY}) {
+      SCOPED_TRACE(::testing::Message() << os << " view " << view);
       HKEY h = nullptr;
       ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor", 0, nullptr, 0,
                                                KEY_ALL_ACCESS | view, nullptr, &h, nullptr));

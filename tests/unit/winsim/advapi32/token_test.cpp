@@ -37,7 +37,7 @@ TEST(AdjustTokenPrivileges, ShutdownPrivilegeTable) {
   };
   for (const auto& row : rows) {
     SimMachine machine("xp");
-    machine.SetIni("user", "shutdown_privilege", row.holds);
+    ASSERT_TRUE(machine.SetIni("user", "shutdown_privilege", row.holds)) << row.what;
     BOOL adjusted = -1;
     EXPECT_EQ(row.error, EnableShutdown(row.access, &adjusted)) << row.what;
     EXPECT_EQ(row.result, adjusted) << row.what;
@@ -61,7 +61,7 @@ TEST(ExitWindowsEx, NeedsTheEnabledPrivilegeOnNT) {
 
 TEST(ExitWindowsEx, PrivilegeNotHeldKeepsTheMachineRunning) {
   SimMachine machine("7");
-  machine.SetIni("user", "shutdown_privilege", "0");
+  ASSERT_TRUE(machine.SetIni("user", "shutdown_privilege", "0"));
   EXPECT_EQ((DWORD)ERROR_NOT_ALL_ASSIGNED, EnableShutdown());
   EXPECT_FALSE(ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0));
   EXPECT_FALSE(winsim::Machine::Current().restarted());

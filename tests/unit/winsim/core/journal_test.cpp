@@ -3,22 +3,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <sstream>
-#include <vector>
-
 #include "core/faults.h"
-#include "core/journal.h"
+#include "core/machine.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
 
 TEST(Journal, CallLinesCarryTimePidArgumentsResultAndError) {
   SimMachine machine("xp");
@@ -26,18 +16,30 @@ TEST(Journal, CallLinesCarryTimePidArgumentsResultAndError) {
   FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 5, 0, buf, 4, nullptr);
   Sleep(500);
   GetModuleHandleA("kernel32");
-  std::vector<std::string> lines = Lines(machine.ReadFile("journal.jsonl"));
-  ASSERT_EQ(3u, lines.size());
+  JournalQuery journal(machine);
+  JournalLines lines = journal.Lines();
+  ASSERT_EQ(3u, lines.size()) << journal;
   unsigned pid = winsim::Machine::Current().pid();
-  std::string head = "{\"t\": 0, \"pid\": " + std::to_string(pid) + ", ";
-  EXPECT_EQ(0u, lines[0].find(head + "\"call\": \"FormatMessageA\", \"args\": [4096, null, 5, 0, ")) << lines[0];
-  EXPECT_NE(std::string::npos, lines[0].find("\"ret\": 0, \"err\": 122}")) << lines[0];
+  nlohmann::json& format = lines[0];
+  EXPECT_EQ(0, format["t"]) << format;
+  EXPECT_EQ(pid, format["pid"]) << format;
+  EXPECT_EQ("FormatMessageA", format["call"]) << format;
+  // The flags, no source, message 5, language 0, then the buffer and its size.
+  EXPECT_EQ(4096, format["args"][0]) << format;
+  EXPECT_TRUE(format["args"].at(1).is_null()) << format;
+  EXPECT_EQ(5, format["args"][2]) << format;
+  EXPECT_EQ(0, format["args"][3]) << format;
+  EXPECT_EQ(0, format["ret"]) << format;
+  EXPECT_EQ(122, format["err"]) << format;
   // A line is written when its call returns: Sleep has moved the clock.
-  EXPECT_EQ("{\"t\": 500, \"pid\": " + std::to_string(pid) +
-                ", \"call\": \"Sleep\", \"args\": [500], \"ret\": null, \"err\": 122}",
+  EXPECT_EQ(nlohmann::json({{"t", 500}, {"pid", pid}, {"call", "Sleep"}, {"args", {500}}, {"ret", nullptr}, {"err", 122}}),
             lines[1]);
-  EXPECT_EQ("{\"t\": 500, \"pid\": " + std::to_string(pid) +
-                ", \"call\": \"GetModuleHandleA\", \"args\": [\"kernel32\"], \"ret\": 2088763392, \"err\": 122}",
+  EXPECT_EQ(nlohmann::json({{"t", 500},
+                            {"pid", pid},
+                            {"call", "GetModuleHandleA"},
+                            {"args", {"kernel32"}},
+                            {"ret", 2088763392u},
+                            {"err", 122}}),
             lines[2]);
 }
 
@@ -47,11 +49,16 @@ TEST(Journal, StructuresAreObjectsKeyedByFieldName) {
   memset(&info, 0, sizeof info);
   info.dwOSVersionInfoSize = sizeof info;
   GetVersionExA(&info);
-  std::string journal = machine.ReadFile("journal.jsonl");
-  EXPECT_NE(std::string::npos,
-            journal.find("\"args\": [{\"dwOSVersionInfoSize\": 148, \"dwMajorVersion\": 6, \"dwMinorVersion\": 1, "
-                         "\"dwBuildNumber\": 7601, \"dwPlatformId\": 2, \"szCSDVersion\": \"Service Pack 1\"}]"))
-      << journal;
+  JournalQuery journal(machine);
+  JournalLines calls = journal.Calls("GetVersionExA");
+  ASSERT_EQ(1u, calls.size()) << journal;
+  EXPECT_EQ(nlohmann::json::array({{{"dwOSVersionInfoSize", 148},
+                                    {"dwMajorVersion", 6},
+                                    {"dwMinorVersion", 1},
+                                    {"dwBuildNumber", 7601},
+                                    {"dwPlatformId", 2},
+                                    {"szCSDVersion", "Service Pack 1"}}}),
+            calls[0]["args"]);
 }
 
 TEST(Journal, ClockAndProcessIdsGoOnAcrossProcesses) {

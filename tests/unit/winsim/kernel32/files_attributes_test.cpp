@@ -40,6 +40,7 @@ TEST(FileAttributes, RoundTripAcrossProcessEnd) {
   ASSERT_TRUE(MakeDir("C:\\A"));
   int i = 0;
   for (const auto& row : kAttributeRows) {
+    SCOPED_TRACE(row.what);
     std::string file = "C:\\A\\f" + std::to_string(i), dir = "C:\\A\\d" + std::to_string(i);
     ++i;
     ASSERT_TRUE(MakeFile(file.c_str(), "x"));

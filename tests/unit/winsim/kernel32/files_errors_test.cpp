@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "core/filesystem.h"
+#include "journal_query.h"
 #include "sim_files.h"
 #include "sim_machine.h"
 #include <shlwapi.h>
@@ -265,13 +266,13 @@ TEST(FileJournal, OutputsAreRecorded) {
   FindClose(h);
   SetLastError(0xdeadbeef);
   DeleteFileA("C:\\none.txt");
-  std::string journal = machine.ReadFile("journal.jsonl");
-  EXPECT_NE(std::string::npos, journal.find("\"call\": \"GetWindowsDirectoryA\", \"args\": [\"C:\\\\WINDOWS\", 260]"))
-      << journal;
-  EXPECT_NE(std::string::npos, journal.find("{\"dwFileAttributes\": 16, \"nFileSizeHigh\": 0, \"nFileSizeLow\": 0, "
-                                            "\"cFileName\": \"WINDOWS\"}"))
-      << journal;
-  EXPECT_NE(std::string::npos, journal.find("\"call\": \"DeleteFileA\", \"args\": [\"C:\\\\none.txt\"], \"ret\": 0, \"err\": 2"))
+  JournalQuery journal(machine);
+  EXPECT_EQ(1u, journal.Calls("GetWindowsDirectoryA").Where("/args", {"C:\\WINDOWS", 260}).size()) << journal;
+  JournalLines finds = journal.Calls("FindFirstFileA");
+  ASSERT_EQ(1u, finds.size()) << journal;
+  EXPECT_EQ(nlohmann::json({{"dwFileAttributes", 16}, {"nFileSizeHigh", 0}, {"nFileSizeLow", 0}, {"cFileName", "WINDOWS"}}),
+            finds[0]["args"][1]);
+  EXPECT_EQ(1u, journal.Calls("DeleteFileA").Where("/args", {"C:\\none.txt"}).With({{"ret", 0}, {"err", 2}}).size())
       << journal;
 }
 

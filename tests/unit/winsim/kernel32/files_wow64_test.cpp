@@ -105,7 +105,7 @@ TEST(Wow64Redirection, OlderAndThirtyTwoBitWindows) {
   {
     // 64-bit XP: the driver store is redirected and there is no Sysnative.
     SimMachine machine("xp");
-    machine.SetIni("os", "wow64", "1");
+    ASSERT_TRUE(machine.SetIni("os", "wow64", "1"));
     EXPECT_EQ("WINDOWS/SysWOW64/DriverStore/x", ProgramView("C:\\WINDOWS\\system32\\DriverStore\\x"));
     EXPECT_EQ("WINDOWS/system32/spool/x", ProgramView("C:\\WINDOWS\\system32\\spool\\x"));
     EXPECT_EQ("WINDOWS/Sysnative/x", ProgramView("C:\\WINDOWS\\Sysnative\\x"));

@@ -91,7 +91,7 @@ TEST(SetupCopyOEMInfA, Failures) {
     WriteFile("C:\\pkg\\velkora.inf", kInf);
     WriteFile("C:\\pkg\\same.inf", "[Version]\r\n");
     WriteFile("C:\\WINDOWS\\inf\\oem0.inf", "[Version]\r\n");
-    machine.SetIni("user", "admin", r.admin ? "1" : "0");
+    ASSERT_TRUE(machine.SetIni("user", "admin", r.admin ? "1" : "0")) << r.what;
     char dest[256] = "";
     DWORD required = 0;
     SetLastError(0xdeadbeef);
@@ -140,12 +140,21 @@ TEST(SetupUninstallOEMInfA, KeepsAnInfDevicesUseUnlessForced) {
 }
 
 // Three USB nodes (one connected), one node of another bus.
-void SeedNodes() {
-  ASSERT_TRUE(winsim::devices::AddNode("USB\\VID_7A3C&PID_0008\\5&1A&0&1",
-                                       {"USB\\Vid_7A3C&Pid_0008&Rev_0100", "USB\\Vid_7A3C&Pid_0008"}, true));
-  ASSERT_TRUE(winsim::devices::AddNode("USB\\VID_7A3C&PID_0008\\5&1A&0&2", {"USB\\Vid_7A3C&Pid_0008"}, false));
-  ASSERT_TRUE(winsim::devices::AddNode("USB\\VID_046D&PID_C52B\\6&2B", {"USB\\Vid_046D&Pid_C52B"}, false));
-  ASSERT_TRUE(winsim::devices::AddNode("ROOT\\LEGACY_BEEP\\0000", {"ROOT\\BEEP"}, true));
+::testing::AssertionResult SeedNodes() {
+  const struct {
+    const char* instance;
+    std::vector<std::string> hardwareIds;
+    bool present;
+  } nodes[] = {
+      {"USB\\VID_7A3C&PID_0008\\5&1A&0&1", {"USB\\Vid_7A3C&Pid_0008&Rev_0100", "USB\\Vid_7A3C&Pid_0008"}, true},
+      {"USB\\VID_7A3C&PID_0008\\5&1A&0&2", {"USB\\Vid_7A3C&Pid_0008"}, false},
+      {"USB\\VID_046D&PID_C52B\\6&2B", {"USB\\Vid_046D&Pid_C52B"}, false},
+      {"ROOT\\LEGACY_BEEP\\0000", {"ROOT\\BEEP"}, true},
+  };
+  for (const auto& n : nodes)
+    if (!winsim::devices::AddNode(n.instance, n.hardwareIds, n.present))
+      return ::testing::AssertionFailure() << "AddNode " << n.instance;
+  return ::testing::AssertionSuccess();
 }
 
 std::vector<std::string> InstanceIds(HDEVINFO set) {
@@ -162,7 +171,7 @@ std::vector<std::string> InstanceIds(HDEVINFO set) {
 
 TEST(SetupDiGetClassDevsA, AllUsbNodesPresentOrNot) {
   SimMachine machine("xp");
-  SeedNodes();
+  ASSERT_TRUE(SeedNodes());
   struct Row {
     const char* what;
     const char* enumerator;
@@ -196,7 +205,7 @@ TEST(SetupDiGetClassDevsA, AllUsbNodesPresentOrNot) {
 
 TEST(SetupDiEnumDeviceInfo, EndsWithNoMoreItemsAndChecksTheRecord) {
   SimMachine machine("xp");
-  SeedNodes();
+  ASSERT_TRUE(SeedNodes());
   HDEVINFO set = SetupDiGetClassDevsA(nullptr, "USB", nullptr, DIGCF_ALLCLASSES);
   SP_DEVINFO_DATA data;
   data.cbSize = sizeof data - 1;
@@ -217,7 +226,7 @@ TEST(SetupDiEnumDeviceInfo, EndsWithNoMoreItemsAndChecksTheRecord) {
 
 TEST(SetupDiGetDeviceRegistryPropertyA, HardwareIdsAndTheSizeTheyNeed) {
   SimMachine machine("xp");
-  SeedNodes();
+  ASSERT_TRUE(SeedNodes());
   HDEVINFO set = SetupDiGetClassDevsA(nullptr, "USB", nullptr, DIGCF_ALLCLASSES);
   SP_DEVINFO_DATA data;
   data.cbSize = sizeof data;
@@ -280,11 +289,12 @@ TEST(SetupDiGetDeviceRegistryPropertyA, AfterAChildProcessRemovedANode) {
 
 TEST(SetupDiRemoveDevice, RemovesTheNodeAndKeepsTheElement) {
   SimMachine machine("xp");
-  SeedNodes();
+  ASSERT_TRUE(SeedNodes());
   HDEVINFO set = SetupDiGetClassDevsA(nullptr, "USB", nullptr, DIGCF_ALLCLASSES);
   SP_DEVINFO_DATA data;
   data.cbSize = sizeof data;
   for (DWORD i : {0u, 1u}) {
+    SCOPED_TRACE(::testing::Message() << "element " << i);
     ASSERT_TRUE(SetupDiEnumDeviceInfo(set, i, &data));
     SetLastError(0xdeadbeef);
     EXPECT_TRUE(SetupDiRemoveDevice(set, &data)) << i;

@@ -9,6 +9,7 @@
 
 #include "core/resources.h"
 #include "core/script.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 
 namespace {
@@ -221,12 +222,11 @@ TEST_F(DialogTest, TextChangesAndIconsAreJournaled) {
   SetDlgItemTextA(dlg, 1003, "Copy files...\r\n");
   SetWindowTextA(dlg, "Caption");
   EXPECT_EQ(nullptr, (HICON)SendMessageA(dlg, WM_SETICON, ICON_BIG, (LPARAM)LoadIconA(nullptr, IDI_APPLICATION)));
-  std::string journal = machine.ReadFile("journal.jsonl");
-  const std::string text = "\"ui\": \"text\", \"dialog\": 101, \"id\": 1003, \"text\": \"Copy files...\\r\\n\"";
-  size_t first = journal.find(text);
-  ASSERT_NE(std::string::npos, first) << journal;
-  EXPECT_EQ(std::string::npos, journal.find(text, first + 1)) << "an unchanged text is no change";
-  EXPECT_NE(std::string::npos, journal.find("\"ui\": \"caption\", \"dialog\": 101, \"text\": \"Caption\""));
+  JournalQuery journal(machine);
+  JournalLines texts = journal.Ui("text").With({{"dialog", 101}, {"id", 1003}, {"text", "Copy files...\r\n"}});
+  ASSERT_FALSE(texts.empty()) << journal;
+  EXPECT_EQ(1u, texts.size()) << "an unchanged text is no change";
+  EXPECT_FALSE(journal.Ui("caption").With({{"dialog", 101}, {"text", "Caption"}}).empty());
   DestroyWindow(dlg);
 }
 

@@ -149,7 +149,7 @@ TEST(AddPrinterDriverA, RefusesBadArguments) {
       {"not an administrator", 3, 3, "Windows NT x86", nullptr, false, ERROR_ACCESS_DENIED},
   };
   for (const auto& r : rows) {
-    machine.SetIni("user", "admin", r.admin ? "1" : "0");
+    ASSERT_TRUE(machine.SetIni("user", "admin", r.admin ? "1" : "0")) << r.what;
     std::string deps = std::string("TSTres1.dll\0TSTres2.dll\0", 24);
     DRIVER_INFO_3A di = {r.version, (LPSTR) "VELKORA KVL-M720", (LPSTR)r.env, (LPSTR) "TSTdrv.dll",
                          (LPSTR) "TST.dat", (LPSTR) "TSTui.dll", (LPSTR) "TST.hlp", (LPSTR)deps.c_str(),

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "journal_query.h"
 #include "sim_machine.h"
 #include "spooler_fixture.h"
 
@@ -17,11 +18,12 @@ namespace {
 const char kDriver[] = "VELKORA KVL-M720";
 
 // A machine with the driver installed and printers on it.
-void InstallDriver(const char* name = kDriver, const char* env = "Windows NT x86") {
+::testing::AssertionResult InstallDriver(const char* name = kDriver, const char* env = "Windows NT x86") {
   TestDriver d;
   d.name = name;
   d.environment = env;
-  ASSERT_TRUE(d.StageAndAdd()) << name << " error " << GetLastError();
+  if (!d.StageAndAdd()) return ::testing::AssertionFailure() << name << " error " << GetLastError();
+  return ::testing::AssertionSuccess();
 }
 
 bool InBuffer(const void* p, const std::vector<BYTE>& buf) {
@@ -30,7 +32,7 @@ bool InBuffer(const void* p, const std::vector<BYTE>& buf) {
 
 TEST(EnumPrintersA, TwoCallsWithABufferOneByteShort) {
   SimMachine machine("xp");
-  InstallDriver();
+  ASSERT_TRUE(InstallDriver());
   ASSERT_TRUE(AddPrinterAndClose("Label one", kDriver, "COM1:"));
   ASSERT_TRUE(AddPrinterAndClose("Label two", kDriver, "LPT2:"));
 
@@ -82,7 +84,7 @@ TEST(EnumPrintersA, NoPrintersNeedNoBuffer) {
 
 TEST(EnumPrintersA, SecondCallFailsWhenAPrinterWasAddedInBetween) {
   SimMachine machine("xp");
-  InstallDriver();
+  ASSERT_TRUE(InstallDriver());
   ASSERT_TRUE(AddPrinterAndClose("First", kDriver));
   DWORD needed = 0, returned = 0;
   EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
@@ -101,8 +103,8 @@ TEST(EnumPrintersA, SecondCallFailsWhenAPrinterWasAddedInBetween) {
 
 TEST(EnumPrintersA, CallersFilteringByDriverNameSeeOnlyTheirPrinters) {
   SimMachine machine("xp");
-  InstallDriver();
-  InstallDriver("Generic / Text Only");
+  ASSERT_TRUE(InstallDriver());
+  ASSERT_TRUE(InstallDriver("Generic / Text Only"));
   ASSERT_TRUE(AddPrinterAndClose("Ours", kDriver));
   ASSERT_TRUE(AddPrinterAndClose("Office", "Generic / Text Only"));
   // Named with other letter case, the printer still uses the installed
@@ -146,8 +148,8 @@ TEST(EnumPrinterDriversA, NullEnvironmentIsTheCallersOwn) {
   // ones it must ask for by name.
   SimMachine machine("7-x64");
   RemoveShippedPrinting();
-  InstallDriver("Driver x86", "Windows NT x86");
-  InstallDriver("Driver x64", "Windows x64");
+  ASSERT_TRUE(InstallDriver("Driver x86", "Windows NT x86"));
+  ASSERT_TRUE(InstallDriver("Driver x64", "Windows x64"));
   struct Row {
     const char* env;
     const char* name;
@@ -303,9 +305,9 @@ TEST(SpoolerService, NetStopAndStartThroughWinExec) {
   EXPECT_GT(WinExec("NET  START   Spooler", SW_HIDE), 31u);
   SetLastError(0xdeadbeef);
   EXPECT_TRUE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned));
-  std::string journal = machine.ReadFile("journal.jsonl");
-  EXPECT_NE(std::string::npos, journal.find("\"service\": \"Spooler\", \"state\": \"stopped\""));
-  EXPECT_NE(std::string::npos, journal.find("\"service\": \"Spooler\", \"state\": \"running\""));
+  JournalQuery journal(machine);
+  EXPECT_FALSE(journal.Lines().With({{"service", "Spooler"}, {"state", "stopped"}}).empty()) << journal;
+  EXPECT_FALSE(journal.Lines().With({{"service", "Spooler"}, {"state", "running"}}).empty()) << journal;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <winspool.h>
 
 #include "core/registry_tree.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 #include "spooler_fixture.h"
 
@@ -17,11 +18,12 @@ const char kPrinters[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Print
 
 winsim::RegKey* PrinterKey(const std::string& name) { return winsim::Registry::Get().Find(kPrinters + name); }
 
-void InstallDriver(const char* env = "Windows NT x86") {
+::testing::AssertionResult InstallDriver(const char* env = "Windows NT x86") {
   TestDriver d;
   d.name = kDriver;
   d.environment = env;
-  ASSERT_TRUE(d.StageAndAdd()) << GetLastError();
+  if (!d.StageAndAdd()) return ::testing::AssertionFailure() << "error " << GetLastError();
+  return ::testing::AssertionSuccess();
 }
 
 struct AddRow {
@@ -52,8 +54,9 @@ const AddRow kAddRows[] = {
 
 TEST(AddPrinterA, Table) {
   for (const auto& r : kAddRows) {
+    SCOPED_TRACE(r.what);
     SimMachine machine("xp");
-    InstallDriver();
+    ASSERT_TRUE(InstallDriver());
     ASSERT_TRUE(AddPrinterAndClose("Existing", kDriver));
     PRINTER_INFO_2A pi;
     memset(&pi, 0, sizeof pi);
@@ -85,11 +88,11 @@ TEST(AddPrinterA, Table) {
 
 TEST(AddPrinterA, SixtyFourBitPrintersNeedTheNativeDriver) {
   SimMachine machine("7-x64");
-  InstallDriver("Windows NT x86");
+  ASSERT_TRUE(InstallDriver("Windows NT x86"));
   SetLastError(0xdeadbeef);
   EXPECT_EQ(nullptr, AddTestPrinter("Label", kDriver));
   EXPECT_EQ((DWORD)ERROR_UNKNOWN_PRINTER_DRIVER, GetLastError());
-  InstallDriver("Windows x64");
+  ASSERT_TRUE(InstallDriver("Windows x64"));
   HANDLE h = AddTestPrinter("Label", kDriver);
   EXPECT_NE(nullptr, h);
   ClosePrinter(h);
@@ -97,13 +100,13 @@ TEST(AddPrinterA, SixtyFourBitPrintersNeedTheNativeDriver) {
 
 TEST(AddPrinterA, RefusesOtherLevelsAndUsers) {
   SimMachine machine("xp");
-  InstallDriver();
+  ASSERT_TRUE(InstallDriver());
   PRINTER_INFO_2A pi;
   memset(&pi, 0, sizeof pi);
   SetLastError(0xdeadbeef);
   EXPECT_EQ(nullptr, AddPrinterA(nullptr, 1, (LPBYTE)&pi));
   EXPECT_EQ((DWORD)ERROR_INVALID_LEVEL, GetLastError());
-  machine.SetIni("user", "admin", "0");
+  ASSERT_TRUE(machine.SetIni("user", "admin", "0"));
   SetLastError(0xdeadbeef);
   EXPECT_EQ(nullptr, AddTestPrinter("Label", kDriver));
   EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
@@ -111,7 +114,7 @@ TEST(AddPrinterA, RefusesOtherLevelsAndUsers) {
 
 TEST(OpenPrinterA, WithAndWithoutDefaults) {
   SimMachine machine("xp");
-  InstallDriver();
+  ASSERT_TRUE(InstallDriver());
   ASSERT_TRUE(AddPrinterAndClose(kDriver, kDriver));
   PRINTER_DEFAULTSA all = {(LPSTR) "raw", nullptr, PRINTER_ALL_ACCESS};
   PRINTER_DEFAULTSA badType = {(LPSTR) "ZPL", nullptr, PRINTER_ACCESS_USE};
@@ -164,7 +167,7 @@ TEST(ClosePrinter, TheHandleGoesEvenWhenTheCallFails) {
 
 TEST(DeletePrinter, RemovesThePrinterKeyWithItsSubkeys) {
   SimMachine machine("xp");
-  InstallDriver();
+  ASSERT_TRUE(InstallDriver());
   ASSERT_TRUE(AddPrinterAndClose(kDriver, kDriver));
   winsim::Registry::Get().Create(std::string(kPrinters) + kDriver + "\\VersionData")->SetDword("MajorVersion", 4);
   ASSERT_TRUE(AddPrinterAndClose("Other", kDriver));
@@ -202,14 +205,17 @@ TEST(DeletePrinter, RemovesThePrinterKeyWithItsSubkeys) {
 
 TEST(AddPrinterA, JournalRecordsTheRecordByFieldNames) {
   SimMachine machine("xp");
-  InstallDriver();
+  ASSERT_TRUE(InstallDriver());
   ASSERT_TRUE(AddPrinterAndClose("Label", kDriver, "COM2:"));
-  std::string journal = machine.ReadFile("journal.jsonl");
-  EXPECT_NE(std::string::npos,
-            journal.find("\"call\": \"AddPrinterA\", \"args\": [null, 2, {\"pServerName\": null, \"pPrinterName\": "
-                         "\"Label\", \"pShareName\": null, \"pPortName\": \"COM2:\", \"pDriverName\": "
-                         "\"VELKORA KVL-M720\""))
-      << journal;
+  JournalQuery journal(machine);
+  JournalLines adds = journal.Calls("AddPrinterA").Where("/args/0", nullptr).Where("/args/1", 2);
+  ASSERT_EQ(1u, adds.size()) << journal;
+  EXPECT_TRUE(HasFields(adds[0]["args"][2], {{"pServerName", nullptr},
+                                             {"pPrinterName", "Label"},
+                                             {"pShareName", nullptr},
+                                             {"pPortName", "COM2:"},
+                                             {"pDriverName", "VELKORA KVL-M720"}}))
+      << adds[0];
 }
 
 }  // namespace
