@@ -22,8 +22,6 @@
 #error the simulated Windows headers are C++ only
 #endif
 
-#define WINSIM 1
-
 typedef int BOOL;
 typedef BOOL* PBOOL;
 typedef BOOL* LPBOOL;
