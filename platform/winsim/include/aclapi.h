@@ -17,6 +17,3 @@ DWORD WINAPI SetEntriesInAclA(ULONG cCountOfExplicitEntries, PEXPLICIT_ACCESS_A 
                               PACL OldAcl, PACL* NewAcl);
 
 }  // extern "C"
-
-#define BuildExplicitAccessWithName BuildExplicitAccessWithNameA
-#define SetEntriesInAcl SetEntriesInAclA

@@ -15,9 +15,4 @@ typedef struct _GUID {
 } GUID;
 #endif
 
-typedef GUID* LPGUID;
-typedef const GUID* LPCGUID;
-typedef GUID IID;
-typedef GUID CLSID;
-
 inline bool IsEqualGUID(const GUID& a, const GUID& b) { return memcmp(&a, &b, sizeof(GUID)) == 0; }

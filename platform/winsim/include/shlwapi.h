@@ -9,6 +9,3 @@ DWORD WINAPI SHDeleteKeyA(HKEY hkey, LPCSTR pszSubKey);
 BOOL WINAPI PathFileExistsA(LPCSTR pszPath);
 
 }  // extern "C"
-
-#define SHDeleteKey SHDeleteKeyA
-#define PathFileExists PathFileExistsA

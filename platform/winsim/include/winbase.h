@@ -11,8 +11,6 @@
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0x00000000L
-#define WAIT_ABANDONED 0x00000080L
-#define WAIT_TIMEOUT 0x00000102L
 #define WAIT_FAILED ((DWORD)0xFFFFFFFF)
 #define STILL_ACTIVE 0x00000103L
 
@@ -21,9 +19,6 @@
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
-#define FILE_BEGIN 0
-#define FILE_CURRENT 1
-#define FILE_END 2
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
 
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
@@ -31,35 +26,17 @@
 #define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
 
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
-#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
 #define FORMAT_MESSAGE_FROM_STRING 0x00000400
-#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
-#define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000
-#define FORMAT_MESSAGE_MAX_WIDTH_MASK 0x000000FF
 
 #define LMEM_FIXED 0x0000
 #define LMEM_ZEROINIT 0x0040
 #define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
-#define GMEM_FIXED 0x0000
-#define GMEM_ZEROINIT 0x0040
-#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
-
-#define DEBUG_PROCESS 0x00000001
-#define CREATE_SUSPENDED 0x00000004
-#define DETACHED_PROCESS 0x00000008
-#define CREATE_NEW_CONSOLE 0x00000010
-#define NORMAL_PRIORITY_CLASS 0x00000020
-#define CREATE_NO_WINDOW 0x08000000
-#define STARTF_USESHOWWINDOW 0x00000001
 
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
-#define SW_NORMAL 1
 #define SW_SHOWMINIMIZED 2
 #define SW_SHOWMAXIMIZED 3
-#define SW_MAXIMIZE 3
-#define SW_SHOWNOACTIVATE 4
 #define SW_SHOW 5
 #define SW_MINIMIZE 6
 #define SW_SHOWMINNOACTIVE 7
@@ -74,9 +51,7 @@ typedef struct _OSVERSIONINFOA {
   DWORD dwBuildNumber;
   DWORD dwPlatformId;
   CHAR szCSDVersion[128];
-} OSVERSIONINFOA, *POSVERSIONINFOA, *LPOSVERSIONINFOA;
-typedef OSVERSIONINFOA OSVERSIONINFO;
-typedef LPOSVERSIONINFOA LPOSVERSIONINFO;
+} OSVERSIONINFOA, *LPOSVERSIONINFOA;
 
 typedef struct _STARTUPINFOA {
   DWORD cb;
@@ -98,15 +73,13 @@ typedef struct _STARTUPINFOA {
   HANDLE hStdOutput;
   HANDLE hStdError;
 } STARTUPINFOA, *LPSTARTUPINFOA;
-typedef STARTUPINFOA STARTUPINFO;
-typedef LPSTARTUPINFOA LPSTARTUPINFO;
 
 typedef struct _PROCESS_INFORMATION {
   HANDLE hProcess;
   HANDLE hThread;
   DWORD dwProcessId;
   DWORD dwThreadId;
-} PROCESS_INFORMATION, *PPROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
 
 typedef struct _WIN32_FIND_DATAA {
   DWORD dwFileAttributes;
@@ -119,9 +92,7 @@ typedef struct _WIN32_FIND_DATAA {
   DWORD dwReserved1;
   CHAR cFileName[MAX_PATH];
   CHAR cAlternateFileName[14];
-} WIN32_FIND_DATAA, *PWIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
-typedef WIN32_FIND_DATAA WIN32_FIND_DATA;
-typedef LPWIN32_FIND_DATAA LPWIN32_FIND_DATA;
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 
 typedef struct _SYSTEMTIME {
   WORD wYear;
@@ -132,9 +103,7 @@ typedef struct _SYSTEMTIME {
   WORD wMinute;
   WORD wSecond;
   WORD wMilliseconds;
-} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
-
-typedef BOOL(WINAPI* PBOOL_HANDLE_FN)(HANDLE, PBOOL);
+} SYSTEMTIME, *LPSYSTEMTIME;
 
 extern "C" {
 
@@ -233,28 +202,5 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
 
 }  // extern "C"
 
-#define lstrcpyn lstrcpynA
-#define lstrlen lstrlenA
-#define lstrcmp lstrcmpA
-#define lstrcmpi lstrcmpiA
-#define GetVersionEx GetVersionExA
-#define GetModuleHandle GetModuleHandleA
 #define CreateProcess CreateProcessA
-#define FormatMessage FormatMessageA
-#define GetWindowsDirectory GetWindowsDirectoryA
-#define GetSystemDirectory GetSystemDirectoryA
-#define CreateDirectory CreateDirectoryA
-#define RemoveDirectory RemoveDirectoryA
-#define GetFileAttributes GetFileAttributesA
-#define SetFileAttributes SetFileAttributesA
-#define CopyFile CopyFileA
-#define MoveFile MoveFileA
-#define DeleteFile DeleteFileA
-#define CreateFile CreateFileA
-#define FindFirstFile FindFirstFileA
 #define FindNextFile FindNextFileA
-#define FindResource FindResourceA
-#define LoadLibrary LoadLibraryA
-#define LookupPrivilegeValue LookupPrivilegeValueA
-#define GetModuleFileName GetModuleFileNameA
-#define GetCurrentDirectory GetCurrentDirectoryA

@@ -4,13 +4,8 @@
 #include "windef.h"
 
 #define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
-#define GetRValue(rgb) (LOBYTE(rgb))
-#define GetGValue(rgb) (LOBYTE(((WORD)(rgb)) >> 8))
-#define GetBValue(rgb) (LOBYTE((rgb) >> 16))
 
 #define CLR_INVALID 0xFFFFFFFF
-#define GDI_ERROR (0xFFFFFFFFL)
-#define HGDI_ERROR ((HANDLE)(LONG_PTR)-1)
 
 // Background modes.
 #define TRANSPARENT 1
@@ -18,31 +13,14 @@
 
 // Stock objects.
 #define WHITE_BRUSH 0
-#define LTGRAY_BRUSH 1
-#define GRAY_BRUSH 2
-#define DKGRAY_BRUSH 3
-#define BLACK_BRUSH 4
 #define NULL_BRUSH 5
-#define HOLLOW_BRUSH NULL_BRUSH
-#define WHITE_PEN 6
 #define BLACK_PEN 7
 #define NULL_PEN 8
-#define OEM_FIXED_FONT 10
-#define ANSI_FIXED_FONT 11
-#define ANSI_VAR_FONT 12
 #define SYSTEM_FONT 13
-#define DEVICE_DEFAULT_FONT 14
 #define DEFAULT_PALETTE 15
-#define SYSTEM_FIXED_FONT 16
 #define DEFAULT_GUI_FONT 17
 #define DC_BRUSH 18
 #define DC_PEN 19
-
-#define OBJ_PEN 1
-#define OBJ_BRUSH 2
-#define OBJ_DC 3
-#define OBJ_FONT 6
-#define OBJ_BITMAP 7
 
 typedef struct tagTEXTMETRICA {
   LONG tmHeight;
@@ -65,9 +43,7 @@ typedef struct tagTEXTMETRICA {
   BYTE tmStruckOut;
   BYTE tmPitchAndFamily;
   BYTE tmCharSet;
-} TEXTMETRICA, *PTEXTMETRICA, *NPTEXTMETRICA, *LPTEXTMETRICA;
-typedef TEXTMETRICA TEXTMETRIC;
-typedef LPTEXTMETRICA LPTEXTMETRIC;
+} TEXTMETRICA, *LPTEXTMETRICA;
 
 extern "C" {
 
@@ -86,7 +62,3 @@ BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR lpString, int c, LPSIZE psizl)
 BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA lptm);
 
 }  // extern "C"
-
-#define TextOut TextOutA
-#define GetTextExtentPoint32 GetTextExtentPoint32A
-#define GetTextMetrics GetTextMetricsA

@@ -7,24 +7,15 @@
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
 #define HKEY_USERS ((HKEY)(ULONG_PTR)((LONG)0x80000003))
-#define HKEY_PERFORMANCE_DATA ((HKEY)(ULONG_PTR)((LONG)0x80000004))
-#define HKEY_CURRENT_CONFIG ((HKEY)(ULONG_PTR)((LONG)0x80000005))
 
 #define REG_NONE 0
 #define REG_SZ 1
 #define REG_EXPAND_SZ 2
 #define REG_BINARY 3
 #define REG_DWORD 4
-#define REG_DWORD_LITTLE_ENDIAN 4
-#define REG_DWORD_BIG_ENDIAN 5
-#define REG_LINK 6
 #define REG_MULTI_SZ 7
-#define REG_RESOURCE_LIST 8
 #define REG_QWORD 11
 
-#define REG_OPTION_RESERVED 0x00000000
-#define REG_OPTION_NON_VOLATILE 0x00000000
-#define REG_OPTION_VOLATILE 0x00000001
 #define REG_CREATED_NEW_KEY 0x00000001
 #define REG_OPENED_EXISTING_KEY 0x00000002
 
@@ -72,16 +63,3 @@ LONG WINAPI RegFlushKey(HKEY hKey);
 LONG WINAPI RegConnectRegistryA(LPCSTR lpMachineName, HKEY hKey, PHKEY phkResult);
 
 }  // extern "C"
-
-#define RegOpenKeyEx RegOpenKeyExA
-#define RegOpenKey RegOpenKeyA
-#define RegCreateKey RegCreateKeyA
-#define RegCreateKeyEx RegCreateKeyExA
-#define RegQueryValueEx RegQueryValueExA
-#define RegSetValueEx RegSetValueExA
-#define RegDeleteValue RegDeleteValueA
-#define RegDeleteKey RegDeleteKeyA
-#define RegEnumKeyEx RegEnumKeyExA
-#define RegEnumKey RegEnumKeyA
-#define RegEnumValue RegEnumValueA
-#define RegConnectRegistry RegConnectRegistryA
