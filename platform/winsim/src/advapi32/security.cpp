@@ -37,10 +37,19 @@ Json TrusteeJson(const TRUSTEE_A& t) {
       .Set("ptstrName", name);
 }
 
+// The caller may put any number in the access mode (Windows refuses the ones
+// it does not know), so it is read as a number, not as the enumeration.
+DWORD AccessMode(const EXPLICIT_ACCESS_A& e) {
+  DWORD mode = 0;
+  static_assert(sizeof mode == sizeof e.grfAccessMode, "ACCESS_MODE is a 32-bit field");
+  memcpy(&mode, &e.grfAccessMode, sizeof mode);
+  return mode;
+}
+
 Json ExplicitAccessJson(const EXPLICIT_ACCESS_A& e) {
   return Json::Object()
       .Set("grfAccessPermissions", e.grfAccessPermissions)
-      .Set("grfAccessMode", (long long)e.grfAccessMode)
+      .Set("grfAccessMode", AccessMode(e))
       .Set("grfInheritance", e.grfInheritance)
       .Set("Trustee", TrusteeJson(e.Trustee));
 }
@@ -78,7 +87,7 @@ DWORD ApplyEntry(const EXPLICIT_ACCESS_A& e, const std::string& trustee, std::ve
     for (size_t i = own.size(); i-- > 0;)
       if (!own[i].deny && own[i].trustee == trustee) own.erase(own.begin() + i);
   };
-  switch (e.grfAccessMode) {
+  switch (AccessMode(e)) {
     case NOT_USED_ACCESS:
       return ERROR_SUCCESS;
     case GRANT_ACCESS:

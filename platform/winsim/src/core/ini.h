@@ -1,9 +1,9 @@
-// machine.ini: sections of key=value lines, kept in order so that a rewrite
-// leaves what it does not know in place.
+// machine.ini: sections of key=value lines, kept in order with the comment
+// (';' or '#') and blank lines between them, so that a rewrite leaves what it
+// does not know in place.
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace winsim {
@@ -20,10 +20,20 @@ class IniFile {
   void SetInt(const std::string& section, const std::string& key, long value);
 
  private:
+  // One line under a section header: a key=value entry, or a comment or
+  // blank line kept as it was read.
+  struct Line {
+    bool entry;
+    std::string key;
+    std::string value;
+    std::string text;
+  };
   struct Section {
     std::string name;
-    std::vector<std::pair<std::string, std::string>> entries;
+    std::vector<Line> lines;
   };
+  // The comment and blank lines above the first section.
+  std::vector<std::string> m_preamble;
   std::vector<Section> m_sections;
 };
 

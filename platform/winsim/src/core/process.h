@@ -7,7 +7,8 @@ namespace winsim {
 
 // Records the exit status, writes the machine back and ends the process.
 [[noreturn]] void EndProcess(int status);
-// What a program ends with when it exits without saying (main's return).
+// The process's whole command line, program name first, as GetCommandLineA
+// answers it; set once by the program's entry before WinMain.
 void SetCommandLine(const std::string& commandLine);
 const char* CommandLine();
 // The text after the program name, as the C run-time hands it to WinMain.
