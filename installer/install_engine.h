@@ -25,8 +25,8 @@ class InstallEngine {
   CString* m_pStatus;          // the window's status text
   CProgressCtrl* m_pProgress;  // the window's progress bar
   int m_nWindowsKind;
-  CString m_strName;           // driver and printer name
-  char m_szSourceDir[128];     // the program's command-line arguments
+  CString m_strName;        // driver and printer name
+  char m_szSourceDir[128];  // the program's command-line arguments
 
  private:
   InstallEngine(const InstallEngine&) = delete;

@@ -4,19 +4,17 @@
 #include "windows_kind.h"
 
 CString g_filesX86[kFileTableSize] = {
-    "QVRENG50.DLL", "QVRSLO50.DLL", "QVRCRO50.DLL", "QVRGER50.DLL", "QVRFRA50.DLL",
-    "QVRSPA50.DLL", "QVRITA50.DLL", "QVRFIN50.DLL", "QVRDUT50.DLL", "QVRPOR50.DLL",
-    "QVRPOL50.DLL", "QVRHUN50.DLL", "QVRRUS50.DLL", "QVRTUR50.DLL", "QVRSWE50.DLL",
-    "QVRCHI50.DLL", "QVRSCH50.DLL", "QVRTAI50.DLL", "QVRKOR50.DLL", "QVRJAP50.DLL",
-    "NDRM7202.BA0", "NDRM7202.PP0", "QVRCZE50.DLL", "QVRLIT50.DLL", "QVRUKR50.DLL",
+    "QVRENG50.DLL", "QVRSLO50.DLL", "QVRCRO50.DLL", "QVRGER50.DLL", "QVRFRA50.DLL", "QVRSPA50.DLL", "QVRITA50.DLL",
+    "QVRFIN50.DLL", "QVRDUT50.DLL", "QVRPOR50.DLL", "QVRPOL50.DLL", "QVRHUN50.DLL", "QVRRUS50.DLL", "QVRTUR50.DLL",
+    "QVRSWE50.DLL", "QVRCHI50.DLL", "QVRSCH50.DLL", "QVRTAI50.DLL", "QVRKOR50.DLL", "QVRJAP50.DLL", "NDRM7202.BA0",
+    "NDRM7202.PP0", "QVRCZE50.DLL", "QVRLIT50.DLL", "QVRUKR50.DLL",
 };
 
 CString g_filesX64[kFileTableSize] = {
-    "QVRENG56.DLL", "QVRSLO56.DLL", "QVRCRO56.DLL", "QVRGER56.DLL", "QVRFRA56.DLL",
-    "QVRSPA56.DLL", "QVRITA56.DLL", "QVRFIN56.DLL", "QVRDUT56.DLL", "QVRPOR56.DLL",
-    "QVRPOL56.DLL", "QVRHUN56.DLL", "QVRRUS56.DLL", "QVRTUR56.DLL", "QVRSWE56.DLL",
-    "QVRCHI56.DLL", "QVRSCH56.DLL", "QVRTAI56.DLL", "QVRKOR56.DLL", "QVRJAP56.DLL",
-    "NDRM7202.BA0", "NDRM7202.PP0", "QVRCZE56.DLL", "QVRLIT56.DLL", "QVRUKR56.DLL",
+    "QVRENG56.DLL", "QVRSLO56.DLL", "QVRCRO56.DLL", "QVRGER56.DLL", "QVRFRA56.DLL", "QVRSPA56.DLL", "QVRITA56.DLL",
+    "QVRFIN56.DLL", "QVRDUT56.DLL", "QVRPOR56.DLL", "QVRPOL56.DLL", "QVRHUN56.DLL", "QVRRUS56.DLL", "QVRTUR56.DLL",
+    "QVRSWE56.DLL", "QVRCHI56.DLL", "QVRSCH56.DLL", "QVRTAI56.DLL", "QVRKOR56.DLL", "QVRJAP56.DLL", "NDRM7202.BA0",
+    "NDRM7202.PP0", "QVRCZE56.DLL", "QVRLIT56.DLL", "QVRUKR56.DLL",
 };
 
 // The literal's own terminating zero ends the list.
@@ -46,7 +44,9 @@ const DriverDescription g_driverX64 = {
 };
 
 const MonitorDescription g_monitorInfo = {
-    "Advanced Language Monitor", "qpaNLMNT.dll", "qpaNLM64.dll",
+    "Advanced Language Monitor",
+    "qpaNLMNT.dll",
+    "qpaNLM64.dll",
 };
 
 const char g_szHardwareId[] = "USB\\Vid_7A3C&Pid_0008";
@@ -56,13 +56,13 @@ const char g_szStaleInf[] = "\\INF\\dravonixvelkora.inf";
 const char g_szStalePnf[] = "\\INF\\dravonixvelkora.pnf";
 
 const PackageFileSet g_setX86 = {
-    "Windows NT x86", "driver2k\\", &g_driverX86,          g_monitorInfo.szDllX86,   FALSE,
-    g_filesX86,       g_dependentFilesX86, IDS_CONFIG_MODULE_X86, IDS_DRIVER_MODULE_X86, IDS_MONITOR_MODULE_X86,
+    "Windows NT x86", "driver2k\\",        &g_driverX86,          g_monitorInfo.szDllX86, FALSE,
+    g_filesX86,       g_dependentFilesX86, IDS_CONFIG_MODULE_X86, IDS_DRIVER_MODULE_X86,  IDS_MONITOR_MODULE_X86,
 };
 
 const PackageFileSet g_setX64 = {
-    "Windows x64", "driver64\\",        &g_driverX64,          g_monitorInfo.szDllX64,   TRUE,
-    g_filesX64,    g_dependentFilesX64, IDS_CONFIG_MODULE_X64, IDS_DRIVER_MODULE_X64, IDS_MONITOR_MODULE_X64,
+    "Windows x64", "driver64\\",        &g_driverX64,          g_monitorInfo.szDllX64, TRUE,
+    g_filesX64,    g_dependentFilesX64, IDS_CONFIG_MODULE_X64, IDS_DRIVER_MODULE_X64,  IDS_MONITOR_MODULE_X64,
 };
 
 BOOL UsesX64Set(int nWindowsKind) { return nWindowsKind == kWindows64; }

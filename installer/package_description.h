@@ -6,8 +6,8 @@
 #include <afxwin.h>
 
 enum {
-  kFileTableSize = 25,      // names copied into and deleted from the driver directory
-  kDependentFileCount = 22, // of those, the ones declared to the spooler
+  kFileTableSize = 25,       // names copied into and deleted from the driver directory
+  kDependentFileCount = 22,  // of those, the ones declared to the spooler
   kDescriptionFieldSize = 32,
 };
 
@@ -45,10 +45,10 @@ extern const DriverDescription g_driverX64;
 extern const MonitorDescription g_monitorInfo;
 
 // Plug-and-play identity and leftovers of earlier installations.
-extern const char g_szHardwareId[];    // USB device nodes of the printer
-extern const char g_szLeftoverDir[];   // folder inside the printer driver directory
-extern const char g_szInfFile[];       // the package's INF, in the package sub-directory
-extern const char g_szStaleInf[];      // below the Windows directory
+extern const char g_szHardwareId[];   // USB device nodes of the printer
+extern const char g_szLeftoverDir[];  // folder inside the printer driver directory
+extern const char g_szInfFile[];      // the package's INF, in the package sub-directory
+extern const char g_szStaleInf[];     // below the Windows directory
 extern const char g_szStalePnf[];
 
 // Everything that differs between the two architectures, in one place.
@@ -57,8 +57,8 @@ struct PackageFileSet {
   const char* pszSubDir;       // package sub-directory, with its backslash
   const DriverDescription* pDriver;
   const char* pszMonitorDll;
-  BOOL bMonitorInWindowsDir;   // else the system directory
-  CString* pFiles;             // kFileTableSize names
+  BOOL bMonitorInWindowsDir;  // else the system directory
+  CString* pFiles;            // kFileTableSize names
   const char* pszDependentFiles;
   // String table entries of the names that file copies and deletions use.
   UINT nConfigModuleId;

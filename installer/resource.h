@@ -23,17 +23,17 @@
 #define IDC_PORT_COM4 1011
 
 // String table.
-#define IDS_UNINSTALL_KEY 1            // uninstall entry under HKEY_LOCAL_MACHINE
-#define IDS_PRODUCT_FOLDER 3           // folder of the uninstaller in the Windows directory
-#define IDS_DISPLAY_NAME 6             // "DisplayName" of the uninstall entry
-#define IDS_UNINSTALLER_SUBPATH 7      // appended to the Windows directory
-#define IDS_USBPRINT_KEY 8             // the printer's USB print enumeration key
+#define IDS_UNINSTALL_KEY 1        // uninstall entry under HKEY_LOCAL_MACHINE
+#define IDS_PRODUCT_FOLDER 3       // folder of the uninstaller in the Windows directory
+#define IDS_DISPLAY_NAME 6         // "DisplayName" of the uninstall entry
+#define IDS_UNINSTALLER_SUBPATH 7  // appended to the Windows directory
+#define IDS_USBPRINT_KEY 8         // the printer's USB print enumeration key
 #define IDS_WINDOW_TITLE 10
-#define IDS_DRIVER_NAME 11             // driver and printer name; product name shown
+#define IDS_DRIVER_NAME 11  // driver and printer name; product name shown
 #define IDS_DRIVER_VERSION 12
-#define IDS_UNINSTALLER_FILE 13        // Windows 2000, XP, Server 2003
+#define IDS_UNINSTALLER_FILE 13  // Windows 2000, XP, Server 2003
 #define IDS_VENDOR_KEY 14
-#define IDS_VENDOR_KEY_GRANT 15        // the vendor key in the form of the access grant
+#define IDS_VENDOR_KEY_GRANT 15  // the vendor key in the form of the access grant
 #define IDS_HELP_FILE 19
 #define IDS_CONFIG_MODULE_X86 20
 #define IDS_DATA_FILE 21

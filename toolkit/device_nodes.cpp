@@ -44,8 +44,8 @@ int RemoveDeviceNodes(const char* pszHardwareId) {
     memset(property, 0, sizeof property);
     DWORD dwType = 0;
     DWORD dwRequired = 0;
-    if (!SetupDiGetDeviceRegistryPropertyA(hDevInfo, &devInfo, SPDRP_HARDWAREID, &dwType, property,
-                                           sizeof property, &dwRequired))
+    if (!SetupDiGetDeviceRegistryPropertyA(hDevInfo, &devInfo, SPDRP_HARDWAREID, &dwType, property, sizeof property,
+                                           &dwRequired))
       continue;
 
     if (_strnicmp((const char*)property, szWanted, kComparedLength) != 0) continue;

@@ -39,8 +39,8 @@ INT_PTR CDialog::DoModal() {
   while (hWndOwner && (::GetWindowLongA(hWndOwner, GWL_STYLE) & WS_CHILD)) hWndOwner = ::GetParent(hWndOwner);
 
   m_nModalResult = -1;
-  INT_PTR nResult = ::DialogBoxParamA(hInst, m_lpszTemplateName, hWndOwner, AfxDlgProc,
-                                      (LPARAM) static_cast<CWnd*>(this));
+  INT_PTR nResult =
+      ::DialogBoxParamA(hInst, m_lpszTemplateName, hWndOwner, AfxDlgProc, (LPARAM) static_cast<CWnd*>(this));
   // DialogBoxParamA has destroyed the window.
   m_hWnd = NULL;
   return nResult;

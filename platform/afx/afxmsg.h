@@ -66,11 +66,12 @@ LRESULT ThunkTimer(CCmdTarget* pTarget, WPARAM wParam, LPARAM) {
 
 }  // namespace afx_detail
 
-#define DECLARE_MESSAGE_MAP()                     \
- protected:                                       \
-  static const AFX_MSGMAP* GetThisMessageMap();   \
+#define DECLARE_MESSAGE_MAP()                   \
+ protected:                                     \
+  static const AFX_MSGMAP* GetThisMessageMap(); \
   virtual const AFX_MSGMAP* GetMessageMap() const;
 
+// clang-format off
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                         \
   const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }   \
   const AFX_MSGMAP* theClass::GetThisMessageMap() {                                   \
@@ -82,6 +83,7 @@ LRESULT ThunkTimer(CCmdTarget* pTarget, WPARAM wParam, LPARAM) {
   static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
   return &messageMap;                                                                     \
   }
+// clang-format on
 
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, 0, &afx_detail::ThunkVoid<&ThisClass::OnPaint>},
 #define ON_WM_QUERYDRAGICON() {WM_QUERYDRAGICON, 0, 0, 0, &afx_detail::ThunkQueryDragIcon<&ThisClass::OnQueryDragIcon>},

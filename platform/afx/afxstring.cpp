@@ -61,7 +61,8 @@ void CString::Reserve(int nLength) {
   if (nLength <= m_nAllocLength) return;
   // Grow by half again, so that repeated appends stay linear.
   int nNewAlloc = nLength;
-  if (m_nAllocLength > 0 && nNewAlloc < m_nAllocLength + m_nAllocLength / 2) nNewAlloc = m_nAllocLength + m_nAllocLength / 2;
+  if (m_nAllocLength > 0 && nNewAlloc < m_nAllocLength + m_nAllocLength / 2)
+    nNewAlloc = m_nAllocLength + m_nAllocLength / 2;
   LPSTR pNew = new char[(size_t)nNewAlloc + 1];
   memcpy(pNew, m_pchData, (size_t)m_nDataLength + 1);
   if (m_nAllocLength > 0) delete[] m_pchData;

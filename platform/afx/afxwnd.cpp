@@ -339,7 +339,8 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
   if (message == WM_INITDIALOG && pWnd->m_hWnd == hWnd) {
     RECT rcAfter = {0, 0, 0, 0};
     ::GetWindowRect(hWnd, &rcAfter);
-    if (!(::GetWindowLongA(hWnd, GWL_STYLE) & (WS_VISIBLE | WS_CHILD)) && memcmp(&rcBefore, &rcAfter, sizeof rcAfter) == 0)
+    if (!(::GetWindowLongA(hWnd, GWL_STYLE) & (WS_VISIBLE | WS_CHILD)) &&
+        memcmp(&rcBefore, &rcAfter, sizeof rcAfter) == 0)
       pWnd->CenterWindow();
   }
   if (!bHandled || bDefault) return FALSE;

@@ -90,13 +90,12 @@ class CWnd : public CCmdTarget {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
-    BOOL bInDialogProc;   // dispatched from a dialog procedure
+    BOOL bInDialogProc;    // dispatched from a dialog procedure
     BOOL bDefaultPending;  // Default() was asked for there
   };
   // Runs one message with it recorded as the current one; nested messages
   // keep their own record.
-  LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam, BOOL bInDialogProc, BOOL* pbHandled,
-                   BOOL* pbDefault);
+  LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam, BOOL bInDialogProc, BOOL* pbHandled, BOOL* pbDefault);
 
   CurrentMessage m_msgCur;
   BOOL m_bLockoutNotify;  // inside UpdateData: control notifications are ignored

@@ -9,7 +9,7 @@
 #define IDC_A2 204       // a plain (not automatic) radio button
 #define IDC_B0 211       // WS_GROUP: group B
 #define IDC_B1 212
-#define IDC_EDIT 213  // WS_GROUP: ends group B
+#define IDC_EDIT 213   // WS_GROUP: ends group B
 #define IDC_AFTER 214  // a radio button behind the end of group B
 
 // A check list box as the uninstaller has it.

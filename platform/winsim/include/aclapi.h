@@ -13,7 +13,7 @@ DWORD WINAPI SetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType, SECURITY_
                              PSID psidOwner, PSID psidGroup, PACL pDacl, PACL pSacl);
 void WINAPI BuildExplicitAccessWithNameA(PEXPLICIT_ACCESS_A pExplicitAccess, LPSTR pTrusteeName,
                                          DWORD AccessPermissions, ACCESS_MODE AccessMode, DWORD Inheritance);
-DWORD WINAPI SetEntriesInAclA(ULONG cCountOfExplicitEntries, PEXPLICIT_ACCESS_A pListOfExplicitEntries,
-                              PACL OldAcl, PACL* NewAcl);
+DWORD WINAPI SetEntriesInAclA(ULONG cCountOfExplicitEntries, PEXPLICIT_ACCESS_A pListOfExplicitEntries, PACL OldAcl,
+                              PACL* NewAcl);
 
 }  // extern "C"

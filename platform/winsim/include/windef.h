@@ -51,7 +51,11 @@ typedef DWORD ACCESS_MASK;
 typedef ACCESS_MASK REGSAM;
 typedef DWORD SECURITY_INFORMATION;
 
-#define DECLARE_HANDLE(name) struct name##__ { int unused; }; typedef struct name##__* name
+#define DECLARE_HANDLE(name) \
+  struct name##__ {          \
+    int unused;              \
+  };                         \
+  typedef struct name##__* name
 typedef void* HANDLE;
 typedef HANDLE* PHANDLE;
 typedef HANDLE* LPHANDLE;
@@ -71,31 +75,54 @@ typedef HANDLE HLOCAL;
 typedef HANDLE HGLOBAL;
 typedef HKEY* PHKEY;
 
-typedef INT_PTR (WINAPI* FARPROC)();
+typedef INT_PTR(WINAPI* FARPROC)();
 
 #define FALSE 0
 #define TRUE 1
 #define MAX_PATH 260
 
-#define MAKELONG(a, b) ((LONG)(((WORD)((DWORD_PTR)(a) & 0xffff)) | ((DWORD)((WORD)((DWORD_PTR)(b) & 0xffff))) << 16))
-#define LOWORD(l) ((WORD)((DWORD_PTR)(l) & 0xffff))
+#define MAKELONG(a, b) ((LONG)(((WORD)((DWORD_PTR)(a)&0xffff)) | ((DWORD)((WORD)((DWORD_PTR)(b)&0xffff))) << 16))
+#define LOWORD(l) ((WORD)((DWORD_PTR)(l)&0xffff))
 #define HIWORD(l) ((WORD)((DWORD_PTR)(l) >> 16))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 
-typedef struct tagRECT { LONG left; LONG top; LONG right; LONG bottom; } RECT, *LPRECT;
-typedef struct tagPOINT { LONG x; LONG y; } POINT, *LPPOINT;
-typedef struct tagSIZE { LONG cx; LONG cy; } SIZE, *LPSIZE;
+typedef struct tagRECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+} RECT, *LPRECT;
+typedef struct tagPOINT {
+  LONG x;
+  LONG y;
+} POINT, *LPPOINT;
+typedef struct tagSIZE {
+  LONG cx;
+  LONG cy;
+} SIZE, *LPSIZE;
 
-typedef struct _LUID { DWORD LowPart; LONG HighPart; } LUID, *PLUID;
-typedef struct _LUID_AND_ATTRIBUTES { LUID Luid; DWORD Attributes; } LUID_AND_ATTRIBUTES;
+typedef struct _LUID {
+  DWORD LowPart;
+  LONG HighPart;
+} LUID, *PLUID;
+typedef struct _LUID_AND_ATTRIBUTES {
+  LUID Luid;
+  DWORD Attributes;
+} LUID_AND_ATTRIBUTES;
 typedef struct _TOKEN_PRIVILEGES {
   DWORD PrivilegeCount;
   LUID_AND_ATTRIBUTES Privileges[1];
 } TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
 
 typedef PVOID PSID;
-typedef struct _ACL { BYTE AclRevision; BYTE Sbz1; WORD AclSize; WORD AceCount; WORD Sbz2; } ACL, *PACL;
+typedef struct _ACL {
+  BYTE AclRevision;
+  BYTE Sbz1;
+  WORD AclSize;
+  WORD AceCount;
+  WORD Sbz2;
+} ACL, *PACL;
 typedef PVOID PSECURITY_DESCRIPTOR;
 
 typedef struct _SECURITY_ATTRIBUTES {
@@ -104,7 +131,10 @@ typedef struct _SECURITY_ATTRIBUTES {
   BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
-typedef struct _FILETIME { DWORD dwLowDateTime; DWORD dwHighDateTime; } FILETIME, *PFILETIME;
+typedef struct _FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+} FILETIME, *PFILETIME;
 
 // Access rights (winnt.h).
 #define DELETE 0x00010000

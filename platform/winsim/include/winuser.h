@@ -193,8 +193,8 @@ typedef struct tagCOMPAREITEMSTRUCT {
 #define DS_CENTER 0x0800L
 #define DS_CENTERMOUSE 0x1000L
 #define DC_HASDEFID 0x534B
-#define DM_GETDEFID (WM_USER+0)
-#define DM_SETDEFID (WM_USER+1)
+#define DM_GETDEFID (WM_USER + 0)
+#define DM_SETDEFID (WM_USER + 1)
 #define DLGC_WANTARROWS 0x0001
 #define DLGC_HASSETSEL 0x0008
 #define DLGC_DEFPUSHBUTTON 0x0010
@@ -442,8 +442,7 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
 BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA lpWndClass);
 int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount);
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
-                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
-                            LPVOID lpParam);
+                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
 BOOL WINAPI DestroyWindow(HWND hWnd);
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);

@@ -47,7 +47,8 @@ static int RunDevice(const Args& args) {
   }
   std::string enumerator, device;
   if (ids.empty() || !DeviceIdOf(ids[0], &enumerator, &device))
-    return ToolError("device: '" + (ids.empty() ? std::string() : ids[0]) + "' is not a hardware id like USB\\Vid_7A3C&Pid_0008");
+    return ToolError("device: '" + (ids.empty() ? std::string() : ids[0]) +
+                     "' is not a hardware id like USB\\Vid_7A3C&Pid_0008");
   // Windows lists the id without its revision after the one with it.
   size_t rev = Upper(ids[0]).find("&REV_");
   if (ids.size() == 1 && rev != std::string::npos) ids.push_back(ids[0].substr(0, rev));

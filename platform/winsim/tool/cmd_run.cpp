@@ -133,6 +133,7 @@ static int RunRun(const Args& args) {
   return code;
 }
 
-static ToolCommand g_run("run", "DIR [--script F] [--faults SPEC] [--cwd C:\\dir] C:\\path\\prog.exe [ARGS...]", RunRun);
+static ToolCommand g_run("run", "DIR [--script F] [--faults SPEC] [--cwd C:\\dir] C:\\path\\prog.exe [ARGS...]",
+                         RunRun);
 
 }  // namespace winsim

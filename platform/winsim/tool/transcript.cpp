@@ -56,13 +56,20 @@ std::string Place(const Value& e) {
 
 const char* AnswerName(long id) {
   switch (id) {
-    case 1: return "OK";
-    case 2: return "Cancel";
-    case 3: return "Abort";
-    case 4: return "Retry";
-    case 5: return "Ignore";
-    case 6: return "Yes";
-    case 7: return "No";
+    case 1:
+      return "OK";
+    case 2:
+      return "Cancel";
+    case 3:
+      return "Abort";
+    case 4:
+      return "Retry";
+    case 5:
+      return "Ignore";
+    case 6:
+      return "Yes";
+    case 7:
+      return "No";
   }
   return "?";
 }
@@ -93,7 +100,8 @@ std::string Ui(const Value& e, const std::string& kind) {
   if (kind == "caption") return "dialog " + Num(Get(e, "dialog")) + " caption " + Quoted(Get(e, "text"));
   if (kind == "text") return Place(e) + " text " + Quoted(Get(e, "text"));
   if (kind == "progress") return Place(e) + " progress " + Num(Get(e, "pos"));
-  if (kind == "progress-range") return Place(e) + " progress range " + Num(Get(e, "low")) + " to " + Num(Get(e, "high"));
+  if (kind == "progress-range")
+    return Place(e) + " progress range " + Num(Get(e, "low")) + " to " + Num(Get(e, "high"));
   if (kind == "progress-step") return Place(e) + " progress step " + Num(Get(e, "step"));
   if (kind == "check") return Place(e) + (Long(Get(e, "checked")) ? " checked" : " unchecked");
   if (kind == "enabled") return Place(e) + (IsTrue(Get(e, "enabled")) ? " enabled" : " disabled");
@@ -121,7 +129,8 @@ std::string Ui(const Value& e, const std::string& kind) {
 std::string Call(const Value& e, const std::string& name) {
   if (name == "SetTimer") return "timer " + Arg(e, 1) + " set for " + Arg(e, 2) + " ms";
   if (name == "KillTimer") return "timer " + Arg(e, 1) + " killed";
-  if (name == "CreateProcessA") return "starts " + Arg(e, 0) + " with command line " + Arg(e, 1) + " -> " + Num(Get(e, "ret"));
+  if (name == "CreateProcessA")
+    return "starts " + Arg(e, 0) + " with command line " + Arg(e, 1) + " -> " + Num(Get(e, "ret"));
   if (name == "WinExec") return "runs " + Arg(e, 0) + " -> " + Num(Get(e, "ret"));
   if (name == "ExitWindowsEx") return "asks Windows to restart (flags " + Arg(e, 0) + ") -> " + Num(Get(e, "ret"));
   return "";

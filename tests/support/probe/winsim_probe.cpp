@@ -83,7 +83,8 @@ static INT_PTR CALLBACK MainProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lPar
         RECT r;
         GetClientRect(hDlg, &r);
         DrawIcon(dc, (r.right - r.left - GetSystemMetrics(SM_CXICON) + 1) / 2,
-                 (r.bottom - r.top - GetSystemMetrics(SM_CYICON) + 1) / 2, LoadIconA(g_instance, MAKEINTRESOURCE(IDI_PROBE)));
+                 (r.bottom - r.top - GetSystemMetrics(SM_CYICON) + 1) / 2,
+                 LoadIconA(g_instance, MAKEINTRESOURCE(IDI_PROBE)));
         EndPaint(hDlg, &ps);
         PostQuitMessage(50);
         return TRUE;

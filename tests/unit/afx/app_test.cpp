@@ -81,9 +81,10 @@ TEST_F(AppTest, MessageBoxIsTitledWithTheApplicationName) {
   EXPECT_EQ(IDOK, AfxMessageBox("plain"));
   JournalQuery journal(m_machine);
   JournalLines boxes = journal.Ui("msgbox");
-  EXPECT_EQ(1u, boxes.With({{"caption", "KVLM720_Uninstaller"},
-                            {"text", "Restart?\n\nDo you want to restart?"},
-                            {"type", 36}}).size())
+  EXPECT_EQ(
+      1u,
+      boxes.With({{"caption", "KVLM720_Uninstaller"}, {"text", "Restart?\n\nDo you want to restart?"}, {"type", 36}})
+          .size())
       << journal;
   EXPECT_EQ(1u, boxes.With({{"text", "plain"}, {"type", 0}}).size()) << journal;
 }

@@ -87,7 +87,7 @@ TEST_F(CheckListTest, SetCheckAndGetCheckPerEntry) {
   EXPECT_EQ(IDCANCEL, dlg.DoModal());
   EXPECT_EQ((States{"Printer A=0", "Printer B=0", "Printer C=0"}), before);
   EXPECT_EQ((States{"Printer A=1", "Printer B=0", "Printer C=0"}), after);
-  EXPECT_EQ(0, outside);  // an index past the list reads as unchecked
+  EXPECT_EQ(0, outside);         // an index past the list reads as unchecked
   EXPECT_EQ(0, dlg.m_nChanges);  // SetCheck notifies nobody
 }
 

@@ -32,7 +32,8 @@ class RadioGroupsDialog : public CDialog {
   }
   BOOL OnInitDialog() override {
     CDialog::OnInitDialog();
-    for (int id : {IDC_A0, IDC_A1, IDC_A2, IDC_B0, IDC_B1, IDC_AFTER}) m_checksAtOpen.push_back(IsDlgButtonChecked(m_hWnd, id));
+    for (int id : {IDC_A0, IDC_A1, IDC_A2, IDC_B0, IDC_B1, IDC_AFTER})
+      m_checksAtOpen.push_back(IsDlgButtonChecked(m_hWnd, id));
     if (m_bEndAtOpen) EndDialog(IDCANCEL);
     return TRUE;
   }
@@ -55,11 +56,9 @@ struct LoadRow {
 };
 
 const LoadRow kLoads[] = {
-    {0, 0, {1, 0, 0, 1, 0, 0}},
-    {1, 1, {0, 1, 0, 0, 1, 0}},
-    {2, 0, {0, 0, 1, 1, 0, 0}},  // the plain radio button behind the check box
-    {-1, -1, {0, 0, 0, 0, 0, 0}},
-    {3, 2, {0, 0, 0, 0, 0, 0}},  // past the last button of each group
+    {0, 0, {1, 0, 0, 1, 0, 0}},   {1, 1, {0, 1, 0, 0, 1, 0}},
+    {2, 0, {0, 0, 1, 1, 0, 0}},                                // the plain radio button behind the check box
+    {-1, -1, {0, 0, 0, 0, 0, 0}}, {3, 2, {0, 0, 0, 0, 0, 0}},  // past the last button of each group
 };
 
 TEST_F(DdxRadioTest, LoadChecksTheButtonAtTheIndex) {

@@ -38,8 +38,8 @@ struct Entry {
 };
 
 std::ostream& operator<<(std::ostream& os, const Entry& e) {
-  return os << "{" << e.name << ", " << e.path << ", more " << e.more << ", dots " << e.dots << ", dir "
-            << e.directory << ", ro " << e.readOnly << "}";
+  return os << "{" << e.name << ", " << e.path << ", more " << e.more << ", dots " << e.dots << ", dir " << e.directory
+            << ", ro " << e.readOnly << "}";
 }
 
 std::vector<Entry> Walk(LPCSTR pattern) {
@@ -49,9 +49,8 @@ std::vector<Entry> Walk(LPCSTR pattern) {
   BOOL more = TRUE;
   while (more) {
     more = finder.FindNextFile();
-    out.push_back({(LPCSTR)finder.GetFileName(), (LPCSTR)finder.GetFilePath(), more != FALSE,
-                   finder.IsDots() != FALSE, finder.IsDirectory() != FALSE,
-                   finder.MatchesMask(FILE_ATTRIBUTE_READONLY) != FALSE});
+    out.push_back({(LPCSTR)finder.GetFileName(), (LPCSTR)finder.GetFilePath(), more != FALSE, finder.IsDots() != FALSE,
+                   finder.IsDirectory() != FALSE, finder.MatchesMask(FILE_ATTRIBUTE_READONLY) != FALSE});
   }
   finder.Close();
   return out;
@@ -59,10 +58,8 @@ std::vector<Entry> Walk(LPCSTR pattern) {
 
 TEST_F(FileFindTest, EveryEntryWithTheLastOneReportedAsLast) {
   std::vector<Entry> expected = {
-      {".", "C:\\Tree\\.", true, true, true, false},
-      {"..", "C:\\Tree\\..", true, true, true, false},
-      {"a.txt", "C:\\Tree\\a.txt", true, false, false, true},
-      {"b.dll", "C:\\Tree\\b.dll", true, false, false, false},
+      {".", "C:\\Tree\\.", true, true, true, false},          {"..", "C:\\Tree\\..", true, true, true, false},
+      {"a.txt", "C:\\Tree\\a.txt", true, false, false, true}, {"b.dll", "C:\\Tree\\b.dll", true, false, false, false},
       {"Sub", "C:\\Tree\\Sub", false, false, true, false},
   };
   EXPECT_EQ(expected, Walk("C:\\Tree\\*.*"));

@@ -39,10 +39,18 @@ TEST(CString, SubstringsStayInsideTheString) {
     CString s(row.source);
     CString r;
     switch (row.op) {
-      case 'M': r = s.Mid(row.a, row.b); break;
-      case 'm': r = s.Mid(row.a); break;
-      case 'L': r = s.Left(row.a); break;
-      case 'R': r = s.Right(row.a); break;
+      case 'M':
+        r = s.Mid(row.a, row.b);
+        break;
+      case 'm':
+        r = s.Mid(row.a);
+        break;
+      case 'L':
+        r = s.Left(row.a);
+        break;
+      case 'R':
+        r = s.Right(row.a);
+        break;
     }
     EXPECT_STREQ(row.expected, (LPCSTR)r) << row.what;
     EXPECT_EQ((int)strlen(row.expected), r.GetLength()) << row.what;
@@ -78,7 +86,8 @@ TEST(CString, ConcatenationAndComparison) {
   CString name("VELKORA KVL-M720");
   CString caption = name + " installer";
   EXPECT_STREQ("VELKORA KVL-M720 installer", caption);
-  EXPECT_STREQ("KVLM720_Uninstaller.exe DelAllDriver", (LPCSTR)(CString("KVLM720_Uninstaller.exe") + ' ' + "DelAllDriver"));
+  EXPECT_STREQ("KVLM720_Uninstaller.exe DelAllDriver",
+               (LPCSTR)(CString("KVLM720_Uninstaller.exe") + ' ' + "DelAllDriver"));
   EXPECT_STREQ(">x<", (LPCSTR)('>' + CString("x") + '<'));
 
   EXPECT_TRUE(name == "VELKORA KVL-M720");

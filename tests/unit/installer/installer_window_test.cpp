@@ -138,9 +138,12 @@ struct StepRow {
 
 // The longest run: a fresh driver on a COM port.
 const StepRow kSteps[] = {
-    {"Check drivers...\r\n", 11},        {"Add printer...\r\n", 22},
-    {"Install language monitor...\r\n", 33}, {"Copy files...\r\n", 44},
-    {"Install printer driver...\r\n", 55}, {"Install printer...\r\n", 66},
+    {"Check drivers...\r\n", 11},
+    {"Add printer...\r\n", 22},
+    {"Install language monitor...\r\n", 33},
+    {"Copy files...\r\n", 44},
+    {"Install printer driver...\r\n", 55},
+    {"Install printer...\r\n", 66},
     {"Delete installed files...\r\n", 77},
 };
 

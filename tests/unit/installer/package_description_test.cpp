@@ -118,9 +118,9 @@ TEST(PackageDescription, SixtyFourBitSetExactlyFor2010) {
   const struct {
     int kind;
     const PackageFileSet* set;
-  } rows[] = {{kWindows2000, &g_setX86}, {kWindowsXP, &g_setX86}, {kWindows2003, &g_setX86},
-              {kWindowsVista, &g_setX86}, {kWindows7, &g_setX86}, {2008, &g_setX86},
-              {kWindows64, &g_setX64},   {2011, &g_setX86},      {kWindowsUnknown, &g_setX86}};
+  } rows[] = {{kWindows2000, &g_setX86},  {kWindowsXP, &g_setX86}, {kWindows2003, &g_setX86},
+              {kWindowsVista, &g_setX86}, {kWindows7, &g_setX86},  {2008, &g_setX86},
+              {kWindows64, &g_setX64},    {2011, &g_setX86},       {kWindowsUnknown, &g_setX86}};
   for (const auto& r : rows) {
     EXPECT_EQ(r.set, &FileSetFor(r.kind)) << r.kind;
     EXPECT_EQ(r.set == &g_setX64, UsesX64Set(r.kind) != FALSE) << r.kind;
@@ -151,7 +151,8 @@ TEST(PackageDescription, DemoPackageHoldsEveryFileOfBothSets) {
     EXPECT_NE(std::string::npos, inf.find("Class=Printer")) << r.what;
     EXPECT_NE(std::string::npos, inf.find("{4D36E979-E325-11CE-BFC1-08002BE10318}")) << r.what;
     EXPECT_NE(std::string::npos, inf.find(g_szHardwareId)) << r.what;
-    EXPECT_NE(std::string::npos, inf.find(std::string("LanguageMonitor=\"Advanced Language Monitor,") + r.monitor + "\""))
+    EXPECT_NE(std::string::npos,
+              inf.find(std::string("LanguageMonitor=\"Advanced Language Monitor,") + r.monitor + "\""))
         << r.what;
     for (const auto& n : names) {
       if (n == g_szInfFile) continue;

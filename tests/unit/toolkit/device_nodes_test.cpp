@@ -56,7 +56,9 @@ bool NodeExists(const char* instance) {
     if (!winsim::devices::AddNode(n.instance, n.hardwareIds, n.present))
       return ::testing::AssertionFailure() << "AddNode " << n.instance;
     if (n.hardwareIds.empty())
-      winsim::Registry::Get().Find(std::string(winsim::devices::kEnumKey) + "\\" + n.instance)->DeleteValue("HardwareID");
+      winsim::Registry::Get()
+          .Find(std::string(winsim::devices::kEnumKey) + "\\" + n.instance)
+          ->DeleteValue("HardwareID");
   }
   return ::testing::AssertionSuccess();
 }

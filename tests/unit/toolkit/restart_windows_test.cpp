@@ -22,8 +22,7 @@ TEST(RestartWindows, RestartsWithTheShutdownPrivilege) {
   EXPECT_EQ(handles, winsim::Handles::Count()) << "the token handle is closed";
   JournalQuery journal(machine);
   // The current process (pseudo handle -1), for TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY.
-  EXPECT_EQ(1u, journal.Calls("OpenProcessToken").Where("/args/0", 4294967295u).Where("/args/1", 40).size())
-      << journal;
+  EXPECT_EQ(1u, journal.Calls("OpenProcessToken").Where("/args/0", 4294967295u).Where("/args/1", 40).size()) << journal;
   EXPECT_EQ(1u, journal.Calls("ExitWindowsEx").Where("/args", {6, 0}).Where("/ret", 1).size()) << journal;
 }
 

@@ -17,10 +17,9 @@ struct KindRow {
 };
 
 const KindRow kKnownKinds[] = {
-    {"95", kWindows95, 0},       {"98", kWindows98, 0},       {"me", kWindowsMe, 0},
-    {"nt4", kWindowsNT4, 0},     {"2000", kWindows2000, 0},   {"xp", kWindowsXP, 0},
-    {"2003", kWindows2003, 0},   {"vista", kWindowsVista, 0}, {"7", kWindows7, 0},
-    {"7-x64", kWindows64, 1},
+    {"95", kWindows95, 0},     {"98", kWindows98, 0},    {"me", kWindowsMe, 0},     {"nt4", kWindowsNT4, 0},
+    {"2000", kWindows2000, 0}, {"xp", kWindowsXP, 0},    {"2003", kWindows2003, 0}, {"vista", kWindowsVista, 0},
+    {"7", kWindows7, 0},       {"7-x64", kWindows64, 1},
 };
 
 TEST(ClassifyWindows, EveryKnownMachineKind) {

@@ -164,9 +164,9 @@ LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
 LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
                             REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                             LPDWORD lpdwDisposition) {
-  ApiCall call("RegCreateKeyExA", {HandleJson(hKey), lpSubKey, Reserved, lpClass, dwOptions, samDesired,
-                                   HandleJson(lpSecurityAttributes), HandleJson(phkResult),
-                                   HandleJson(lpdwDisposition)});
+  ApiCall call("RegCreateKeyExA",
+               {HandleJson(hKey), lpSubKey, Reserved, lpClass, dwOptions, samDesired, HandleJson(lpSecurityAttributes),
+                HandleJson(phkResult), HandleJson(lpdwDisposition)});
   if (unsigned e = call.Fault()) return call.Ret((LONG)e);
   if (!phkResult) return call.Ret((LONG)ERROR_BADKEY);
   if (Reserved) return call.Ret((LONG)ERROR_INVALID_PARAMETER);
@@ -257,11 +257,11 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   return call.Ret(winsim::DeleteKeyAt(logical));
 }
 
-LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
-                          LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
-  ApiCall call("RegEnumKeyExA", {HandleJson(hKey), dwIndex, HandleJson(lpName), OptionalDword(lpcchName),
-                                 HandleJson(lpReserved), HandleJson(lpClass), OptionalDword(lpcchClass),
-                                 HandleJson(lpftLastWriteTime)});
+LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved, LPSTR lpClass,
+                          LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
+  ApiCall call("RegEnumKeyExA",
+               {HandleJson(hKey), dwIndex, HandleJson(lpName), OptionalDword(lpcchName), HandleJson(lpReserved),
+                HandleJson(lpClass), OptionalDword(lpcchClass), HandleJson(lpftLastWriteTime)});
   if (unsigned e = call.Fault()) return call.Ret((LONG)e);
   if (lpReserved) return call.Ret((LONG)ERROR_INVALID_PARAMETER);
   LONG e = EnumKey(hKey, dwIndex, lpName, lpcchName, lpClass, lpcchClass, lpftLastWriteTime);
@@ -283,9 +283,9 @@ LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
 
 LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
                           LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-  ApiCall call("RegEnumValueA", {HandleJson(hKey), dwIndex, HandleJson(lpValueName), OptionalDword(lpcchValueName),
-                                 HandleJson(lpReserved), HandleJson(lpType), HandleJson(lpData),
-                                 OptionalDword(lpcbData)});
+  ApiCall call("RegEnumValueA",
+               {HandleJson(hKey), dwIndex, HandleJson(lpValueName), OptionalDword(lpcchValueName),
+                HandleJson(lpReserved), HandleJson(lpType), HandleJson(lpData), OptionalDword(lpcbData)});
   if (unsigned e = call.Fault()) return call.Ret((LONG)e);
   if ((lpData && !lpcbData) || lpReserved || !lpValueName || !lpcchValueName)
     return call.Ret((LONG)ERROR_INVALID_PARAMETER);
@@ -390,7 +390,8 @@ LONG WINAPI RegConnectRegistryA(LPCSTR lpMachineName, HKEY hKey, PHKEY phkResult
   if (!phkResult) return call.Ret((LONG)ERROR_INVALID_PARAMETER);
   // Only these two roots exist on another machine.
   uint32_t root = (uint32_t)(uintptr_t)hKey;
-  if (root != (uint32_t)(uintptr_t)HKEY_LOCAL_MACHINE && root != (uint32_t)(uintptr_t)HKEY_USERS) return call.Ret((LONG)ERROR_INVALID_PARAMETER);
+  if (root != (uint32_t)(uintptr_t)HKEY_LOCAL_MACHINE && root != (uint32_t)(uintptr_t)HKEY_USERS)
+    return call.Ret((LONG)ERROR_INVALID_PARAMETER);
   if (lpMachineName && *lpMachineName) {
     const char* name = lpMachineName[0] == '\\' && lpMachineName[1] == '\\' ? lpMachineName + 2 : lpMachineName;
     const char* host = getenv("WINSIM_COMPUTERNAME");

@@ -20,16 +20,16 @@ namespace {
 const DWORD kProtectedDacl = 0x80000000;    // PROTECTED_DACL_SECURITY_INFORMATION
 const DWORD kUnprotectedDacl = 0x20000000;  // UNPROTECTED_DACL_SECURITY_INFORMATION
 const ACCESS_MASK kAccessSystemSecurity = 0x01000000;
-const DWORD kAceInheritanceFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE | NO_PROPAGATE_INHERIT_ACE |
-                                   INHERIT_ONLY_ACE;
+const DWORD kAceInheritanceFlags =
+    OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE | NO_PROPAGATE_INHERIT_ACE | INHERIT_ONLY_ACE;
 
 bool IsRegistryObject(SE_OBJECT_TYPE type) { return type == SE_REGISTRY_KEY || type == SE_REGISTRY_WOW64_32KEY; }
 
 Json TrusteeJson(const TRUSTEE_A& t) {
-  Json name = t.TrusteeForm == TRUSTEE_IS_NAME ? Json((const char*)t.ptstrName)
-                                               : (t.TrusteeForm == TRUSTEE_IS_SID && t.ptstrName
-                                                      ? Json(winsim::SidTrustee(t.ptstrName, 68))
-                                                      : HandleJson(t.ptstrName));
+  Json name = t.TrusteeForm == TRUSTEE_IS_NAME
+                  ? Json((const char*)t.ptstrName)
+                  : (t.TrusteeForm == TRUSTEE_IS_SID && t.ptstrName ? Json(winsim::SidTrustee(t.ptstrName, 68))
+                                                                    : HandleJson(t.ptstrName));
   return Json::Object()
       .Set("MultipleTrusteeOperation", (long long)t.MultipleTrusteeOperation)
       .Set("TrusteeForm", (long long)t.TrusteeForm)
@@ -122,9 +122,9 @@ extern "C" {
 DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType, SECURITY_INFORMATION SecurityInfo,
                              PSID* ppsidOwner, PSID* ppsidGroup, PACL* ppDacl, PACL* ppSacl,
                              PSECURITY_DESCRIPTOR* ppSecurityDescriptor) {
-  ApiCall call("GetSecurityInfo", {HandleJson(handle), (long long)ObjectType, SecurityInfo, HandleJson(ppsidOwner),
-                                   HandleJson(ppsidGroup), HandleJson(ppDacl), HandleJson(ppSacl),
-                                   HandleJson(ppSecurityDescriptor)});
+  ApiCall call("GetSecurityInfo",
+               {HandleJson(handle), (long long)ObjectType, SecurityInfo, HandleJson(ppsidOwner), HandleJson(ppsidGroup),
+                HandleJson(ppDacl), HandleJson(ppSacl), HandleJson(ppSecurityDescriptor)});
   if (unsigned e = call.Fault()) return call.Ret((DWORD)e);
   if (!winsim::KeySecurityEnabled()) return call.Ret((DWORD)ERROR_CALL_NOT_IMPLEMENTED);
   if (!IsRegistryObject(ObjectType)) return call.Ret((DWORD)ERROR_INVALID_PARAMETER);
@@ -159,8 +159,8 @@ DWORD WINAPI SetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType, SECURITY_
                              PSID psidOwner, PSID psidGroup, PACL pDacl, PACL pSacl) {
   ApiCall call("SetSecurityInfo", {HandleJson(handle), (long long)ObjectType, SecurityInfo,
                                    psidOwner ? Json(winsim::SidTrustee(psidOwner, 68)) : Json(),
-                                   psidGroup ? Json(winsim::SidTrustee(psidGroup, 68)) : Json(),
-                                   winsim::AclJson(pDacl), HandleJson(pSacl)});
+                                   psidGroup ? Json(winsim::SidTrustee(psidGroup, 68)) : Json(), winsim::AclJson(pDacl),
+                                   HandleJson(pSacl)});
   if (unsigned e = call.Fault()) return call.Ret((DWORD)e);
   if (!winsim::KeySecurityEnabled()) return call.Ret((DWORD)ERROR_CALL_NOT_IMPLEMENTED);
   if (!IsRegistryObject(ObjectType)) return call.Ret((DWORD)ERROR_INVALID_PARAMETER);
@@ -216,8 +216,8 @@ void WINAPI BuildExplicitAccessWithNameA(PEXPLICIT_ACCESS_A pExplicitAccess, LPS
   call.RetVoid();
 }
 
-DWORD WINAPI SetEntriesInAclA(ULONG cCountOfExplicitEntries, PEXPLICIT_ACCESS_A pListOfExplicitEntries,
-                              PACL OldAcl, PACL* NewAcl) {
+DWORD WINAPI SetEntriesInAclA(ULONG cCountOfExplicitEntries, PEXPLICIT_ACCESS_A pListOfExplicitEntries, PACL OldAcl,
+                              PACL* NewAcl) {
   Json entries = Json::Array();
   for (ULONG i = 0; pListOfExplicitEntries && i < cCountOfExplicitEntries && i < 64; ++i)
     entries.Add(ExplicitAccessJson(pListOfExplicitEntries[i]));
@@ -225,8 +225,7 @@ DWORD WINAPI SetEntriesInAclA(ULONG cCountOfExplicitEntries, PEXPLICIT_ACCESS_A 
                                     winsim::AclJson(OldAcl), HandleJson(NewAcl)});
   if (unsigned e = call.Fault()) return call.Ret((DWORD)e);
   if (!winsim::KeySecurityEnabled()) return call.Ret((DWORD)ERROR_CALL_NOT_IMPLEMENTED);
-  if (!NewAcl || (cCountOfExplicitEntries && !pListOfExplicitEntries))
-    return call.Ret((DWORD)ERROR_INVALID_PARAMETER);
+  if (!NewAcl || (cCountOfExplicitEntries && !pListOfExplicitEntries)) return call.Ret((DWORD)ERROR_INVALID_PARAMETER);
   *NewAcl = nullptr;
   if (!cCountOfExplicitEntries && !OldAcl) return call.Ret((DWORD)ERROR_SUCCESS);
 

@@ -25,11 +25,21 @@ struct PrivilegeName {
 };
 
 const PrivilegeName kPrivileges[] = {
-    {"SeCreateTokenPrivilege", 2},  {"SeAssignPrimaryTokenPrivilege", 3}, {"SeLockMemoryPrivilege", 4},
-    {"SeIncreaseQuotaPrivilege", 5}, {"SeTcbPrivilege", 7},               {"SeSecurityPrivilege", 8},
-    {"SeTakeOwnershipPrivilege", 9}, {"SeLoadDriverPrivilege", 10},       {"SeSystemtimePrivilege", 12},
-    {"SeBackupPrivilege", 17},       {"SeRestorePrivilege", 18},          {"SeShutdownPrivilege", kShutdownLuid},
-    {"SeDebugPrivilege", 20},        {"SeChangeNotifyPrivilege", 23},     {"SeRemoteShutdownPrivilege", 24},
+    {"SeCreateTokenPrivilege", 2},
+    {"SeAssignPrimaryTokenPrivilege", 3},
+    {"SeLockMemoryPrivilege", 4},
+    {"SeIncreaseQuotaPrivilege", 5},
+    {"SeTcbPrivilege", 7},
+    {"SeSecurityPrivilege", 8},
+    {"SeTakeOwnershipPrivilege", 9},
+    {"SeLoadDriverPrivilege", 10},
+    {"SeSystemtimePrivilege", 12},
+    {"SeBackupPrivilege", 17},
+    {"SeRestorePrivilege", 18},
+    {"SeShutdownPrivilege", kShutdownLuid},
+    {"SeDebugPrivilege", 20},
+    {"SeChangeNotifyPrivilege", 23},
+    {"SeRemoteShutdownPrivilege", 24},
 };
 
 struct Token : winsim::KernelObject {
@@ -47,8 +57,7 @@ bool LocalName(LPCSTR name) {
   if (!name || !*name) return true;
   const char* n = name[0] == '\\' && name[1] == '\\' ? name + 2 : name;
   const char* host = getenv("WINSIM_COMPUTERNAME");
-  return strcasecmp(n, host && *host ? host : "WINSIM") == 0 || strcasecmp(n, "localhost") == 0 ||
-         strcmp(n, ".") == 0;
+  return strcasecmp(n, host && *host ? host : "WINSIM") == 0 || strcasecmp(n, "localhost") == 0 || strcmp(n, ".") == 0;
 }
 
 }  // namespace
@@ -63,7 +72,8 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
   ApiCall call("OpenProcessToken", {HandleJson(ProcessHandle), DesiredAccess, HandleJson(TokenHandle)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!Machine::Current().os().IsNT()) return call.Fail(ERROR_CALL_NOT_IMPLEMENTED);
-  if (ProcessHandle != winsim::CurrentProcessPseudoHandle() && !winsim::Handles::Get(ProcessHandle)) return call.Fail(ERROR_INVALID_HANDLE);
+  if (ProcessHandle != winsim::CurrentProcessPseudoHandle() && !winsim::Handles::Get(ProcessHandle))
+    return call.Fail(ERROR_INVALID_HANDLE);
   if (!TokenHandle) return call.Fail(ERROR_NOACCESS);
   std::unique_ptr<Token> token(new Token());
   token->access = DesiredAccess;
@@ -107,7 +117,8 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
   if (!Machine::Current().os().IsNT()) return call.Fail(ERROR_CALL_NOT_IMPLEMENTED);
   Token* token = winsim::Handles::GetAs<Token>(TokenHandle);
   if (!token) return call.Fail(ERROR_INVALID_HANDLE);
-  if (!(token->access & TOKEN_ADJUST_PRIVILEGES) || (PreviousState && !(token->access & TOKEN_QUERY))) return call.Fail(ERROR_ACCESS_DENIED);
+  if (!(token->access & TOKEN_ADJUST_PRIVILEGES) || (PreviousState && !(token->access & TOKEN_QUERY)))
+    return call.Fail(ERROR_ACCESS_DENIED);
   if (DisableAllPrivileges) {
     g_shutdownEnabled = false;
     SetLastError(ERROR_SUCCESS);
@@ -124,9 +135,8 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
   bool previous = g_shutdownEnabled;
   for (DWORD i = 0; i < NewState->PrivilegeCount; ++i) {
     const LUID_AND_ATTRIBUTES& p = NewState->Privileges[i];
-    bool held = p.Luid.HighPart == 0 && p.Luid.LowPart == kShutdownLuid
-                    ? Machine::Current().userHasShutdownPrivilege()
-                    : Machine::Current().userIsAdmin();
+    bool held = p.Luid.HighPart == 0 && p.Luid.LowPart == kShutdownLuid ? Machine::Current().userHasShutdownPrivilege()
+                                                                        : Machine::Current().userIsAdmin();
     if (!held) {
       allAssigned = false;
       continue;

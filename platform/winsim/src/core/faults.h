@@ -11,7 +11,7 @@ namespace winsim {
 class Faults {
  public:
   static unsigned Check(const char* name);
-  static void Set(const std::string& spec);  // for tests; replaces the fault list and the counts
+  static void Set(const std::string& spec);                // for tests; replaces the fault list and the counts
   static std::string ParseError(const std::string& spec);  // "" when the fault list is well formed
 };
 

@@ -142,7 +142,6 @@ void Redirect(std::vector<std::string>* parts, const OsInfo& os) {
 
 }  // namespace
 
-
 bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* out, DWORD* error) {
   *out = ResolvedPath();
   if (path.drive != 'C') {

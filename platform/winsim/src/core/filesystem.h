@@ -23,8 +23,8 @@
 namespace winsim {
 
 struct ResolvedPath {
-  std::string host;      // the host path below drive_c (may not exist)
-  std::string windows;   // the full Windows path after redirection, "C:\..."
+  std::string host;     // the host path below drive_c (may not exist)
+  std::string windows;  // the full Windows path after redirection, "C:\..."
   bool exists = false;
   bool parentExists = false;
   bool trailingSeparator = false;  // the path ended in '\': it names a folder

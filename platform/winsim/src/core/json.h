@@ -26,12 +26,24 @@ class Json {
   Json(const char* s) : m_kind(s ? Kind::String : Kind::Null), m_str(s ? s : "") {}
   Json(const std::string& s) : m_kind(Kind::String), m_str(s) {}
 
-  static Json Array() { Json j; j.m_kind = Kind::Array; return j; }
-  static Json Object() { Json j; j.m_kind = Kind::Object; return j; }
+  static Json Array() {
+    Json j;
+    j.m_kind = Kind::Array;
+    return j;
+  }
+  static Json Object() {
+    Json j;
+    j.m_kind = Kind::Object;
+    return j;
+  }
   // Text of a fixed-size field that may lack its terminating zero.
   static Json Bounded(const char* s, size_t max);
 
-  Json& Add(Json v) { m_kind = Kind::Array; m_items.emplace_back(std::string(), std::move(v)); return *this; }
+  Json& Add(Json v) {
+    m_kind = Kind::Array;
+    m_items.emplace_back(std::string(), std::move(v));
+    return *this;
+  }
   Json& Set(const std::string& key, Json v);
   Kind kind() const { return m_kind; }
   bool IsNull() const { return m_kind == Kind::Null; }

@@ -28,8 +28,8 @@ const WellKnownSid kSids[] = {
     {"User", 5, 5, {21, 1004336348, 1177238915, 682003330, 1000}},
 };
 
-const size_t kAclHeader = 8;   // AclRevision, Sbz1, AclSize, AceCount, Sbz2
-const size_t kAceHeader = 8;   // AceType, AceFlags, AceSize, Mask
+const size_t kAclHeader = 8;  // AclRevision, Sbz1, AclSize, AceCount, Sbz2
+const size_t kAceHeader = 8;  // AceType, AceFlags, AceSize, Mask
 const uint8_t kAclRevision = 2;
 
 void PutWord(std::vector<uint8_t>& b, size_t at, uint32_t v, int bytes) {
@@ -51,7 +51,7 @@ bool InCurrentUser(const RegKey& key) {
 }  // namespace
 
 const char* CanonicalTrustee(const std::string& name) {
-  static const char* const kNames[] = {"Everyone",   "Administrators",      "SYSTEM", "Users", "CREATOR OWNER",
+  static const char* const kNames[] = {"Everyone",    "Administrators",      "SYSTEM", "Users", "CREATOR OWNER",
                                        "Power Users", "Authenticated Users", "User"};
   std::string bare = name;
   size_t slash = name.find('\\');
@@ -213,8 +213,7 @@ Json AclJson(const ACL* acl) {
 SecurityDescriptorLayout BuildSecurityDescriptor(const RegKey& key, SECURITY_INFORMATION info) {
   // SECURITY_DESCRIPTOR_RELATIVE: Revision, Sbz1, Control, then the offsets
   // of owner, group, SACL and DACL.
-  const uint16_t kSelfRelative = 0x8000, kDaclPresent = 0x0004, kDaclAutoInherited = 0x0400,
-                 kDaclProtected = 0x1000;
+  const uint16_t kSelfRelative = 0x8000, kDaclPresent = 0x0004, kDaclAutoInherited = 0x0400, kDaclProtected = 0x1000;
   SecurityDescriptorLayout sd;
   sd.bytes.assign(20, 0);
   sd.bytes[0] = 1;

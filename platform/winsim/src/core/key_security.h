@@ -57,7 +57,7 @@ Json AclJson(const ACL* acl);
 // its DACL and owner lie in it.
 struct SecurityDescriptorLayout {
   std::vector<uint8_t> bytes;
-  size_t daclOffset = 0;   // 0: no DACL (null DACL or not asked for)
+  size_t daclOffset = 0;  // 0: no DACL (null DACL or not asked for)
   size_t ownerOffset = 0;
   size_t groupOffset = 0;
 };

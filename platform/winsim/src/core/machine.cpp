@@ -218,9 +218,7 @@ unsigned Machine::NextPid() {
   return (unsigned)next;
 }
 
-void Machine::MarkRestarted(unsigned flags) {
-  m_ini.SetInt("state", "restarted", (long)flags | 0x10000);
-}
+void Machine::MarkRestarted(unsigned flags) { m_ini.SetInt("state", "restarted", (long)flags | 0x10000); }
 
 bool Machine::restarted() const { return m_ini.GetInt("state", "restarted", 0) != 0; }
 
@@ -228,8 +226,7 @@ void Machine::Create(const std::string& dir, const std::string& osName) {
   const OsKind* kind = FindOsKind(osName);
   if (!kind) throw MachineError("unknown --os '" + osName + "'; known: " + KnownOsNames());
   struct stat st;
-  if (stat((dir + "/machine.ini").c_str(), &st) == 0)
-    throw MachineError(dir + ": a machine exists there already");
+  if (stat((dir + "/machine.ini").c_str(), &st) == 0) throw MachineError(dir + ": a machine exists there already");
   MakeDirs(dir);
   if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) throw MachineError(dir + ": cannot create the folder");
 

@@ -24,8 +24,8 @@ struct FileObject : KernelObject {
   std::string host;
   dev_t dev = 0;
   ino_t ino = 0;
-  DWORD rights = 0;   // ShareRights
-  DWORD share = 0;    // FILE_SHARE_*
+  DWORD rights = 0;  // ShareRights
+  DWORD share = 0;   // FILE_SHARE_*
   bool directory = false;
   int fd = -1;
   uint64_t position = 0;

@@ -194,9 +194,7 @@ class Parser {
   }
 
  private:
-  static bool Blank(const std::string& line) {
-    return line.find_first_not_of(" \t") == std::string::npos;
-  }
+  static bool Blank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
 
   [[noreturn]] void Fail(size_t line, const std::string& what) {
     throw MachineError(m_source + ":" + std::to_string(line + 1) + ": " + what);
@@ -218,8 +216,7 @@ class Parser {
       if (c == '\\') {
         if (pos + 1 >= line.size()) break;
         char next = line[++pos];
-        if (next != '\\' && next != '"' && next != 'r' && next != 'n')
-          Fail(i, std::string("unknown escape \\") + next);
+        if (next != '\\' && next != '"' && next != 'r' && next != 'n') Fail(i, std::string("unknown escape \\") + next);
         c = next == 'r' ? '\r' : next == 'n' ? '\n' : next;
       }
       text->push_back(c);
@@ -249,7 +246,8 @@ class Parser {
       op.data.push_back(0);
     } else if (data.compare(0, 6, "dword:") == 0) {
       std::string digits = data.substr(6);
-      if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+      if (digits.empty() || digits.size() > 8 ||
+          digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         Fail(i, "dword: needs one to eight hex digits");
       unsigned long d = strtoul(digits.c_str(), nullptr, 16);
       op.type = REG_DWORD;
@@ -329,7 +327,8 @@ class Parser {
       }
       size_t eq = entry.rfind('=');
       size_t slash = entry.rfind('/');
-      if (eq == std::string::npos || slash == std::string::npos || slash < eq) Fail(i, "an entry is TRUSTEE=MASK/FLAGS");
+      if (eq == std::string::npos || slash == std::string::npos || slash < eq)
+        Fail(i, "an entry is TRUSTEE=MASK/FLAGS");
       const char* trustee = CanonicalTrustee(entry.substr(0, eq));
       if (!trustee) Fail(i, "unknown trustee '" + entry.substr(0, eq) + "'");
       std::string mask = entry.substr(eq + 1, slash - eq - 1);

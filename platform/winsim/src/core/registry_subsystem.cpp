@@ -23,11 +23,16 @@ struct ProductName {
 };
 
 const ProductName kProductNames[] = {
-    {"95", "Microsoft Windows 95"},         {"98", "Microsoft Windows 98"},
-    {"me", "Microsoft Windows ME"},         {"nt4", "Microsoft Windows NT"},
-    {"2000", "Microsoft Windows 2000"},     {"xp", "Microsoft Windows XP"},
-    {"2003", "Microsoft Windows Server 2003"}, {"vista", "Windows Vista (TM) Business"},
-    {"7", "Windows 7 Professional"},        {"7-x64", "Windows 7 Professional"},
+    {"95", "Microsoft Windows 95"},
+    {"98", "Microsoft Windows 98"},
+    {"me", "Microsoft Windows ME"},
+    {"nt4", "Microsoft Windows NT"},
+    {"2000", "Microsoft Windows 2000"},
+    {"xp", "Microsoft Windows XP"},
+    {"2003", "Microsoft Windows Server 2003"},
+    {"vista", "Windows Vista (TM) Business"},
+    {"7", "Windows 7 Professional"},
+    {"7-x64", "Windows 7 Professional"},
 };
 
 class RegistrySubsystem : public Subsystem {
@@ -91,9 +96,8 @@ void RegistrySubsystem::Seed(Machine& m) {
     reg.Find("HKEY_LOCAL_MACHINE")->SetExplicitDacl(machine, true);
     reg.Find("HKEY_USERS")->SetExplicitDacl(machine, true);
     reg.Find("HKEY_CURRENT_USER")
-        ->SetExplicitDacl({Ace("User", KEY_ALL_ACCESS), Ace("Administrators", KEY_ALL_ACCESS),
-                           Ace("SYSTEM", KEY_ALL_ACCESS)},
-                          true);
+        ->SetExplicitDacl(
+            {Ace("User", KEY_ALL_ACCESS), Ace("Administrators", KEY_ALL_ACCESS), Ace("SYSTEM", KEY_ALL_ACCESS)}, true);
   }
 
   const char* product = "Microsoft Windows";
@@ -106,8 +110,7 @@ void RegistrySubsystem::Seed(Machine& m) {
     bool wow = software != "HKLM\\SOFTWARE";
     RegKey* cv = reg.Create(software + "\\Microsoft\\Windows\\CurrentVersion");
     cv->SetString("ProgramFilesDir", wow ? "C:\\Program Files (x86)" : "C:\\Program Files");
-    cv->SetString("CommonFilesDir",
-                  wow ? "C:\\Program Files (x86)\\Common Files" : "C:\\Program Files\\Common Files");
+    cv->SetString("CommonFilesDir", wow ? "C:\\Program Files (x86)\\Common Files" : "C:\\Program Files\\Common Files");
     if (!os.IsNT()) {
       char version[32];
       snprintf(version, sizeof version, "%u.%02u.%u", os.major, os.minor, os.build);
@@ -133,8 +136,8 @@ void RegistrySubsystem::Seed(Machine& m) {
   // The plug-and-play manager's tree; the set-up service adds its buses.
   RegKey* enumKey = reg.Create("HKLM\\SYSTEM\\CurrentControlSet\\Enum");
   if (os.IsNT())
-    enumKey->SetExplicitDacl({Ace("SYSTEM", KEY_ALL_ACCESS),
-                              Ace("Administrators", READ_CONTROL | WRITE_DAC | KEY_READ), Ace("Everyone", KEY_READ)},
+    enumKey->SetExplicitDacl({Ace("SYSTEM", KEY_ALL_ACCESS), Ace("Administrators", READ_CONTROL | WRITE_DAC | KEY_READ),
+                              Ace("Everyone", KEY_READ)},
                              true);
   reg.Create("HKLM\\SYSTEM\\Setup");
   reg.Create("HKLM\\SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current");

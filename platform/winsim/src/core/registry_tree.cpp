@@ -17,11 +17,16 @@ unsigned char FoldCase(unsigned char c) {
   if (c >= 'a' && c <= 'z') return (unsigned char)(c - 0x20);
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return (unsigned char)(c - 0x20);
   switch (c) {
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0x9E: return 0x8E;
-    case 0xFF: return 0x9F;
-    default: return c;
+    case 0x9A:
+      return 0x8A;
+    case 0x9C:
+      return 0x8C;
+    case 0x9E:
+      return 0x8E;
+    case 0xFF:
+      return 0x9F;
+    default:
+      return c;
   }
 }
 
@@ -235,12 +240,18 @@ unsigned Registry::generation() const { return S().generation; }
 
 RegKey* Registry::Root(HKEY predefined) {
   switch ((uint32_t)(uintptr_t)predefined) {
-    case 0x80000000u: return Create("HKEY_CLASSES_ROOT");
-    case 0x80000001u: return S().roots[2].get();
-    case 0x80000002u: return S().roots[0].get();
-    case 0x80000003u: return S().roots[1].get();
-    case 0x80000005u: return Create("HKEY_CURRENT_CONFIG");
-    default: return nullptr;
+    case 0x80000000u:
+      return Create("HKEY_CLASSES_ROOT");
+    case 0x80000001u:
+      return S().roots[2].get();
+    case 0x80000002u:
+      return S().roots[0].get();
+    case 0x80000003u:
+      return S().roots[1].get();
+    case 0x80000005u:
+      return Create("HKEY_CURRENT_CONFIG");
+    default:
+      return nullptr;
   }
 }
 

@@ -29,7 +29,9 @@ ResourceState& State() {
 }
 
 WORD Word(const unsigned char* p) { return (WORD)(p[0] | (p[1] << 8)); }
-DWORD Dword(const unsigned char* p) { return (DWORD)p[0] | ((DWORD)p[1] << 8) | ((DWORD)p[2] << 16) | ((DWORD)p[3] << 24); }
+DWORD Dword(const unsigned char* p) {
+  return (DWORD)p[0] | ((DWORD)p[1] << 8) | ((DWORD)p[2] << 16) | ((DWORD)p[3] << 24);
+}
 
 // A type or name field of a RESOURCEHEADER: 0xFFFF and an ordinal, or a
 // zero-terminated UTF-16 text. Advances `pos`; false past `end`.
@@ -57,10 +59,9 @@ bool ReadId(const unsigned char* base, size_t end, size_t* pos, ResId* id) {
 }
 
 // Windows-1252 for the code points 0x80..0x9F of that page.
-const WORD k1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+const WORD k1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+                            0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                            0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 char ToAnsi(WORD c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return (char)c;
@@ -150,7 +151,8 @@ const ResourceEntry* Resources::Find(const ResId& type, const ResId& name, DWORD
   const ResourceEntry* found = nullptr;
   bool typeSeen = false;
   // Language neutral, then the user's language (English, United States).
-  static const WORD kOrder[] = {MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)};
+  static const WORD kOrder[] = {MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)};
   int best = 99;
   for (const auto& e : All()) {
     if (!(e.type == type)) continue;

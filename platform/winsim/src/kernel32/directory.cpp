@@ -148,13 +148,14 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
       cwd.exists && SameFile(cwd.host, r.host)) {
     return call.Fail(ERROR_SHARING_VIOLATION);
   }
-  if (DWORD e = winsim::CheckSharing(r.host, winsim::kRightDelete,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
+  if (DWORD e =
+          winsim::CheckSharing(r.host, winsim::kRightDelete, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
     return call.Fail(e);
   }
   if (attributes & FILE_ATTRIBUTE_READONLY) return call.Fail(ERROR_ACCESS_DENIED);
   if (!IsEmptyDirectory(r.host)) return call.Fail(ERROR_DIR_NOT_EMPTY);
-  if (rmdir(r.host.c_str()) != 0) return call.Fail(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
+  if (rmdir(r.host.c_str()) != 0)
+    return call.Fail(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
   return call.Ret((BOOL)TRUE);
 }
 

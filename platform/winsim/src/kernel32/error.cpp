@@ -132,8 +132,8 @@ HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) { return LocalAlloc(uFla
 
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) { return LocalFree(hMem); }
 
-DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
-                            LPSTR lpBuffer, DWORD nSize, va_list* Arguments) {
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR lpBuffer,
+                            DWORD nSize, va_list* Arguments) {
   (void)Arguments;
   winsim::ApiCall call("FormatMessageA", {dwFlags, winsim::HandleJson(lpSource), dwMessageId, dwLanguageId,
                                           winsim::HandleJson(lpBuffer), nSize, winsim::HandleJson(Arguments)});

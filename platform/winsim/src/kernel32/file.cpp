@@ -91,9 +91,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   ApiCall call("CreateFileA", {lpFileName, dwDesiredAccess, dwShareMode, HandleJson(lpSecurityAttributes),
                                dwCreationDisposition, dwFlagsAndAttributes, HandleJson(hTemplateFile)});
   if (call.Fault()) return call.Ret(INVALID_HANDLE_VALUE);
-  auto fail = [&](DWORD error) {
-    return call.Fail(error, INVALID_HANDLE_VALUE);
-  };
+  auto fail = [&](DWORD error) { return call.Fail(error, INVALID_HANDLE_VALUE); };
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
     return fail(ERROR_INVALID_PARAMETER);
   DWORD rights = winsim::RightsOf(dwDesiredAccess);
@@ -131,8 +129,8 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
       file->fd = open(r.host.c_str(), mode | O_CLOEXEC | (truncate ? O_TRUNC : 0));
       if (file->fd < 0) return fail(ERROR_ACCESS_DENIED);
       if (dwCreationDisposition == CREATE_ALWAYS)
-        FileSystem::SetAttributes(r.host, (dwFlagsAndAttributes & kKeptAttributes) | (attributes & hs) |
-                                              FILE_ATTRIBUTE_ARCHIVE);
+        FileSystem::SetAttributes(
+            r.host, (dwFlagsAndAttributes & kKeptAttributes) | (attributes & hs) | FILE_ATTRIBUTE_ARCHIVE);
     }
   } else {
     if (!create) return fail(Missing(r));

@@ -125,7 +125,6 @@ DWORD DeleteWork(LPCSTR path) {
   return 0;
 }
 
-
 DWORD QueryAttributes(LPCSTR path, DWORD* attributes) {
   ResolvedPath r;
   return Lookup(path, FileSystem::kRedirect, &r, attributes);

@@ -32,7 +32,7 @@ struct FindObject : winsim::KernelObject {
   std::string expression;
   bool wildcards = false;
   bool root = false;
-  int phase = 0;        // 0: ".", 1: "..", 2: names (root: names only)
+  int phase = 0;         // 0: ".", 1: "..", 2: names (root: names only)
   std::string lastName;  // the last name reported in phase 2
   // The folder as last read, and how far the search has gone in it: each
   // entry is read once, so a walk over a large folder stays linear.
@@ -197,9 +197,7 @@ extern "C" {
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
   ApiCall call("FindFirstFileA", {lpFileName, HandleJson(lpFindFileData)});
   if (call.Fault()) return call.Ret(INVALID_HANDLE_VALUE);
-  auto fail = [&](DWORD error) {
-    return call.Fail(error, INVALID_HANDLE_VALUE);
-  };
+  auto fail = [&](DWORD error) { return call.Fail(error, INVALID_HANDLE_VALUE); };
   if (!lpFileName || !*lpFileName) return fail(ERROR_PATH_NOT_FOUND);
   if (strlen(lpFileName) > MAX_PATH) return fail(ERROR_FILENAME_EXCED_RANGE);
   winsim::WindowsPath path;
@@ -214,8 +212,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   path.trailing = false;
   winsim::ResolvedPath dir;
   if (!winsim::ResolveWindowsPath(path, FileSystem::kRedirect, &dir, &error)) return fail(error);
-  if (!dir.exists || !(FileSystem::Attributes(dir.host) & FILE_ATTRIBUTE_DIRECTORY))
-    return fail(ERROR_PATH_NOT_FOUND);
+  if (!dir.exists || !(FileSystem::Attributes(dir.host) & FILE_ATTRIBUTE_DIRECTORY)) return fail(ERROR_PATH_NOT_FOUND);
   if (winsim::HasInvalidNameChar(mask, true)) return fail(ERROR_INVALID_NAME);
   if (mask.empty()) return fail(ERROR_FILE_NOT_FOUND);
 

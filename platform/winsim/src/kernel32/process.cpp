@@ -74,12 +74,13 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
                            LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles, DWORD dwCreationFlags,
                            LPVOID lpEnvironment, LPCSTR lpCurrentDirectory, LPSTARTUPINFOA lpStartupInfo,
                            LPPROCESS_INFORMATION lpProcessInformation) {
-  ApiCall call("CreateProcessA", {lpApplicationName, lpCommandLine, HandleJson(lpProcessAttributes),
-                                  HandleJson(lpThreadAttributes), bInheritHandles, dwCreationFlags,
-                                  HandleJson(lpEnvironment), lpCurrentDirectory, StartupJson(lpStartupInfo),
-                                  HandleJson(lpProcessInformation)});
+  ApiCall call("CreateProcessA",
+               {lpApplicationName, lpCommandLine, HandleJson(lpProcessAttributes), HandleJson(lpThreadAttributes),
+                bInheritHandles, dwCreationFlags, HandleJson(lpEnvironment), lpCurrentDirectory,
+                StartupJson(lpStartupInfo), HandleJson(lpProcessInformation)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!lpStartupInfo || !lpProcessInformation || (!lpApplicationName && !lpCommandLine)) return call.Fail(!lpApplicationName && !lpCommandLine ? ERROR_INVALID_PARAMETER : ERROR_NOACCESS);
+  if (!lpStartupInfo || !lpProcessInformation || (!lpApplicationName && !lpCommandLine))
+    return call.Fail(!lpApplicationName && !lpCommandLine ? ERROR_INVALID_PARAMETER : ERROR_NOACCESS);
   std::string full, host;
   DWORD error;
   if (lpApplicationName) {

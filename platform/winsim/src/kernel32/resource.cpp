@@ -28,7 +28,8 @@ HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
   ApiCall call("LoadResource", {HandleJson(hModule), HandleJson(hResInfo)});
   if (call.Fault()) return call.Ret((HGLOBAL) nullptr);
-  if (!Resources::IsProgram(hModule) || !Resources::IsEntry(hResInfo)) return call.Fail(ERROR_INVALID_HANDLE, (HGLOBAL) nullptr);
+  if (!Resources::IsProgram(hModule) || !Resources::IsEntry(hResInfo))
+    return call.Fail(ERROR_INVALID_HANDLE, (HGLOBAL) nullptr);
   // A module's resources are mapped with its image: the handle is the data.
   return call.Ret((HGLOBAL)((const ResourceEntry*)hResInfo)->data);
 }

@@ -24,7 +24,7 @@ struct ModuleEntry {
 };
 
 const ModuleEntry kModules[] = {
-    {"kernel32", 0x7C800000}, {"user32", 0x7E410000},   {"advapi32", 0x77DD0000}, {"gdi32", 0x77F10000},
+    {"kernel32", 0x7C800000}, {"user32", 0x7E410000},       {"advapi32", 0x77DD0000}, {"gdi32", 0x77F10000},
     {"shlwapi", 0x77F60000},  {"winspool.drv", 0x73000000}, {"setupapi", 0x77920000}, {"comctl32", 0x5D090000},
     {"msvcrt", 0x77C10000},   {"ntdll", 0x7C900000},
 };
@@ -123,8 +123,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   if (call.Fault()) return call.Ret((FARPROC) nullptr);
   const ModuleEntry* m = ModuleByHandle(hModule);
   if (!m) return call.Fail(ERROR_MOD_NOT_FOUND, (FARPROC) nullptr);
-  if (!IS_INTRESOURCE(lpProcName) && strcmp(m->name, "kernel32") == 0 &&
-      strcmp(lpProcName, "IsWow64Process") == 0 && Machine::Current().os().hasIsWow64Process)
+  if (!IS_INTRESOURCE(lpProcName) && strcmp(m->name, "kernel32") == 0 && strcmp(lpProcName, "IsWow64Process") == 0 &&
+      Machine::Current().os().hasIsWow64Process)
     return call.Ret((FARPROC)(void*)&IsWow64Process);
   return call.Fail(ERROR_PROC_NOT_FOUND, (FARPROC) nullptr);
 }
@@ -185,7 +185,8 @@ BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   const winsim::OsInfo& os = Machine::Current().os();
   if (!os.hasIsWow64Process) return call.Fail(ERROR_CALL_NOT_IMPLEMENTED);
-  if (hProcess != winsim::CurrentProcessPseudoHandle() && !winsim::Handles::Get(hProcess)) return call.Fail(ERROR_INVALID_HANDLE);
+  if (hProcess != winsim::CurrentProcessPseudoHandle() && !winsim::Handles::Get(hProcess))
+    return call.Fail(ERROR_INVALID_HANDLE);
   if (!Wow64Process) return call.Fail(ERROR_NOACCESS);
   *Wow64Process = os.wow64 ? TRUE : FALSE;
   call.SetArg(1, Json((long long)*Wow64Process));

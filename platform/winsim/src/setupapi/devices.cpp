@@ -16,8 +16,8 @@
 using winsim::ApiCall;
 using winsim::HandleJson;
 using winsim::Json;
-using winsim::RegKey;
 using winsim::Registry;
+using winsim::RegKey;
 
 namespace {
 
@@ -54,8 +54,8 @@ DeviceInfoSet* Lookup(HDEVINFO h) { return Sets().Get(h); }
 
 std::string GuidText(const GUID& g) {
   char text[40];
-  snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", (unsigned)g.Data1, g.Data2,
-           g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+  snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", (unsigned)g.Data1, g.Data2, g.Data3,
+           g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
   return text;
 }
 
@@ -114,9 +114,15 @@ struct Property {
 };
 
 const Property kProperties[] = {
-    {SPDRP_DEVICEDESC, "DeviceDesc"}, {SPDRP_HARDWAREID, "HardwareID"}, {SPDRP_COMPATIBLEIDS, "CompatibleIDs"},
-    {SPDRP_SERVICE, "Service"},       {SPDRP_CLASS, "Class"},           {SPDRP_CLASSGUID, "ClassGUID"},
-    {SPDRP_DRIVER, "Driver"},         {SPDRP_MFG, "Mfg"},               {SPDRP_FRIENDLYNAME, "FriendlyName"},
+    {SPDRP_DEVICEDESC, "DeviceDesc"},
+    {SPDRP_HARDWAREID, "HardwareID"},
+    {SPDRP_COMPATIBLEIDS, "CompatibleIDs"},
+    {SPDRP_SERVICE, "Service"},
+    {SPDRP_CLASS, "Class"},
+    {SPDRP_CLASSGUID, "ClassGUID"},
+    {SPDRP_DRIVER, "Driver"},
+    {SPDRP_MFG, "Mfg"},
+    {SPDRP_FRIENDLYNAME, "FriendlyName"},
 };
 
 }  // namespace
@@ -131,10 +137,12 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HW
     // Device interfaces are not kept by this machine.
     return call.Fail(ERROR_INVALID_FLAGS, (HDEVINFO)INVALID_HANDLE_VALUE);
   }
-  if (!ClassGuid && !(Flags & DIGCF_ALLCLASSES)) return call.Fail(ERROR_INVALID_PARAMETER, (HDEVINFO)INVALID_HANDLE_VALUE);
+  if (!ClassGuid && !(Flags & DIGCF_ALLCLASSES))
+    return call.Fail(ERROR_INVALID_PARAMETER, (HDEVINFO)INVALID_HANDLE_VALUE);
   std::string enumerator = Enumerator ? Enumerator : "";
   RegKey* root = Registry::Get().Find(winsim::devices::kEnumKey);
-  if (!enumerator.empty() && (!root || !root->Child(enumerator) || enumerator.find('\\') != std::string::npos)) return call.Fail(ERROR_INVALID_DATA, (HDEVINFO)INVALID_HANDLE_VALUE);
+  if (!enumerator.empty() && (!root || !root->Child(enumerator) || enumerator.find('\\') != std::string::npos))
+    return call.Fail(ERROR_INVALID_DATA, (HDEVINFO)INVALID_HANDLE_VALUE);
   std::unique_ptr<DeviceInfoSet> set(new DeviceInfoSet());
   for (const auto& node : winsim::devices::Nodes(enumerator)) {
     if ((Flags & DIGCF_PRESENT) && !winsim::devices::IsPresent(node.key)) continue;
@@ -166,13 +174,13 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP
   return call.Ret((BOOL)TRUE);
 }
 
-BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
-                                              DWORD Property, PDWORD PropertyRegDataType, PBYTE PropertyBuffer,
+BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
+                                              PDWORD PropertyRegDataType, PBYTE PropertyBuffer,
                                               DWORD PropertyBufferSize, PDWORD RequiredSize) {
-  ApiCall call("SetupDiGetDeviceRegistryPropertyA",
-               {HandleJson(DeviceInfoSet), DevInfoJson(DeviceInfoData), Property,
-                PropertyRegDataType ? Json(0u) : Json(), PropertyBuffer ? Json("") : Json(), PropertyBufferSize,
-                RequiredSize ? Json(0u) : Json()});
+  ApiCall call(
+      "SetupDiGetDeviceRegistryPropertyA",
+      {HandleJson(DeviceInfoSet), DevInfoJson(DeviceInfoData), Property, PropertyRegDataType ? Json(0u) : Json(),
+       PropertyBuffer ? Json("") : Json(), PropertyBufferSize, RequiredSize ? Json(0u) : Json()});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   Element* e = ElementOf(DeviceInfoSet, DeviceInfoData);
   if (!e) return call.Ret((BOOL)FALSE);
@@ -202,11 +210,11 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
   return call.Ret((BOOL)TRUE);
 }
 
-BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
-                                        PSTR DeviceInstanceId, DWORD DeviceInstanceIdSize, PDWORD RequiredSize) {
-  ApiCall call("SetupDiGetDeviceInstanceIdA", {HandleJson(DeviceInfoSet), DevInfoJson(DeviceInfoData),
-                                               DeviceInstanceId ? Json("") : Json(), DeviceInstanceIdSize,
-                                               RequiredSize ? Json(0u) : Json()});
+BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, PSTR DeviceInstanceId,
+                                        DWORD DeviceInstanceIdSize, PDWORD RequiredSize) {
+  ApiCall call("SetupDiGetDeviceInstanceIdA",
+               {HandleJson(DeviceInfoSet), DevInfoJson(DeviceInfoData), DeviceInstanceId ? Json("") : Json(),
+                DeviceInstanceIdSize, RequiredSize ? Json(0u) : Json()});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   Element* e = ElementOf(DeviceInfoSet, DeviceInfoData);
   if (!e) return call.Ret((BOOL)FALSE);

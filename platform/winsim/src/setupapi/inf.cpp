@@ -66,8 +66,7 @@ bool InfInUse(const std::string& infName) {
     d = d.substr(0, d.find('\0'));
     winsim::RegKey* key = reg.Find("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\" + d);
     const winsim::RegValue* inf = key ? key->Value("InfPath") : nullptr;
-    if (inf && strcasecmp(std::string(inf->data.begin(), inf->data.end()).c_str(), infName.c_str()) == 0)
-      return true;
+    if (inf && strcasecmp(std::string(inf->data.begin(), inf->data.end()).c_str(), infName.c_str()) == 0) return true;
   }
   return false;
 }
@@ -79,10 +78,10 @@ extern "C" {
 BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation, DWORD OEMSourceMediaType,
                              DWORD CopyStyle, PSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,
                              PDWORD RequiredSize, PSTR* DestinationInfFileNameComponent) {
-  ApiCall call("SetupCopyOEMInfA", {SourceInfFileName, OEMSourceMediaLocation, OEMSourceMediaType, CopyStyle,
-                                    DestinationInfFileName ? Json("") : Json(), DestinationInfFileNameSize,
-                                    RequiredSize ? Json(0u) : Json(),
-                                    DestinationInfFileNameComponent ? Json("") : Json()});
+  ApiCall call("SetupCopyOEMInfA",
+               {SourceInfFileName, OEMSourceMediaLocation, OEMSourceMediaType, CopyStyle,
+                DestinationInfFileName ? Json("") : Json(), DestinationInfFileNameSize,
+                RequiredSize ? Json(0u) : Json(), DestinationInfFileNameComponent ? Json("") : Json()});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SourceInfFileName || OEMSourceMediaType >= SPOST_MAX) return call.Fail(ERROR_INVALID_PARAMETER);
   // SETUPAPI runs in the calling program: its current directory and its
@@ -91,7 +90,8 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
   DWORD error = 0;
   if (!FileSystem::Resolve(SourceInfFileName, true, &source, &error)) return call.Fail(error);
   std::string content;
-  if (!source.exists || !ReadHostFile(source.host, &content)) return call.Fail(source.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+  if (!source.exists || !ReadHostFile(source.host, &content))
+    return call.Fail(source.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
   if (!Machine::Current().userIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   std::string infHost = FileSystem::HostPath(InfDirectory());
   // An identical INF in the store is the one Windows answers with.
@@ -112,7 +112,8 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
     while (n < taken.size() && taken[n]) ++n;
     name = "oem" + std::to_string(n) + ".inf";
     std::string pnf = std::string("PNF of ") + source.windows + "\r\n";
-    if (!WriteHostFile(infHost + "/" + name, content) || !WriteHostFile(infHost + "/" + PnfNameOf(name), pnf)) return call.Fail(ERROR_ACCESS_DENIED);
+    if (!WriteHostFile(infHost + "/" + name, content) || !WriteHostFile(infHost + "/" + PnfNameOf(name), pnf))
+      return call.Fail(ERROR_ACCESS_DENIED);
     copied = true;
   }
   std::string full = InfDirectory() + "\\" + name;

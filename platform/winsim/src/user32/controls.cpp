@@ -170,7 +170,8 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (IsCheckable(type)) SetCheck(w, (UINT)wParam & 3);
       return 0;
     case BM_GETSTATE:
-      return (IsCheckable(type) ? w->check : 0) | (w->pushed ? BST_PUSHED : 0) | (Windows::focus == hwnd ? BST_FOCUS : 0);
+      return (IsCheckable(type) ? w->check : 0) | (w->pushed ? BST_PUSHED : 0) |
+             (Windows::focus == hwnd ? BST_FOCUS : 0);
     case BM_SETSTATE:
       w->pushed = wParam != 0;
       return 0;
@@ -200,11 +201,15 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_GETDLGCODE:
       switch (type) {
-        case BS_DEFPUSHBUTTON: return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
-        case BS_PUSHBUTTON: return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+        case BS_DEFPUSHBUTTON:
+          return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+        case BS_PUSHBUTTON:
+          return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
         case BS_RADIOBUTTON:
-        case BS_AUTORADIOBUTTON: return DLGC_BUTTON | DLGC_RADIOBUTTON;
-        case BS_GROUPBOX: return DLGC_STATIC;
+        case BS_AUTORADIOBUTTON:
+          return DLGC_BUTTON | DLGC_RADIOBUTTON;
+        case BS_GROUPBOX:
+          return DLGC_STATIC;
       }
       return DLGC_BUTTON;
     case WM_PAINT:

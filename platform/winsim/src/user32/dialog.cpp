@@ -54,7 +54,10 @@ class Reader {
     return m_p[m_pos++];
   }
   void AlignDword() { m_pos = (m_pos + 3) & ~(size_t)3; }
-  void Skip(size_t n) { m_pos += n; if (m_pos > m_size) Fail(); }
+  void Skip(size_t n) {
+    m_pos += n;
+    if (m_pos > m_size) Fail();
+  }
   // A zero-terminated UTF-16 text.
   std::string Text() {
     size_t start = m_pos;
@@ -93,12 +96,18 @@ class Reader {
 
 std::string PredefinedClass(WORD ordinal) {
   switch (ordinal) {
-    case 0x80: return "Button";
-    case 0x81: return "Edit";
-    case 0x82: return "Static";
-    case 0x83: return "ListBox";
-    case 0x84: return "ScrollBar";
-    case 0x85: return "ComboBox";
+    case 0x80:
+      return "Button";
+    case 0x81:
+      return "Edit";
+    case 0x82:
+      return "Static";
+    case 0x83:
+      return "ListBox";
+    case 0x84:
+      return "ScrollBar";
+    case 0x85:
+      return "ComboBox";
   }
   return "#" + std::to_string(ordinal);
 }
@@ -226,8 +235,8 @@ POINT DialogBaseUnits(Window*) {
 }  // namespace
 
 // Creates the dialog of a template; `templateId` names it in the journal.
-HWND CreateDialogFromTemplate(HINSTANCE instance, const void* data, size_t size, HWND owner, DLGPROC proc,
-                              LPARAM param, Json templateId, bool modal, DWORD* error) {
+HWND CreateDialogFromTemplate(HINSTANCE instance, const void* data, size_t size, HWND owner, DLGPROC proc, LPARAM param,
+                              Json templateId, bool modal, DWORD* error) {
   DialogTemplate t;
   if (!ParseTemplate((const unsigned char*)data, size, &t)) {
     *error = ERROR_INVALID_PARAMETER;
@@ -238,7 +247,10 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, const void* data, size_t size,
   int cx = MulDivRound(t.cx, base.x, 4), cy = MulDivRound(t.cy, base.y, 8);
   // The template gives the client area; the window adds its frame.
   DWORD style = t.style;
-  int frameX = (style & WS_THICKFRAME) ? 4 : ((style & WS_DLGFRAME) || (style & DS_MODALFRAME)) ? 3 : (style & WS_BORDER) ? 1 : 0;
+  int frameX = (style & WS_THICKFRAME)                              ? 4
+               : ((style & WS_DLGFRAME) || (style & DS_MODALFRAME)) ? 3
+               : (style & WS_BORDER)                                ? 1
+                                                                    : 0;
   int frameTop = frameX + (((style & WS_CAPTION) == WS_CAPTION) ? 19 : 0);
   int x = MulDivRound(t.x, base.x, 4), y = MulDivRound(t.y, base.y, 8);
   if (style & (DS_CENTER | DS_CENTERMOUSE)) {
@@ -447,8 +459,9 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   DWORD error = ERROR_RESOURCE_DATA_NOT_FOUND;
   ResId type;
   type.number = 5;
-  const winsim::ResourceEntry* e =
-      Resources::IsProgram((HMODULE)hInstance) && lpTemplateName ? Resources::Find(type, ResId::From(lpTemplateName), &error) : nullptr;
+  const winsim::ResourceEntry* e = Resources::IsProgram((HMODULE)hInstance) && lpTemplateName
+                                       ? Resources::Find(type, ResId::From(lpTemplateName), &error)
+                                       : nullptr;
   if (!e) return call.Fail(error, (INT_PTR)-1);
   return call.Ret(DoModal(hInstance, e->data, e->size, hWndParent, lpDialogFunc, dwInitParam, IdJson(e->name)));
 }
@@ -473,8 +486,9 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   DWORD error = ERROR_RESOURCE_DATA_NOT_FOUND;
   ResId type;
   type.number = 5;
-  const winsim::ResourceEntry* e =
-      Resources::IsProgram((HMODULE)hInstance) && lpTemplateName ? Resources::Find(type, ResId::From(lpTemplateName), &error) : nullptr;
+  const winsim::ResourceEntry* e = Resources::IsProgram((HMODULE)hInstance) && lpTemplateName
+                                       ? Resources::Find(type, ResId::From(lpTemplateName), &error)
+                                       : nullptr;
   if (!e) return call.Fail(error, (HWND) nullptr);
   error = 0;
   HWND h = winsim::CreateDialogFromTemplate(hInstance, e->data, e->size, hWndParent, lpDialogFunc, dwInitParam,
@@ -507,7 +521,8 @@ BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
   w->ended = true;
   w->result = nResult;
   if (first)
-    winsim::Journal::Ui("dialog", Json::Object().Set("dialog", w->templateId).Set("event", "ended").Set("result", (long long)nResult));
+    winsim::Journal::Ui(
+        "dialog", Json::Object().Set("dialog", w->templateId).Set("event", "ended").Set("result", (long long)nResult));
   // The owner comes back at once; the dialog hides and its loop wakes up.
   if (Window* owner = Windows::Get(w->owner)) winsim::EnableWindowInternal(owner, true);
   if (w->style & WS_VISIBLE) winsim::ShowWindowInternal(w, SW_HIDE);
@@ -580,7 +595,8 @@ UINT WINAPI GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL* lpTranslated, BOOL bS
 }
 
 LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  ApiCall call("SendDlgItemMessageA", {HandleJson(hDlg), nIDDlgItem, Msg, (unsigned long long)wParam, (long long)lParam});
+  ApiCall call("SendDlgItemMessageA",
+               {HandleJson(hDlg), nIDDlgItem, Msg, (unsigned long long)wParam, (long long)lParam});
   Window* c = winsim::ChildWithId(Windows::Get(hDlg), nIDDlgItem);
   if (!c) return call.Fail(Windows::Get(hDlg) ? ERROR_CONTROL_ID_NOT_FOUND : ERROR_INVALID_WINDOW_HANDLE, (LRESULT)0);
   return call.Ret(winsim::Send(c->hwnd, Msg, wParam, lParam));
@@ -656,8 +672,7 @@ HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious) {
   for (size_t step = 1; step <= n; ++step) {
     size_t i = bPrevious ? (at + n - step) % n : (at + step) % n;
     Window* c = Windows::Get(kids[i]);
-    if (c && (c->style & WS_TABSTOP) && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED))
-      return call.Ret(c->hwnd);
+    if (c && (c->style & WS_TABSTOP) && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED)) return call.Ret(c->hwnd);
   }
   return call.Ret(hCtl);
 }

@@ -40,15 +40,15 @@ struct SystemName {
 };
 
 const SystemName kSystemIcons[] = {
-    {32512, "IDI_APPLICATION"}, {32513, "IDI_HAND"},     {32514, "IDI_QUESTION"}, {32515, "IDI_EXCLAMATION"},
-    {32516, "IDI_ASTERISK"},    {32517, "IDI_WINLOGO"},  {32518, "IDI_SHIELD"},
+    {32512, "IDI_APPLICATION"}, {32513, "IDI_HAND"},    {32514, "IDI_QUESTION"}, {32515, "IDI_EXCLAMATION"},
+    {32516, "IDI_ASTERISK"},    {32517, "IDI_WINLOGO"}, {32518, "IDI_SHIELD"},
 };
 
 const SystemName kSystemCursors[] = {
-    {32512, "IDC_ARROW"},   {32513, "IDC_IBEAM"},    {32514, "IDC_WAIT"},     {32515, "IDC_CROSS"},
-    {32516, "IDC_UPARROW"}, {32640, "IDC_SIZE"},     {32641, "IDC_ICON"},     {32642, "IDC_SIZENWSE"},
-    {32643, "IDC_SIZENESW"}, {32644, "IDC_SIZEWE"},  {32645, "IDC_SIZENS"},   {32646, "IDC_SIZEALL"},
-    {32648, "IDC_NO"},      {32649, "IDC_HAND"},     {32650, "IDC_APPSTARTING"}, {32651, "IDC_HELP"},
+    {32512, "IDC_ARROW"},    {32513, "IDC_IBEAM"},  {32514, "IDC_WAIT"},        {32515, "IDC_CROSS"},
+    {32516, "IDC_UPARROW"},  {32640, "IDC_SIZE"},   {32641, "IDC_ICON"},        {32642, "IDC_SIZENWSE"},
+    {32643, "IDC_SIZENESW"}, {32644, "IDC_SIZEWE"}, {32645, "IDC_SIZENS"},      {32646, "IDC_SIZEALL"},
+    {32648, "IDC_NO"},       {32649, "IDC_HAND"},   {32650, "IDC_APPSTARTING"}, {32651, "IDC_HELP"},
 };
 
 template <size_t N>

@@ -59,7 +59,8 @@ void DialogLine(Window* dialog, const ScriptLine& line) {
     DWORD type = b && b->className == "Button" ? ButtonType(b) : 0xFF;
     if (!b || (type != BS_RADIOBUTTON && type != BS_AUTORADIOBUTTON))
       Script::NoAnswer(LineText(line) + ": no radio button " + line.text + " in " + Describe(dialog));
-    if (!Usable(b)) Script::NoAnswer(LineText(line) + ": radio button " + line.text + " cannot be clicked in " + Describe(dialog));
+    if (!Usable(b))
+      Script::NoAnswer(LineText(line) + ": radio button " + line.text + " cannot be clicked in " + Describe(dialog));
     PostClick(b, Middle(b));
     return;
   }
@@ -96,7 +97,8 @@ void InputLine(Window* w, const ScriptLine& line) {
   if (line.kind == "click") {
     Window* c = ChildById(w, atol(line.text.c_str()));
     if (!c) Script::NoAnswer(LineText(line) + ": no control " + line.text + " in " + Describe(w));
-    if (!Usable(c)) Script::NoAnswer(LineText(line) + ": control " + line.text + " cannot be clicked in " + Describe(w));
+    if (!Usable(c))
+      Script::NoAnswer(LineText(line) + ": control " + line.text + " cannot be clicked in " + Describe(w));
     PostClick(c, Middle(c));
     return;
   }

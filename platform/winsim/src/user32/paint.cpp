@@ -19,16 +19,16 @@ COLORREF SysColor(int index) {
     int index;
     COLORREF color;
   } kColors[] = {
-      {COLOR_SCROLLBAR, RGB(212, 208, 200)},   {COLOR_BACKGROUND, RGB(58, 110, 165)},
-      {COLOR_ACTIVECAPTION, RGB(10, 36, 106)}, {COLOR_INACTIVECAPTION, RGB(128, 128, 128)},
-      {COLOR_MENU, RGB(212, 208, 200)},        {COLOR_WINDOW, RGB(255, 255, 255)},
-      {COLOR_WINDOWFRAME, RGB(0, 0, 0)},       {COLOR_MENUTEXT, RGB(0, 0, 0)},
-      {COLOR_WINDOWTEXT, RGB(0, 0, 0)},        {COLOR_CAPTIONTEXT, RGB(255, 255, 255)},
-      {COLOR_HIGHLIGHT, RGB(10, 36, 106)},     {COLOR_HIGHLIGHTTEXT, RGB(255, 255, 255)},
-      {COLOR_BTNFACE, RGB(212, 208, 200)},     {COLOR_BTNSHADOW, RGB(128, 128, 128)},
-      {COLOR_GRAYTEXT, RGB(128, 128, 128)},    {COLOR_BTNTEXT, RGB(0, 0, 0)},
+      {COLOR_SCROLLBAR, RGB(212, 208, 200)},    {COLOR_BACKGROUND, RGB(58, 110, 165)},
+      {COLOR_ACTIVECAPTION, RGB(10, 36, 106)},  {COLOR_INACTIVECAPTION, RGB(128, 128, 128)},
+      {COLOR_MENU, RGB(212, 208, 200)},         {COLOR_WINDOW, RGB(255, 255, 255)},
+      {COLOR_WINDOWFRAME, RGB(0, 0, 0)},        {COLOR_MENUTEXT, RGB(0, 0, 0)},
+      {COLOR_WINDOWTEXT, RGB(0, 0, 0)},         {COLOR_CAPTIONTEXT, RGB(255, 255, 255)},
+      {COLOR_HIGHLIGHT, RGB(10, 36, 106)},      {COLOR_HIGHLIGHTTEXT, RGB(255, 255, 255)},
+      {COLOR_BTNFACE, RGB(212, 208, 200)},      {COLOR_BTNSHADOW, RGB(128, 128, 128)},
+      {COLOR_GRAYTEXT, RGB(128, 128, 128)},     {COLOR_BTNTEXT, RGB(0, 0, 0)},
       {COLOR_BTNHIGHLIGHT, RGB(255, 255, 255)}, {COLOR_3DDKSHADOW, RGB(64, 64, 64)},
-      {COLOR_3DLIGHT, RGB(212, 208, 200)},     {COLOR_INFOTEXT, RGB(0, 0, 0)},
+      {COLOR_3DLIGHT, RGB(212, 208, 200)},      {COLOR_INFOTEXT, RGB(0, 0, 0)},
       {COLOR_INFOBK, RGB(255, 255, 225)},
   };
   for (const auto& c : kColors)
@@ -58,7 +58,8 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
   lpPaint->hdc = winsim::NewDC(hWnd, -1);
   lpPaint->rcPaint = winsim::ClientRect(w);
   w->invalid = false;
-  call.SetArg(1, Json::Object().Set("hdc", HandleJson(lpPaint->hdc)).Set("rcPaint", winsim::RectJson(&lpPaint->rcPaint)));
+  call.SetArg(1,
+              Json::Object().Set("hdc", HandleJson(lpPaint->hdc)).Set("rcPaint", winsim::RectJson(&lpPaint->rcPaint)));
   return call.Ret(lpPaint->hdc);
 }
 

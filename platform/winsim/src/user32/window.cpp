@@ -349,7 +349,8 @@ void DestroyWindowInternal(HWND hwnd) {
   if (!w) return;
   w->destroyed = true;
   DropTimersOf(hwnd);
-  if (Window* p = Windows::Get(w->parent)) p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd), p->children.end());
+  if (Window* p = Windows::Get(w->parent))
+    p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd), p->children.end());
   if (Windows::focus == hwnd) Windows::focus = nullptr;
   if (Windows::active == hwnd) Windows::active = nullptr;
   Windows::Remove(hwnd);
@@ -411,7 +412,10 @@ POINT ClientOrigin(Window* w) {
     Window* parent = Windows::Get(w->parent);
     // The frame of each window lies between its rectangle and its client area.
     DWORD style = w->style, ex = w->exStyle;
-    int edge = (style & WS_THICKFRAME) ? 4 : ((style & WS_DLGFRAME) || (ex & WS_EX_DLGMODALFRAME)) ? 3 : (style & WS_BORDER) ? 1 : 0;
+    int edge = (style & WS_THICKFRAME)                                 ? 4
+               : ((style & WS_DLGFRAME) || (ex & WS_EX_DLGMODALFRAME)) ? 3
+               : (style & WS_BORDER)                                   ? 1
+                                                                       : 0;
     if (ex & WS_EX_CLIENTEDGE) edge += 2;
     p.x += edge;
     p.y += edge + (((style & WS_CAPTION) == WS_CAPTION) ? 19 : 0);
@@ -423,13 +427,20 @@ POINT ClientOrigin(Window* w) {
 LONG_PTR GetLongPtr(Window* w, int index, bool* ok) {
   *ok = true;
   switch (index) {
-    case GWL_STYLE: return (LONG)w->style;
-    case GWL_EXSTYLE: return (LONG)w->exStyle;
-    case GWLP_ID: return w->id;
-    case GWLP_USERDATA: return w->userData;
-    case GWLP_WNDPROC: return (LONG_PTR)w->proc;
-    case GWLP_HINSTANCE: return (LONG_PTR)w->instance;
-    case GWLP_HWNDPARENT: return (LONG_PTR)(w->parent ? w->parent : w->owner);
+    case GWL_STYLE:
+      return (LONG)w->style;
+    case GWL_EXSTYLE:
+      return (LONG)w->exStyle;
+    case GWLP_ID:
+      return w->id;
+    case GWLP_USERDATA:
+      return w->userData;
+    case GWLP_WNDPROC:
+      return (LONG_PTR)w->proc;
+    case GWLP_HINSTANCE:
+      return (LONG_PTR)w->instance;
+    case GWLP_HWNDPARENT:
+      return (LONG_PTR)(w->parent ? w->parent : w->owner);
   }
   if (index >= 0 && (size_t)index + sizeof(LONG_PTR) <= w->extra.size()) {
     LONG_PTR v;
@@ -444,14 +455,30 @@ LONG_PTR SetLongPtr(Window* w, int index, LONG_PTR value, bool* ok) {
   LONG_PTR old = GetLongPtr(w, index, ok);
   if (!*ok) return 0;
   switch (index) {
-    case GWL_STYLE: w->style = (DWORD)value; break;
-    case GWL_EXSTYLE: w->exStyle = (DWORD)value; break;
-    case GWLP_ID: w->id = value; break;
-    case GWLP_USERDATA: w->userData = value; break;
-    case GWLP_WNDPROC: w->proc = (WNDPROC)value; break;
-    case GWLP_HINSTANCE: w->instance = (HINSTANCE)value; break;
-    case GWLP_HWNDPARENT: if (!(w->style & WS_CHILD)) w->owner = (HWND)value; break;
-    default: memcpy(&w->extra[(size_t)index], &value, sizeof value); break;
+    case GWL_STYLE:
+      w->style = (DWORD)value;
+      break;
+    case GWL_EXSTYLE:
+      w->exStyle = (DWORD)value;
+      break;
+    case GWLP_ID:
+      w->id = value;
+      break;
+    case GWLP_USERDATA:
+      w->userData = value;
+      break;
+    case GWLP_WNDPROC:
+      w->proc = (WNDPROC)value;
+      break;
+    case GWLP_HINSTANCE:
+      w->instance = (HINSTANCE)value;
+      break;
+    case GWLP_HWNDPARENT:
+      if (!(w->style & WS_CHILD)) w->owner = (HWND)value;
+      break;
+    default:
+      memcpy(&w->extra[(size_t)index], &value, sizeof value);
+      break;
   }
   return old;
 }
@@ -461,15 +488,18 @@ LONG_PTR SetLongPtr(Window* w, int index, LONG_PTR value, bool* ok) {
 extern "C" {
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
-  ApiCall call("RegisterClassA", {lpWndClass && !IS_INTRESOURCE(lpWndClass->lpszClassName)
-                                      ? Json::Object().Set("lpszClassName", lpWndClass->lpszClassName).Set("style", lpWndClass->style)
-                                      : HandleJson(lpWndClass)});
+  ApiCall call("RegisterClassA",
+               {lpWndClass && !IS_INTRESOURCE(lpWndClass->lpszClassName)
+                    ? Json::Object().Set("lpszClassName", lpWndClass->lpszClassName).Set("style", lpWndClass->style)
+                    : HandleJson(lpWndClass)});
   if (call.Fault()) return call.Ret((ATOM)0);
-  if (!lpWndClass || !lpWndClass->lpszClassName || IS_INTRESOURCE(lpWndClass->lpszClassName)) return call.Fail(ERROR_INVALID_PARAMETER, (ATOM)0);
+  if (!lpWndClass || !lpWndClass->lpszClassName || IS_INTRESOURCE(lpWndClass->lpszClassName))
+    return call.Fail(ERROR_INVALID_PARAMETER, (ATOM)0);
   winsim::RegisterSystemClasses();
   auto& classes = winsim::Classes();
   for (const auto& c : classes)
-    if (!c.system && strcasecmp(c.name.c_str(), lpWndClass->lpszClassName) == 0) return call.Fail(ERROR_CLASS_ALREADY_EXISTS, (ATOM)0);
+    if (!c.system && strcasecmp(c.name.c_str(), lpWndClass->lpszClassName) == 0)
+      return call.Fail(ERROR_CLASS_ALREADY_EXISTS, (ATOM)0);
   winsim::WindowClass c;
   c.name = lpWndClass->lpszClassName;
   c.wc = *lpWndClass;
@@ -512,9 +542,9 @@ int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
-  ApiCall call("CreateWindowExA", {dwExStyle, NameJson(lpClassName), lpWindowName, dwStyle, X, Y, nWidth, nHeight,
-                                   HandleJson(hWndParent), HandleJson(hMenu), HandleJson(hInstance),
-                                   HandleJson(lpParam)});
+  ApiCall call("CreateWindowExA",
+               {dwExStyle, NameJson(lpClassName), lpWindowName, dwStyle, X, Y, nWidth, nHeight, HandleJson(hWndParent),
+                HandleJson(hMenu), HandleJson(hInstance), HandleJson(lpParam)});
   if (call.Fault()) return call.Ret((HWND) nullptr);
   DWORD error = 0;
   HWND h = winsim::CreateWindowInternal(dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight,
@@ -569,13 +599,27 @@ HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
   auto it = std::find(siblings.begin(), siblings.end(), hWnd);
   HWND r = nullptr;
   switch (uCmd) {
-    case GW_HWNDFIRST: r = siblings.empty() ? nullptr : siblings.front(); break;
-    case GW_HWNDLAST: r = siblings.empty() ? nullptr : siblings.back(); break;
-    case GW_HWNDNEXT: r = (it != siblings.end() && it + 1 != siblings.end()) ? *(it + 1) : nullptr; break;
-    case GW_HWNDPREV: r = (it != siblings.end() && it != siblings.begin()) ? *(it - 1) : nullptr; break;
-    case GW_OWNER: r = w->owner; break;
-    case GW_CHILD: r = w->children.empty() ? nullptr : w->children.front(); break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); break;
+    case GW_HWNDFIRST:
+      r = siblings.empty() ? nullptr : siblings.front();
+      break;
+    case GW_HWNDLAST:
+      r = siblings.empty() ? nullptr : siblings.back();
+      break;
+    case GW_HWNDNEXT:
+      r = (it != siblings.end() && it + 1 != siblings.end()) ? *(it + 1) : nullptr;
+      break;
+    case GW_HWNDPREV:
+      r = (it != siblings.end() && it != siblings.begin()) ? *(it - 1) : nullptr;
+      break;
+    case GW_OWNER:
+      r = w->owner;
+      break;
+    case GW_CHILD:
+      r = w->children.empty() ? nullptr : w->children.front();
+      break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      break;
   }
   return call.Ret(r);
 }
@@ -811,21 +855,35 @@ int WINAPI GetSystemMetrics(int nIndex) {
     int index;
     int value;
   } kMetrics[] = {
-      {SM_CXSCREEN, winsim::kScreenWidth}, {SM_CYSCREEN, winsim::kScreenHeight},
-      {SM_CXICON, 32},                     {SM_CYICON, 32},
-      {SM_CXSMICON, 16},                   {SM_CYSMICON, 16},
-      {SM_CXCURSOR, 32},                   {SM_CYCURSOR, 32},
-      {SM_CYCAPTION, winsim::kCaption},    {SM_CXBORDER, winsim::kBorder},
-      {SM_CYBORDER, winsim::kBorder},      {SM_CXDLGFRAME, winsim::kDlgFrame},
-      {SM_CYDLGFRAME, winsim::kDlgFrame},  {SM_CXFRAME, winsim::kFrame},
-      {SM_CYFRAME, winsim::kFrame},        {SM_CXEDGE, 2},
-      {SM_CYEDGE, 2},                      {SM_CXVSCROLL, 16},
-      {SM_CYHSCROLL, 16},                  {SM_CXMINIMIZED, 160},
-      {SM_CYMINIMIZED, 24},                {SM_CXFULLSCREEN, winsim::kScreenWidth},
+      {SM_CXSCREEN, winsim::kScreenWidth},
+      {SM_CYSCREEN, winsim::kScreenHeight},
+      {SM_CXICON, 32},
+      {SM_CYICON, 32},
+      {SM_CXSMICON, 16},
+      {SM_CYSMICON, 16},
+      {SM_CXCURSOR, 32},
+      {SM_CYCURSOR, 32},
+      {SM_CYCAPTION, winsim::kCaption},
+      {SM_CXBORDER, winsim::kBorder},
+      {SM_CYBORDER, winsim::kBorder},
+      {SM_CXDLGFRAME, winsim::kDlgFrame},
+      {SM_CYDLGFRAME, winsim::kDlgFrame},
+      {SM_CXFRAME, winsim::kFrame},
+      {SM_CYFRAME, winsim::kFrame},
+      {SM_CXEDGE, 2},
+      {SM_CYEDGE, 2},
+      {SM_CXVSCROLL, 16},
+      {SM_CYHSCROLL, 16},
+      {SM_CXMINIMIZED, 160},
+      {SM_CYMINIMIZED, 24},
+      {SM_CXFULLSCREEN, winsim::kScreenWidth},
       {SM_CYFULLSCREEN, winsim::kScreenHeight - 30 - winsim::kCaption},
-      {SM_CMOUSEBUTTONS, 3},               {SM_MOUSEPRESENT, 1},
-      {SM_CXMENUCHECK, 13},                {SM_CYMENUCHECK, 13},
-      {SM_CMONITORS, 1},                   {SM_CXVIRTUALSCREEN, winsim::kScreenWidth},
+      {SM_CMOUSEBUTTONS, 3},
+      {SM_MOUSEPRESENT, 1},
+      {SM_CXMENUCHECK, 13},
+      {SM_CYMENUCHECK, 13},
+      {SM_CMONITORS, 1},
+      {SM_CXVIRTUALSCREEN, winsim::kScreenWidth},
       {SM_CYVIRTUALSCREEN, winsim::kScreenHeight},
   };
   for (const auto& m : kMetrics)

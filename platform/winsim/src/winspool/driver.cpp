@@ -18,8 +18,8 @@ using winsim::ApiCall;
 using winsim::FileSystem;
 using winsim::Json;
 using winsim::Machine;
-using winsim::RegKey;
 using winsim::Registry;
+using winsim::RegKey;
 using namespace winsim::spooler;
 
 namespace {
@@ -146,7 +146,8 @@ BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
   if (nt ? (di->cVersion != 2 && di->cVersion != 3) : di->cVersion != 0) return call.Fail(ERROR_INVALID_PARAMETER);
   if (!CallerIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   bool level3 = Level >= 3;
-  if (level3 && !Empty(di->pMonitorName) && !FindMonitor(di->pMonitorName)) return call.Fail(ERROR_UNKNOWN_PRINT_MONITOR);
+  if (level3 && !Empty(di->pMonitorName) && !FindMonitor(di->pMonitorName))
+    return call.Fail(ERROR_UNKNOWN_PRINT_MONITOR);
   std::vector<std::string> files = {di->pDriverPath, di->pDataFile, di->pConfigFile};
   if (level3 && !Empty(di->pHelpFile)) files.push_back(di->pHelpFile);
   std::vector<std::string> dependent = level3 ? SplitMulti(di->pDependentFiles) : std::vector<std::string>();

@@ -65,99 +65,121 @@ FieldValue PortDescription(const SpoolerEntry& e, const char*) { return Text(e.p
 FieldValue WritePort(const SpoolerEntry&, const char*) { return Number(PORT_TYPE_WRITE); }
 
 const std::vector<RecordLevel> kPrinterLevels = {
-    {1, sizeof(PRINTER_INFO_1A), {
-        {nullptr, offsetof(PRINTER_INFO_1A, Flags), kNumber, nullptr, PrinterIcon},
-        {nullptr, offsetof(PRINTER_INFO_1A, pDescription), kString, nullptr, PrinterDescription},
-        {"pName", offsetof(PRINTER_INFO_1A, pName), kString, nullptr, PrinterName},
-        {nullptr, offsetof(PRINTER_INFO_1A, pComment), kString, "Description", nullptr},
-    }},
-    {2, sizeof(PRINTER_INFO_2A), {
-        // Local printers have no server name.
-        {"pServerName", offsetof(PRINTER_INFO_2A, pServerName), kNull, nullptr, nullptr},
-        {"pPrinterName", offsetof(PRINTER_INFO_2A, pPrinterName), kString, nullptr, PrinterName},
-        {"pShareName", offsetof(PRINTER_INFO_2A, pShareName), kString, "Share Name", nullptr},
-        {"pPortName", offsetof(PRINTER_INFO_2A, pPortName), kString, "Port", nullptr},
-        {"pDriverName", offsetof(PRINTER_INFO_2A, pDriverName), kString, "Printer Driver", nullptr},
-        {"pComment", offsetof(PRINTER_INFO_2A, pComment), kString, "Description", nullptr},
-        {"pLocation", offsetof(PRINTER_INFO_2A, pLocation), kString, "Location", nullptr},
-        {"pSepFile", offsetof(PRINTER_INFO_2A, pSepFile), kString, "Separator File", nullptr},
-        {"pPrintProcessor", offsetof(PRINTER_INFO_2A, pPrintProcessor), kString, "Print Processor", nullptr},
-        {"pDatatype", offsetof(PRINTER_INFO_2A, pDatatype), kString, "Datatype", nullptr},
-        {"pParameters", offsetof(PRINTER_INFO_2A, pParameters), kString, "Parameters", nullptr},
-        {"Attributes", offsetof(PRINTER_INFO_2A, Attributes), kNumber, "Attributes", nullptr},
-        {"Priority", offsetof(PRINTER_INFO_2A, Priority), kNumber, "Priority", nullptr},
-        {"DefaultPriority", offsetof(PRINTER_INFO_2A, DefaultPriority), kNumber, "Default Priority", nullptr},
-        {"StartTime", offsetof(PRINTER_INFO_2A, StartTime), kNumber, "StartTime", nullptr},
-        {"UntilTime", offsetof(PRINTER_INFO_2A, UntilTime), kNumber, "UntilTime", nullptr},
-        {"Status", offsetof(PRINTER_INFO_2A, Status), kNumber, "Status", nullptr},
-    }},
-    {4, sizeof(PRINTER_INFO_4A), {
-        {"pPrinterName", offsetof(PRINTER_INFO_4A, pPrinterName), kString, nullptr, PrinterName},
-        {"pServerName", offsetof(PRINTER_INFO_4A, pServerName), kNull, nullptr, nullptr},
-        {"Attributes", offsetof(PRINTER_INFO_4A, Attributes), kNumber, "Attributes", nullptr},
-    }},
+    {1,
+     sizeof(PRINTER_INFO_1A),
+     {
+         {nullptr, offsetof(PRINTER_INFO_1A, Flags), kNumber, nullptr, PrinterIcon},
+         {nullptr, offsetof(PRINTER_INFO_1A, pDescription), kString, nullptr, PrinterDescription},
+         {"pName", offsetof(PRINTER_INFO_1A, pName), kString, nullptr, PrinterName},
+         {nullptr, offsetof(PRINTER_INFO_1A, pComment), kString, "Description", nullptr},
+     }},
+    {2,
+     sizeof(PRINTER_INFO_2A),
+     {
+         // Local printers have no server name.
+         {"pServerName", offsetof(PRINTER_INFO_2A, pServerName), kNull, nullptr, nullptr},
+         {"pPrinterName", offsetof(PRINTER_INFO_2A, pPrinterName), kString, nullptr, PrinterName},
+         {"pShareName", offsetof(PRINTER_INFO_2A, pShareName), kString, "Share Name", nullptr},
+         {"pPortName", offsetof(PRINTER_INFO_2A, pPortName), kString, "Port", nullptr},
+         {"pDriverName", offsetof(PRINTER_INFO_2A, pDriverName), kString, "Printer Driver", nullptr},
+         {"pComment", offsetof(PRINTER_INFO_2A, pComment), kString, "Description", nullptr},
+         {"pLocation", offsetof(PRINTER_INFO_2A, pLocation), kString, "Location", nullptr},
+         {"pSepFile", offsetof(PRINTER_INFO_2A, pSepFile), kString, "Separator File", nullptr},
+         {"pPrintProcessor", offsetof(PRINTER_INFO_2A, pPrintProcessor), kString, "Print Processor", nullptr},
+         {"pDatatype", offsetof(PRINTER_INFO_2A, pDatatype), kString, "Datatype", nullptr},
+         {"pParameters", offsetof(PRINTER_INFO_2A, pParameters), kString, "Parameters", nullptr},
+         {"Attributes", offsetof(PRINTER_INFO_2A, Attributes), kNumber, "Attributes", nullptr},
+         {"Priority", offsetof(PRINTER_INFO_2A, Priority), kNumber, "Priority", nullptr},
+         {"DefaultPriority", offsetof(PRINTER_INFO_2A, DefaultPriority), kNumber, "Default Priority", nullptr},
+         {"StartTime", offsetof(PRINTER_INFO_2A, StartTime), kNumber, "StartTime", nullptr},
+         {"UntilTime", offsetof(PRINTER_INFO_2A, UntilTime), kNumber, "UntilTime", nullptr},
+         {"Status", offsetof(PRINTER_INFO_2A, Status), kNumber, "Status", nullptr},
+     }},
+    {4,
+     sizeof(PRINTER_INFO_4A),
+     {
+         {"pPrinterName", offsetof(PRINTER_INFO_4A, pPrinterName), kString, nullptr, PrinterName},
+         {"pServerName", offsetof(PRINTER_INFO_4A, pServerName), kNull, nullptr, nullptr},
+         {"Attributes", offsetof(PRINTER_INFO_4A, Attributes), kNumber, "Attributes", nullptr},
+     }},
 };
 
 const std::vector<RecordLevel> kDriverLevels = {
-    {1, sizeof(DRIVER_INFO_1A), {
-        {"pName", offsetof(DRIVER_INFO_1A, pName), kString, nullptr, EntryName},
-    }},
-    {2, sizeof(DRIVER_INFO_2A), {
-        {"cVersion", offsetof(DRIVER_INFO_2A, cVersion), kNumber, "Version", DriverVersion},
-        {"pName", offsetof(DRIVER_INFO_2A, pName), kString, nullptr, EntryName},
-        {"pEnvironment", offsetof(DRIVER_INFO_2A, pEnvironment), kString, nullptr, EnvironmentName},
-        {"pDriverPath", offsetof(DRIVER_INFO_2A, pDriverPath), kOptString, "Driver", DriverFile},
-        {"pDataFile", offsetof(DRIVER_INFO_2A, pDataFile), kOptString, "Data File", DriverFile},
-        {"pConfigFile", offsetof(DRIVER_INFO_2A, pConfigFile), kOptString, "Configuration File", DriverFile},
-    }},
-    {3, sizeof(DRIVER_INFO_3A), {
-        {"cVersion", offsetof(DRIVER_INFO_3A, cVersion), kNumber, "Version", DriverVersion},
-        {"pName", offsetof(DRIVER_INFO_3A, pName), kString, nullptr, EntryName},
-        {"pEnvironment", offsetof(DRIVER_INFO_3A, pEnvironment), kString, nullptr, EnvironmentName},
-        {"pDriverPath", offsetof(DRIVER_INFO_3A, pDriverPath), kOptString, "Driver", DriverFile},
-        {"pDataFile", offsetof(DRIVER_INFO_3A, pDataFile), kOptString, "Data File", DriverFile},
-        {"pConfigFile", offsetof(DRIVER_INFO_3A, pConfigFile), kOptString, "Configuration File", DriverFile},
-        {"pHelpFile", offsetof(DRIVER_INFO_3A, pHelpFile), kOptString, "Help File", DriverFile},
-        {"pDependentFiles", offsetof(DRIVER_INFO_3A, pDependentFiles), kMultiString, "Dependent Files", DriverFiles},
-        {"pMonitorName", offsetof(DRIVER_INFO_3A, pMonitorName), kOptString, "Monitor", nullptr},
-        {"pDefaultDataType", offsetof(DRIVER_INFO_3A, pDefaultDataType), kOptString, "Datatype", nullptr},
-    }},
-    {4, sizeof(DRIVER_INFO_4A), {
-        {"cVersion", offsetof(DRIVER_INFO_4A, cVersion), kNumber, "Version", DriverVersion},
-        {"pName", offsetof(DRIVER_INFO_4A, pName), kString, nullptr, EntryName},
-        {"pEnvironment", offsetof(DRIVER_INFO_4A, pEnvironment), kString, nullptr, EnvironmentName},
-        {"pDriverPath", offsetof(DRIVER_INFO_4A, pDriverPath), kOptString, "Driver", DriverFile},
-        {"pDataFile", offsetof(DRIVER_INFO_4A, pDataFile), kOptString, "Data File", DriverFile},
-        {"pConfigFile", offsetof(DRIVER_INFO_4A, pConfigFile), kOptString, "Configuration File", DriverFile},
-        {"pHelpFile", offsetof(DRIVER_INFO_4A, pHelpFile), kOptString, "Help File", DriverFile},
-        {"pDependentFiles", offsetof(DRIVER_INFO_4A, pDependentFiles), kMultiString, "Dependent Files", DriverFiles},
-        {"pMonitorName", offsetof(DRIVER_INFO_4A, pMonitorName), kOptString, "Monitor", nullptr},
-        {"pDefaultDataType", offsetof(DRIVER_INFO_4A, pDefaultDataType), kOptString, "Datatype", nullptr},
-        {"pszzPreviousNames", offsetof(DRIVER_INFO_4A, pszzPreviousNames), kMultiString, "Previous Names", nullptr},
-    }},
+    {1,
+     sizeof(DRIVER_INFO_1A),
+     {
+         {"pName", offsetof(DRIVER_INFO_1A, pName), kString, nullptr, EntryName},
+     }},
+    {2,
+     sizeof(DRIVER_INFO_2A),
+     {
+         {"cVersion", offsetof(DRIVER_INFO_2A, cVersion), kNumber, "Version", DriverVersion},
+         {"pName", offsetof(DRIVER_INFO_2A, pName), kString, nullptr, EntryName},
+         {"pEnvironment", offsetof(DRIVER_INFO_2A, pEnvironment), kString, nullptr, EnvironmentName},
+         {"pDriverPath", offsetof(DRIVER_INFO_2A, pDriverPath), kOptString, "Driver", DriverFile},
+         {"pDataFile", offsetof(DRIVER_INFO_2A, pDataFile), kOptString, "Data File", DriverFile},
+         {"pConfigFile", offsetof(DRIVER_INFO_2A, pConfigFile), kOptString, "Configuration File", DriverFile},
+     }},
+    {3,
+     sizeof(DRIVER_INFO_3A),
+     {
+         {"cVersion", offsetof(DRIVER_INFO_3A, cVersion), kNumber, "Version", DriverVersion},
+         {"pName", offsetof(DRIVER_INFO_3A, pName), kString, nullptr, EntryName},
+         {"pEnvironment", offsetof(DRIVER_INFO_3A, pEnvironment), kString, nullptr, EnvironmentName},
+         {"pDriverPath", offsetof(DRIVER_INFO_3A, pDriverPath), kOptString, "Driver", DriverFile},
+         {"pDataFile", offsetof(DRIVER_INFO_3A, pDataFile), kOptString, "Data File", DriverFile},
+         {"pConfigFile", offsetof(DRIVER_INFO_3A, pConfigFile), kOptString, "Configuration File", DriverFile},
+         {"pHelpFile", offsetof(DRIVER_INFO_3A, pHelpFile), kOptString, "Help File", DriverFile},
+         {"pDependentFiles", offsetof(DRIVER_INFO_3A, pDependentFiles), kMultiString, "Dependent Files", DriverFiles},
+         {"pMonitorName", offsetof(DRIVER_INFO_3A, pMonitorName), kOptString, "Monitor", nullptr},
+         {"pDefaultDataType", offsetof(DRIVER_INFO_3A, pDefaultDataType), kOptString, "Datatype", nullptr},
+     }},
+    {4,
+     sizeof(DRIVER_INFO_4A),
+     {
+         {"cVersion", offsetof(DRIVER_INFO_4A, cVersion), kNumber, "Version", DriverVersion},
+         {"pName", offsetof(DRIVER_INFO_4A, pName), kString, nullptr, EntryName},
+         {"pEnvironment", offsetof(DRIVER_INFO_4A, pEnvironment), kString, nullptr, EnvironmentName},
+         {"pDriverPath", offsetof(DRIVER_INFO_4A, pDriverPath), kOptString, "Driver", DriverFile},
+         {"pDataFile", offsetof(DRIVER_INFO_4A, pDataFile), kOptString, "Data File", DriverFile},
+         {"pConfigFile", offsetof(DRIVER_INFO_4A, pConfigFile), kOptString, "Configuration File", DriverFile},
+         {"pHelpFile", offsetof(DRIVER_INFO_4A, pHelpFile), kOptString, "Help File", DriverFile},
+         {"pDependentFiles", offsetof(DRIVER_INFO_4A, pDependentFiles), kMultiString, "Dependent Files", DriverFiles},
+         {"pMonitorName", offsetof(DRIVER_INFO_4A, pMonitorName), kOptString, "Monitor", nullptr},
+         {"pDefaultDataType", offsetof(DRIVER_INFO_4A, pDefaultDataType), kOptString, "Datatype", nullptr},
+         {"pszzPreviousNames", offsetof(DRIVER_INFO_4A, pszzPreviousNames), kMultiString, "Previous Names", nullptr},
+     }},
 };
 
 const std::vector<RecordLevel> kMonitorLevels = {
-    {1, sizeof(MONITOR_INFO_1A), {
-        {"pName", offsetof(MONITOR_INFO_1A, pName), kString, nullptr, EntryName},
-    }},
-    {2, sizeof(MONITOR_INFO_2A), {
-        {"pName", offsetof(MONITOR_INFO_2A, pName), kString, nullptr, EntryName},
-        {"pEnvironment", offsetof(MONITOR_INFO_2A, pEnvironment), kString, nullptr, SpoolerEnvironment},
-        {"pDLLName", offsetof(MONITOR_INFO_2A, pDLLName), kString, "Driver", nullptr},
-    }},
+    {1,
+     sizeof(MONITOR_INFO_1A),
+     {
+         {"pName", offsetof(MONITOR_INFO_1A, pName), kString, nullptr, EntryName},
+     }},
+    {2,
+     sizeof(MONITOR_INFO_2A),
+     {
+         {"pName", offsetof(MONITOR_INFO_2A, pName), kString, nullptr, EntryName},
+         {"pEnvironment", offsetof(MONITOR_INFO_2A, pEnvironment), kString, nullptr, SpoolerEnvironment},
+         {"pDLLName", offsetof(MONITOR_INFO_2A, pDLLName), kString, "Driver", nullptr},
+     }},
 };
 
 const std::vector<RecordLevel> kPortLevels = {
-    {1, sizeof(PORT_INFO_1A), {
-        {"pPortName", offsetof(PORT_INFO_1A, pName), kString, nullptr, EntryName},
-    }},
-    {2, sizeof(PORT_INFO_2A), {
-        {"pPortName", offsetof(PORT_INFO_2A, pPortName), kString, nullptr, EntryName},
-        {"pMonitorName", offsetof(PORT_INFO_2A, pMonitorName), kString, nullptr, PortMonitor},
-        {nullptr, offsetof(PORT_INFO_2A, pDescription), kString, nullptr, PortDescription},
-        {nullptr, offsetof(PORT_INFO_2A, fPortType), kNumber, nullptr, WritePort},
-    }},
+    {1,
+     sizeof(PORT_INFO_1A),
+     {
+         {"pPortName", offsetof(PORT_INFO_1A, pName), kString, nullptr, EntryName},
+     }},
+    {2,
+     sizeof(PORT_INFO_2A),
+     {
+         {"pPortName", offsetof(PORT_INFO_2A, pPortName), kString, nullptr, EntryName},
+         {"pMonitorName", offsetof(PORT_INFO_2A, pMonitorName), kString, nullptr, PortMonitor},
+         {nullptr, offsetof(PORT_INFO_2A, pDescription), kString, nullptr, PortDescription},
+         {nullptr, offsetof(PORT_INFO_2A, fPortType), kNumber, nullptr, WritePort},
+     }},
 };
 
 // Entries of keys that go by their own names.
@@ -235,7 +257,8 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Le
   std::string dir = DriverDirectory(*env);
   *pcbNeeded = (DWORD)dir.size() + 1;
   call.SetArg(5, Json(*pcbNeeded));
-  if (!pDriverDirectory || cbBuf < *pcbNeeded) return call.Fail(pDriverDirectory || !cbBuf ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_USER_BUFFER);
+  if (!pDriverDirectory || cbBuf < *pcbNeeded)
+    return call.Fail(pDriverDirectory || !cbBuf ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_USER_BUFFER);
   memcpy(pDriverDirectory, dir.c_str(), dir.size() + 1);
   call.SetArg(3, Json(dir));
   return call.Ret((BOOL)TRUE);

@@ -11,8 +11,8 @@
 using winsim::ApiCall;
 using winsim::HandleJson;
 using winsim::Json;
-using winsim::RegKey;
 using winsim::Registry;
+using winsim::RegKey;
 using namespace winsim::spooler;
 
 namespace {
@@ -86,7 +86,8 @@ std::string InstalledDriver(LPCSTR name) {
 }
 
 // Rights that change the printer or the server need an administrator.
-const ACCESS_MASK kAdminRights = PRINTER_ACCESS_ADMINISTER | SERVER_ACCESS_ADMINISTER | DELETE | WRITE_DAC | WRITE_OWNER;
+const ACCESS_MASK kAdminRights =
+    PRINTER_ACCESS_ADMINISTER | SERVER_ACCESS_ADMINISTER | DELETE | WRITE_DAC | WRITE_OWNER;
 
 }  // namespace
 
@@ -107,8 +108,10 @@ HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
   std::string driver = InstalledDriver(pi->pDriverName);
   if (driver.empty()) return call.Fail(ERROR_UNKNOWN_PRINTER_DRIVER, (HANDLE) nullptr);
   if (!PortsExist(pi->pPortName)) return call.Fail(ERROR_UNKNOWN_PORT, (HANDLE) nullptr);
-  if (Empty(pi->pPrintProcessor) || !PrintProcessorExists(NativeEnvironment(), pi->pPrintProcessor)) return call.Fail(ERROR_UNKNOWN_PRINTPROCESSOR, (HANDLE) nullptr);
-  if (!Empty(pi->pDatatype) && !DatatypeSupported(pi->pDatatype)) return call.Fail(ERROR_INVALID_DATATYPE, (HANDLE) nullptr);
+  if (Empty(pi->pPrintProcessor) || !PrintProcessorExists(NativeEnvironment(), pi->pPrintProcessor))
+    return call.Fail(ERROR_UNKNOWN_PRINTPROCESSOR, (HANDLE) nullptr);
+  if (!Empty(pi->pDatatype) && !DatatypeSupported(pi->pDatatype))
+    return call.Fail(ERROR_INVALID_DATATYPE, (HANDLE) nullptr);
   RegKey* key = Registry::Get().Create(std::string(kPrintersKey) + "\\" + pi->pPrinterName);
   auto str = [](LPCSTR s) { return std::string(s ? s : ""); };
   key->SetString("Name", pi->pPrinterName);
@@ -148,7 +151,8 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
   if (!server && !key) return call.Fail(ERROR_INVALID_PRINTER_NAME);
   ACCESS_MASK access = server ? SERVER_ACCESS_ENUMERATE : PRINTER_ACCESS_USE;
   if (pDefault) {
-    if (!Empty(pDefault->pDatatype) && !DatatypeSupported(pDefault->pDatatype)) return call.Fail(ERROR_INVALID_DATATYPE);
+    if (!Empty(pDefault->pDatatype) && !DatatypeSupported(pDefault->pDatatype))
+      return call.Fail(ERROR_INVALID_DATATYPE);
     if (pDefault->DesiredAccess) access = pDefault->DesiredAccess;
   }
   if ((access & kAdminRights) && !CallerIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);

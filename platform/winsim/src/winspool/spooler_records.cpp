@@ -23,10 +23,14 @@ FieldValue ValueOf(const RecordField& f, const SpoolerEntry& e) {
   if (f.value) return f.value(e, f.regValue);
   switch (f.kind) {
     case kString:
-    case kOptString: return Text(StringValue(e.key, f.regValue));
-    case kMultiString: return List(MultiStringValue(e.key, f.regValue));
-    case kNumber: return Number(DwordValue(e.key, f.regValue));
-    case kNull: break;
+    case kOptString:
+      return Text(StringValue(e.key, f.regValue));
+    case kMultiString:
+      return List(MultiStringValue(e.key, f.regValue));
+    case kNumber:
+      return Number(DwordValue(e.key, f.regValue));
+    case kNull:
+      break;
   }
   return FieldValue();
 }
@@ -34,7 +38,8 @@ FieldValue ValueOf(const RecordField& f, const SpoolerEntry& e) {
 Json FieldJson(FieldKind kind, const FieldValue& v) {
   switch (kind) {
     case kString:
-    case kOptString: return Json(v.text);
+    case kOptString:
+      return Json(v.text);
     case kMultiString: {
       Json list = Json::Array();
       for (size_t pos = 0; pos < v.text.size();) {
@@ -45,8 +50,10 @@ Json FieldJson(FieldKind kind, const FieldValue& v) {
       }
       return list;
     }
-    case kNumber: return Json(v.number);
-    case kNull: break;
+    case kNumber:
+      return Json(v.number);
+    case kNull:
+      break;
   }
   return Json();
 }

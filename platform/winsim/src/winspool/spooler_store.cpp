@@ -88,9 +88,17 @@ struct SeedDriver {
 };
 
 const SeedDriver kVistaDrivers[] = {
-    {"Microsoft Shared Fax Driver", "FXSDRV.DLL", "FXSUI.DLL", "FXSUI.DLL", "",
+    {"Microsoft Shared Fax Driver",
+     "FXSDRV.DLL",
+     "FXSUI.DLL",
+     "FXSUI.DLL",
+     "",
      {"FXSWZRD.DLL", "FXSTIFF.DLL", "FXSRES.DLL", "FXSAPI.DLL"}},
-    {"Microsoft XPS Document Writer", "mxdwdrv.dll", "mxdwdui.gpd", "unidrvui.dll", "unidrv.hlp",
+    {"Microsoft XPS Document Writer",
+     "mxdwdrv.dll",
+     "mxdwdui.gpd",
+     "unidrvui.dll",
+     "unidrv.hlp",
      {"mxdwdui.dll", "mxdwdui.ini", "unidrv.dll", "unires.dll", "stdnames.gpd", "stddtype.gdl", "stdschem.gdl",
       "stdschmx.gdl", "xpssvcs.dll"}},
 };
@@ -106,10 +114,10 @@ struct SeedPrinter {
 };
 
 const SeedPrinter kVistaPrinters[] = {
-    {"Fax", "Microsoft Shared Fax Driver", "SHRFAX:",
-     PRINTER_ATTRIBUTE_LOCAL | PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST | kFaxPrinter},
-    {"Microsoft XPS Document Writer", "Microsoft XPS Document Writer", "XPSPort:",
-     PRINTER_ATTRIBUTE_LOCAL | PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST},
+    {"Fax", "Microsoft Shared Fax Driver",
+     "SHRFAX:", PRINTER_ATTRIBUTE_LOCAL | PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST | kFaxPrinter},
+    {"Microsoft XPS Document Writer", "Microsoft XPS Document Writer",
+     "XPSPort:", PRINTER_ATTRIBUTE_LOCAL | PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST},
 };
 
 // A fresh installation spells its driver folders and the environments'
@@ -358,8 +366,8 @@ std::vector<Port> Ports() {
 
 bool PrintProcessorExists(const Environment& env, const std::string& name) {
   if (name.empty() || name.find('\\') != std::string::npos) return false;
-  return Registry::Get().Find(std::string(kPrintKey) + "\\Environments\\" + env.name + "\\Print Processors\\" +
-                              name) != nullptr;
+  return Registry::Get().Find(std::string(kPrintKey) + "\\Environments\\" + env.name + "\\Print Processors\\" + name) !=
+         nullptr;
 }
 
 bool DatatypeSupported(const std::string& datatype) {

@@ -14,10 +14,10 @@
 namespace winsim {
 namespace spooler {
 
-extern const char kPrintKey[];      // ...\Control\Print
-extern const char kPrintersKey[];   // ...\Control\Print\Printers
-extern const char kMonitorsKey[];   // ...\Control\Print\Monitors
-extern const char kPortsKey[];      // local ports of the "Local Port" monitor
+extern const char kPrintKey[];     // ...\Control\Print
+extern const char kPrintersKey[];  // ...\Control\Print\Printers
+extern const char kMonitorsKey[];  // ...\Control\Print\Monitors
+extern const char kPortsKey[];     // local ports of the "Local Port" monitor
 
 struct Environment {
   const char* name;       // "Windows NT x86"

@@ -74,8 +74,8 @@ std::vector<RightRow> RightRows() {
        [](HKEY h) {
          PACL dacl = nullptr;
          PSECURITY_DESCRIPTOR sd = nullptr;
-         LONG e = (LONG)GetSecurityInfo(h, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                                        nullptr, &sd);
+         LONG e = (LONG)GetSecurityInfo(h, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                                        &sd);
          LocalFree(sd);
          return e;
        }},
@@ -85,8 +85,7 @@ std::vector<RightRow> RightRows() {
          EXPLICIT_ACCESS_A ea;
          BuildExplicitAccessWithNameA(&ea, (LPSTR) "Everyone", KEY_READ, GRANT_ACCESS, 0);
          EXPECT_EQ((DWORD)ERROR_SUCCESS, SetEntriesInAclA(1, &ea, nullptr, &acl));
-         LONG e = (LONG)SetSecurityInfo(h, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, acl,
-                                        nullptr);
+         LONG e = (LONG)SetSecurityInfo(h, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr);
          LocalFree(acl);
          return e;
        }},
@@ -119,9 +118,14 @@ TEST(RegistryAccess, OpeningChecksTheKeysDacl) {
     REGSAM sam;
     LONG expected;
   } rows[] = {
-      {KEY_READ, ERROR_SUCCESS},          {KEY_SET_VALUE, ERROR_ACCESS_DENIED}, {KEY_WRITE, ERROR_ACCESS_DENIED},
-      {GENERIC_READ, ERROR_SUCCESS},      {GENERIC_WRITE, ERROR_ACCESS_DENIED}, {MAXIMUM_ALLOWED, ERROR_SUCCESS},
-      {KEY_READ | DELETE, ERROR_SUCCESS}, {0, ERROR_SUCCESS},
+      {KEY_READ, ERROR_SUCCESS},
+      {KEY_SET_VALUE, ERROR_ACCESS_DENIED},
+      {KEY_WRITE, ERROR_ACCESS_DENIED},
+      {GENERIC_READ, ERROR_SUCCESS},
+      {GENERIC_WRITE, ERROR_ACCESS_DENIED},
+      {MAXIMUM_ALLOWED, ERROR_SUCCESS},
+      {KEY_READ | DELETE, ERROR_SUCCESS},
+      {0, ERROR_SUCCESS},
   };
   for (const auto& row : rows) {
     HKEY h = (HKEY)(uintptr_t)0x1234;
@@ -249,11 +253,11 @@ TEST(RegSetValueExA, StringLengthsAsEachFamilyTakesThem) {
     DWORD count;
     size_t stored;
   } rows[] = {
-      {"xp", "abc", 4, 4},            // counted with its zero
-      {"xp", "abc", 3, 4},            // NT counts the zero the caller forgot
-      {"xp", "abcd", 3, 3},           // no zero after the count: stored as given
-      {"xp", "", 0, 0},               // nothing at all
-      {"98", "abc", 1, 4},            // 9x takes the text up to its zero
+      {"xp", "abc", 4, 4},   // counted with its zero
+      {"xp", "abc", 3, 4},   // NT counts the zero the caller forgot
+      {"xp", "abcd", 3, 3},  // no zero after the count: stored as given
+      {"xp", "", 0, 0},      // nothing at all
+      {"98", "abc", 1, 4},   // 9x takes the text up to its zero
   };
   for (const auto& row : rows) {
     SimMachine machine(row.os);
@@ -411,11 +415,16 @@ struct ConnectRow {
 
 TEST(RegConnectRegistryA, LocalNamesOnly) {
   const ConnectRow rows[] = {
-      {nullptr, HKEY_LOCAL_MACHINE, ERROR_SUCCESS},   {"", HKEY_LOCAL_MACHINE, ERROR_SUCCESS},
-      {"\\\\WINSIM", HKEY_LOCAL_MACHINE, ERROR_SUCCESS}, {"WINSIM", HKEY_USERS, ERROR_SUCCESS},
-      {"\\\\winsim", HKEY_USERS, ERROR_SUCCESS},      {"\\\\OTHERPC", HKEY_LOCAL_MACHINE, ERROR_BAD_NETPATH},
-      {"\\\\WINSIMX", HKEY_LOCAL_MACHINE, ERROR_BAD_NETPATH}, {"\\\\WINSIM", HKEY_CURRENT_USER, ERROR_INVALID_PARAMETER},
-      {"\\\\WINSIM", HKEY_CLASSES_ROOT, ERROR_INVALID_PARAMETER}, {nullptr, HKEY_CURRENT_USER, ERROR_INVALID_PARAMETER},
+      {nullptr, HKEY_LOCAL_MACHINE, ERROR_SUCCESS},
+      {"", HKEY_LOCAL_MACHINE, ERROR_SUCCESS},
+      {"\\\\WINSIM", HKEY_LOCAL_MACHINE, ERROR_SUCCESS},
+      {"WINSIM", HKEY_USERS, ERROR_SUCCESS},
+      {"\\\\winsim", HKEY_USERS, ERROR_SUCCESS},
+      {"\\\\OTHERPC", HKEY_LOCAL_MACHINE, ERROR_BAD_NETPATH},
+      {"\\\\WINSIMX", HKEY_LOCAL_MACHINE, ERROR_BAD_NETPATH},
+      {"\\\\WINSIM", HKEY_CURRENT_USER, ERROR_INVALID_PARAMETER},
+      {"\\\\WINSIM", HKEY_CLASSES_ROOT, ERROR_INVALID_PARAMETER},
+      {nullptr, HKEY_CURRENT_USER, ERROR_INVALID_PARAMETER},
   };
   SimMachine machine("xp");
   for (const auto& row : rows) {

@@ -145,16 +145,31 @@ TEST(SetEntriesInAclA, AccessModes) {
     DWORD inheritance;
     std::vector<RegAce> expected;
   } rows[] = {
-      {"grant merges into the entry with the same inheritance", "Everyone", GRANT_ACCESS, KEY_WRITE, CI,
+      {"grant merges into the entry with the same inheritance",
+       "Everyone",
+       GRANT_ACCESS,
+       KEY_WRITE,
+       CI,
        {{"Everyone", KEY_READ | KEY_WRITE, false, CI}, old[1], old[2]}},
-      {"grant with other inheritance adds an entry", "Everyone", GRANT_ACCESS, KEY_WRITE, 0,
+      {"grant with other inheritance adds an entry",
+       "Everyone",
+       GRANT_ACCESS,
+       KEY_WRITE,
+       0,
        {old[0], old[1], {"Everyone", KEY_WRITE, false, 0}, old[2]}},
-      {"grant to a new trustee adds an entry", "SYSTEM", GRANT_ACCESS, KEY_ALL_ACCESS, CI,
+      {"grant to a new trustee adds an entry",
+       "SYSTEM",
+       GRANT_ACCESS,
+       KEY_ALL_ACCESS,
+       CI,
        {old[0], old[1], {"SYSTEM", KEY_ALL_ACCESS, false, CI}, old[2]}},
-      {"set replaces the trustee's allow entries", "Everyone", SET_ACCESS, KEY_WRITE, 0,
+      {"set replaces the trustee's allow entries",
+       "Everyone",
+       SET_ACCESS,
+       KEY_WRITE,
+       0,
        {old[1], {"Everyone", KEY_WRITE, false, 0}, old[2]}},
-      {"deny goes in front", "Users", DENY_ACCESS, DELETE, 0,
-       {{"Users", DELETE, true, 0}, old[0], old[1], old[2]}},
+      {"deny goes in front", "Users", DENY_ACCESS, DELETE, 0, {{"Users", DELETE, true, 0}, old[0], old[1], old[2]}},
       {"revoke removes the trustee's entries", "Users", REVOKE_ACCESS, 0, 0, {old[0], old[2]}},
       {"inherited entries are not the trustee's own", "Administrators", REVOKE_ACCESS, 0, 0, old},
       {"not used changes nothing", "Everyone", NOT_USED_ACCESS, KEY_ALL_ACCESS, 0, old},
@@ -217,9 +232,9 @@ TEST(GetSecurityInfo, HandsOutALocalAllocDescriptorHoldingTheDacl) {
   PACL dacl = nullptr;
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR sd = nullptr;
-  ASSERT_EQ((DWORD)ERROR_SUCCESS, GetSecurityInfo(key, SE_REGISTRY_KEY,
-                                                  DACL_SECURITY_INFORMATION | OWNER_SECURITY_INFORMATION, &owner,
-                                                  nullptr, &dacl, nullptr, &sd));
+  ASSERT_EQ((DWORD)ERROR_SUCCESS,
+            GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | OWNER_SECURITY_INFORMATION, &owner,
+                            nullptr, &dacl, nullptr, &sd));
   ASSERT_NE(nullptr, sd);
   EXPECT_TRUE((BYTE*)dacl > (BYTE*)sd && (BYTE*)owner > (BYTE*)sd);
   EXPECT_STREQ("Administrators", winsim::SidTrustee(owner, 68));
@@ -231,8 +246,8 @@ TEST(GetSecurityInfo, HandsOutALocalAllocDescriptorHoldingTheDacl) {
   EXPECT_EQ(nullptr, LocalFree(sd));
   EXPECT_EQ(sd, LocalFree(sd)) << "freed once only";
   // The descriptor is where the parts live: without it the call refuses.
-  EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER,
-            GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, nullptr));
+  EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
+                                                            nullptr, &dacl, nullptr, nullptr));
   EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER,
             GetSecurityInfo(key, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &sd));
   RegCloseKey(key);
@@ -247,8 +262,8 @@ TEST(SetSecurityInfo, PassesInheritableEntriesToExistingSubkeys) {
   HKEY key = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Top", 0, WRITE_DAC, &key));
   std::vector<uint8_t> acl = winsim::EncodeAcl({{"Power Users", KEY_READ, false, CONTAINER_INHERIT_ACE}});
-  ASSERT_EQ((DWORD)ERROR_SUCCESS,
-            SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, (PACL)acl.data(), nullptr));
+  ASSERT_EQ((DWORD)ERROR_SUCCESS, SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                                  (PACL)acl.data(), nullptr));
   // Top: its own entry, then what HKLM passes on.
   ASSERT_EQ(4u, top->dacl().size());
   EXPECT_EQ("Power Users", top->dacl()[0].trustee);
@@ -265,8 +280,8 @@ TEST(SetSecurityInfo, PassesInheritableEntriesToExistingSubkeys) {
   RegCloseKey(key);
   // Without WRITE_DAC on the handle the DACL stays.
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Top", 0, READ_CONTROL, &key));
-  EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED,
-            SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, (PACL)acl.data(), nullptr));
+  EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
+                                                        nullptr, (PACL)acl.data(), nullptr));
   RegCloseKey(key);
 }
 

@@ -82,8 +82,9 @@ TEST(Wow64Registry, BothViewFlagsAreRefused) {
   HKEY h = nullptr;
   EXPECT_EQ(ERROR_INVALID_PARAMETER,
             RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ | KEY_WOW64_32KEY | KEY_WOW64_64KEY, &h));
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\X", 0, nullptr, 0,
-                                                     KEY_READ | KEY_WOW64_32KEY | KEY_WOW64_64KEY, nullptr, &h, nullptr));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER,
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\X", 0, nullptr, 0,
+                            KEY_READ | KEY_WOW64_32KEY | KEY_WOW64_64KEY, nullptr, &h, nullptr));
 }
 
 TEST(Wow64Registry, NothingMovesOn32BitWindows) {

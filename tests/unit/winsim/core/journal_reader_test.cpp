@@ -30,7 +30,8 @@ const char kJournal[] =
     "{\"t\": 10, \"pid\": 1000, \"ui\": \"timer\", \"dialog\": 102, \"timer\": 1}\n"
     "{\"t\": 10, \"pid\": 1000, \"call\": \"KillTimer\", \"args\": [65552, 1], \"ret\": 1, \"err\": 0}\n"
     "{\"t\": 10, \"pid\": 1000, \"service\": \"Spooler\", \"state\": \"stopped\"}\n"
-    "{\"t\": 10, \"pid\": 1004, \"ui\": \"msgbox\", \"caption\": \"Caf\xc3\xa9\", \"text\": \"a\\r\\nb\", \"type\": 36, "
+    "{\"t\": 10, \"pid\": 1004, \"ui\": \"msgbox\", \"caption\": \"Caf\xc3\xa9\", \"text\": \"a\\r\\nb\", \"type\": "
+    "36, "
     "\"answer\": 6}\n"
     "{\"t\": 12, \"pid\": 1004, \"ui\": \"exit\", \"status\": 0}\n";
 

@@ -32,8 +32,9 @@ TEST(Journal, CallLinesCarryTimePidArgumentsResultAndError) {
   EXPECT_EQ(0, format["ret"]) << format;
   EXPECT_EQ(122, format["err"]) << format;
   // A line is written when its call returns: Sleep has moved the clock.
-  EXPECT_EQ(nlohmann::json({{"t", 500}, {"pid", pid}, {"call", "Sleep"}, {"args", {500}}, {"ret", nullptr}, {"err", 122}}),
-            lines[1]);
+  EXPECT_EQ(
+      nlohmann::json({{"t", 500}, {"pid", pid}, {"call", "Sleep"}, {"args", {500}}, {"ret", nullptr}, {"err", 122}}),
+      lines[1]);
   EXPECT_EQ(nlohmann::json({{"t", 500},
                             {"pid", pid},
                             {"call", "GetModuleHandleA"},
@@ -97,8 +98,8 @@ TEST(Faults, NthCallAndEveryCall) {
 }
 
 TEST(Faults, MalformedSpecsAreNamed) {
-  const char* bad[] = {"AddMonitorA", "AddMonitorA:", ":5", "AddMonitorA:x", "AddMonitorA#0:5", "AddMonitorA#x:5",
-                       "AddMonitorA:0"};
+  const char* bad[] = {"AddMonitorA",     "AddMonitorA:",    ":5",           "AddMonitorA:x",
+                       "AddMonitorA#0:5", "AddMonitorA#x:5", "AddMonitorA:0"};
   for (const char* spec : bad) EXPECT_NE("", winsim::Faults::ParseError(spec)) << spec;
   EXPECT_EQ("", winsim::Faults::ParseError("AddMonitorA#2:87,AddPrinterDriverA:5"));
   EXPECT_EQ("", winsim::Faults::ParseError(""));

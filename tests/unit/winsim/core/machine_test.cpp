@@ -18,8 +18,8 @@ struct SeedRow {
 };
 
 const SeedRow kSeeds[] = {
-    {"95", false, false},  {"98", false, false}, {"me", false, false},    {"nt4", true, false}, {"2000", true, false},
-    {"xp", true, false},   {"2003", true, false}, {"vista", true, false}, {"7", true, false},   {"7-x64", true, true},
+    {"95", false, false}, {"98", false, false},  {"me", false, false},   {"nt4", true, false}, {"2000", true, false},
+    {"xp", true, false},  {"2003", true, false}, {"vista", true, false}, {"7", true, false},   {"7-x64", true, true},
 };
 
 TEST(FreshMachine, EveryKindOfWindowsHasItsKeys) {
@@ -27,12 +27,12 @@ TEST(FreshMachine, EveryKindOfWindowsHasItsKeys) {
   for (const auto& row : kSeeds) {
     SimMachine machine(row.os);
     Registry& reg = Registry::Get();
-    for (const char* path : {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "HKLM\\SOFTWARE\\Classes",
-                             "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors",
-                             "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers",
-                             "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB", "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USBPRINT",
-                             "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\Root", "HKLM\\SYSTEM\\Setup", "HKU\\.DEFAULT",
-                             "HKCU\\Software"})
+    for (const char* path :
+         {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "HKLM\\SOFTWARE\\Classes",
+          "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors",
+          "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers", "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB",
+          "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USBPRINT", "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\Root",
+          "HKLM\\SYSTEM\\Setup", "HKU\\.DEFAULT", "HKCU\\Software"})
       EXPECT_NE(nullptr, reg.Find(path)) << row.os << " " << path;
     RegKey* nt = reg.Find("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
     EXPECT_EQ(row.nt, nt != nullptr) << row.os;
@@ -46,8 +46,8 @@ TEST(FreshMachine, EveryKindOfWindowsHasItsKeys) {
       EXPECT_EQ(std::string("w32x86", 7),
                 std::string(x86->Value("Directory")->data.begin(), x86->Value("Directory")->data.end()));
     }
-    EXPECT_EQ(row.wow64, reg.Find("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64") !=
-                             nullptr)
+    EXPECT_EQ(row.wow64,
+              reg.Find("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64") != nullptr)
         << row.os;
     EXPECT_EQ(row.wow64,
               reg.Find("HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall") != nullptr)

@@ -116,9 +116,8 @@ TEST(RegistryFile, DaclsSurviveAndInheritanceFollowsTheParents) {
   SimMachine machine("xp");
   RegKey* key = Registry::Get().Create("HKLM\\SOFTWARE\\Granted\\Child");
   RegKey* granted = key->parent();
-  granted->SetExplicitDacl({{"Everyone", KEY_ALL_ACCESS, false, CONTAINER_INHERIT_ACE},
-                            {"Power Users", DELETE, true, 0}},
-                           false);
+  granted->SetExplicitDacl(
+      {{"Everyone", KEY_ALL_ACCESS, false, CONTAINER_INHERIT_ACE}, {"Power Users", DELETE, true, 0}}, false);
   machine.Restart();
   granted = Registry::Get().Find("HKLM\\SOFTWARE\\Granted");
   ASSERT_NE(nullptr, granted);

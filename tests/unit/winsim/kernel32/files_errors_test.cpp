@@ -35,7 +35,9 @@ class FileErrors : public ::testing::Test {
 };
 
 TEST_F(FileErrors, FailingCallsTable) {
-  auto attributes = [](const char* p) { return [p] { return (BOOL)(GetFileAttributesA(p) != INVALID_FILE_ATTRIBUTES); }; };
+  auto attributes = [](const char* p) {
+    return [p] { return (BOOL)(GetFileAttributesA(p) != INVALID_FILE_ATTRIBUTES); };
+  };
   auto open = [](const char* p, DWORD access, DWORD disposition, DWORD flags = 0) {
     return [=] {
       HANDLE h = CreateFileA(p, access, 0, nullptr, disposition, flags, nullptr);
@@ -60,8 +62,7 @@ TEST_F(FileErrors, FailingCallsTable) {
       {"CreateDirectoryA existing", [] { return CreateDirectoryA("C:\\T\\full", nullptr); }, ERROR_ALREADY_EXISTS},
       {"CreateDirectoryA existing other case", [] { return CreateDirectoryA("c:\\t\\FULL\\", nullptr); },
        ERROR_ALREADY_EXISTS},
-      {"CreateDirectoryA on a file", [] { return CreateDirectoryA("C:\\T\\file.txt", nullptr); },
-       ERROR_ALREADY_EXISTS},
+      {"CreateDirectoryA on a file", [] { return CreateDirectoryA("C:\\T\\file.txt", nullptr); }, ERROR_ALREADY_EXISTS},
       {"CreateDirectoryA root", [] { return CreateDirectoryA("C:\\", nullptr); }, ERROR_ALREADY_EXISTS},
       {"CreateDirectoryA missing parent", [] { return CreateDirectoryA("C:\\T\\a\\b", nullptr); },
        ERROR_PATH_NOT_FOUND},
@@ -81,40 +82,34 @@ TEST_F(FileErrors, FailingCallsTable) {
        ERROR_FILE_NOT_FOUND},
       {"CopyFileA missing source path", [] { return CopyFileA("C:\\X\\none.txt", "C:\\T\\n.txt", FALSE); },
        ERROR_PATH_NOT_FOUND},
-      {"CopyFileA folder source", [] { return CopyFileA("C:\\T\\full", "C:\\T\\n.txt", FALSE); },
-       ERROR_ACCESS_DENIED},
+      {"CopyFileA folder source", [] { return CopyFileA("C:\\T\\full", "C:\\T\\n.txt", FALSE); }, ERROR_ACCESS_DENIED},
       {"CopyFileA missing target path", [] { return CopyFileA("C:\\T\\file.txt", "C:\\T\\no\\n.txt", FALSE); },
        ERROR_PATH_NOT_FOUND},
       {"SetFileAttributesA missing", [] { return SetFileAttributesA("C:\\T\\none.txt", 0); }, ERROR_FILE_NOT_FOUND},
-      {"SetFileAttributesA missing path", [] { return SetFileAttributesA("C:\\T\\no\\x", 0); },
-       ERROR_PATH_NOT_FOUND},
+      {"SetFileAttributesA missing path", [] { return SetFileAttributesA("C:\\T\\no\\x", 0); }, ERROR_PATH_NOT_FOUND},
       {"GetFileAttributesA missing", attributes("C:\\T\\none.txt"), ERROR_FILE_NOT_FOUND},
       {"GetFileAttributesA missing path", attributes("C:\\T\\no\\x.txt"), ERROR_PATH_NOT_FOUND},
       {"GetFileAttributesA below a file", attributes("C:\\T\\file.txt\\x"), ERROR_PATH_NOT_FOUND},
       {"GetFileAttributesA other drive", attributes("Z:\\x"), ERROR_PATH_NOT_FOUND},
-      {"GetFileAttributesA too long", attributes("C:\\T\\aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
-                                                 "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
-                                                 "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
-                                                 "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
-                                                 "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"),
+      {"GetFileAttributesA too long",
+       attributes("C:\\T\\aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+                  "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+                  "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+                  "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+                  "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"),
        ERROR_FILENAME_EXCED_RANGE},
-      {"MoveFileA onto existing", [] { return MoveFileA("C:\\T\\file.txt", "C:\\T\\ro.txt"); },
-       ERROR_ALREADY_EXISTS},
+      {"MoveFileA onto existing", [] { return MoveFileA("C:\\T\\file.txt", "C:\\T\\ro.txt"); }, ERROR_ALREADY_EXISTS},
       {"MoveFileA missing", [] { return MoveFileA("C:\\T\\none.txt", "C:\\T\\n.txt"); }, ERROR_FILE_NOT_FOUND},
       {"MoveFileA missing target path", [] { return MoveFileA("C:\\T\\file.txt", "C:\\N\\n.txt"); },
        ERROR_PATH_NOT_FOUND},
       {"MoveFileExA replace read-only",
-       [] { return MoveFileExA("C:\\T\\file.txt", "C:\\T\\ro.txt", MOVEFILE_REPLACE_EXISTING); },
-       ERROR_ACCESS_DENIED},
+       [] { return MoveFileExA("C:\\T\\file.txt", "C:\\T\\ro.txt", MOVEFILE_REPLACE_EXISTING); }, ERROR_ACCESS_DENIED},
       {"MoveFileExA replace folder",
-       [] { return MoveFileExA("C:\\T\\file.txt", "C:\\T\\full", MOVEFILE_REPLACE_EXISTING); },
-       ERROR_ACCESS_DENIED},
+       [] { return MoveFileExA("C:\\T\\file.txt", "C:\\T\\full", MOVEFILE_REPLACE_EXISTING); }, ERROR_ACCESS_DENIED},
       {"CreateFileA CREATE_NEW existing", open("C:\\T\\file.txt", GENERIC_WRITE, CREATE_NEW), ERROR_FILE_EXISTS},
-      {"CreateFileA OPEN_EXISTING missing", open("C:\\T\\none.txt", GENERIC_READ, OPEN_EXISTING),
-       ERROR_FILE_NOT_FOUND},
+      {"CreateFileA OPEN_EXISTING missing", open("C:\\T\\none.txt", GENERIC_READ, OPEN_EXISTING), ERROR_FILE_NOT_FOUND},
       {"CreateFileA missing path", open("C:\\T\\no\\x.txt", GENERIC_WRITE, CREATE_ALWAYS), ERROR_PATH_NOT_FOUND},
-      {"CreateFileA read-only for writing", open("C:\\T\\ro.txt", GENERIC_WRITE, OPEN_EXISTING),
-       ERROR_ACCESS_DENIED},
+      {"CreateFileA read-only for writing", open("C:\\T\\ro.txt", GENERIC_WRITE, OPEN_EXISTING), ERROR_ACCESS_DENIED},
       {"CreateFileA CREATE_ALWAYS on hidden", open("C:\\T\\hidden.txt", GENERIC_WRITE, CREATE_ALWAYS),
        ERROR_ACCESS_DENIED},
       {"CreateFileA folder", open("C:\\T\\full", GENERIC_READ, OPEN_EXISTING), ERROR_ACCESS_DENIED},
@@ -238,8 +233,10 @@ TEST(ShlwapiPath, FileExistsForFilesAndFolders) {
     BOOL exists;
     DWORD error;  // the last error when it does not exist
   } rows[] = {
-      {"C:\\x.txt", TRUE, 0xdeadbeef},  {"c:\\X.TXT", TRUE, 0xdeadbeef},
-      {"C:\\WINDOWS", TRUE, 0xdeadbeef}, {"C:\\y.txt", FALSE, ERROR_FILE_NOT_FOUND},
+      {"C:\\x.txt", TRUE, 0xdeadbeef},
+      {"c:\\X.TXT", TRUE, 0xdeadbeef},
+      {"C:\\WINDOWS", TRUE, 0xdeadbeef},
+      {"C:\\y.txt", FALSE, ERROR_FILE_NOT_FOUND},
       {"C:\\no\\y.txt", FALSE, ERROR_PATH_NOT_FOUND},
   };
   for (const auto& row : rows) {
@@ -270,8 +267,9 @@ TEST(FileJournal, OutputsAreRecorded) {
   EXPECT_EQ(1u, journal.Calls("GetWindowsDirectoryA").Where("/args", {"C:\\WINDOWS", 260}).size()) << journal;
   JournalLines finds = journal.Calls("FindFirstFileA");
   ASSERT_EQ(1u, finds.size()) << journal;
-  EXPECT_EQ(nlohmann::json({{"dwFileAttributes", 16}, {"nFileSizeHigh", 0}, {"nFileSizeLow", 0}, {"cFileName", "WINDOWS"}}),
-            finds[0]["args"][1]);
+  EXPECT_EQ(
+      nlohmann::json({{"dwFileAttributes", 16}, {"nFileSizeHigh", 0}, {"nFileSizeLow", 0}, {"cFileName", "WINDOWS"}}),
+      finds[0]["args"][1]);
   EXPECT_EQ(1u, journal.Calls("DeleteFileA").Where("/args", {"C:\\none.txt"}).With({{"ret", 0}, {"err", 2}}).size())
       << journal;
 }

@@ -22,11 +22,11 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 
 struct ResolveRow {
   std::string path;
-  DWORD error;           // 0: resolves
+  DWORD error;  // 0: resolves
   bool exists;
   bool parentExists;
-  const char* host;      // expected end of the host path, or null
-  const char* windows;   // expected full Windows path, or null
+  const char* host;     // expected end of the host path, or null
+  const char* windows;  // expected full Windows path, or null
 };
 
 class PathTest : public ::testing::Test {
@@ -171,10 +171,8 @@ DWORD FullPath(DWORD n, LPSTR b) { return GetFullPathNameA("Sub", n, b, nullptr)
 // one that fits gets the text, and the length without the zero comes back.
 TEST_F(PathTest, BufferSizeProtocol) {
   const SizeRow rows[] = {
-      {"GetWindowsDirectoryA", WindowsDir, "C:\\WINDOWS"},
-      {"GetSystemDirectoryA", SystemDir, "C:\\WINDOWS\\system32"},
-      {"GetCurrentDirectoryA", CurrentDir, "C:\\Data"},
-      {"GetTempPathA", TempPath, "C:\\WINDOWS\\Temp\\"},
+      {"GetWindowsDirectoryA", WindowsDir, "C:\\WINDOWS"}, {"GetSystemDirectoryA", SystemDir, "C:\\WINDOWS\\system32"},
+      {"GetCurrentDirectoryA", CurrentDir, "C:\\Data"},    {"GetTempPathA", TempPath, "C:\\WINDOWS\\Temp\\"},
       {"GetFullPathNameA", FullPath, "C:\\Data\\Sub"},
   };
   for (const auto& row : rows) {
@@ -234,10 +232,8 @@ TEST_F(PathTest, SetCurrentDirectoryErrors) {
     const char* path;
     DWORD error;
   } rows[] = {
-      {"\\some_dummy_dir", ERROR_FILE_NOT_FOUND},
-      {"\\some_dummy\\subdir", ERROR_PATH_NOT_FOUND},
-      {"C:\\Data\\File.txt", ERROR_DIRECTORY},
-      {"E:\\", ERROR_PATH_NOT_FOUND},
+      {"\\some_dummy_dir", ERROR_FILE_NOT_FOUND}, {"\\some_dummy\\subdir", ERROR_PATH_NOT_FOUND},
+      {"C:\\Data\\File.txt", ERROR_DIRECTORY},    {"E:\\", ERROR_PATH_NOT_FOUND},
       {"C:\\Data\\a|b", ERROR_INVALID_NAME},
   };
   for (const auto& row : rows) {

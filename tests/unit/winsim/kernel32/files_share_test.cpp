@@ -23,8 +23,7 @@ class ShareTest : public ::testing::Test {
 };
 
 TEST_F(ShareTest, SecondOpenTable) {
-  const DWORD R = GENERIC_READ, W = GENERIC_WRITE, SR = FILE_SHARE_READ, SW = FILE_SHARE_WRITE,
-              SD = FILE_SHARE_DELETE;
+  const DWORD R = GENERIC_READ, W = GENERIC_WRITE, SR = FILE_SHARE_READ, SW = FILE_SHARE_WRITE, SD = FILE_SHARE_DELETE;
   struct Row {
     const char* what;
     DWORD access1, share1, access2, share2;

@@ -72,8 +72,8 @@ TEST(FormatMessageA, UnknownNumbersAndLanguagesFail) {
   for (const auto& row : rows) {
     LPSTR text = (LPSTR)0x1;
     SetLastError(0xdeadbeef);
-    EXPECT_EQ(0u, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, row.id,
-                                 row.lang, (LPSTR)&text, 0, nullptr))
+    EXPECT_EQ(0u, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, row.id, row.lang,
+                                 (LPSTR)&text, 0, nullptr))
         << row.id;
     EXPECT_EQ(row.error, GetLastError()) << row.id;
     EXPECT_EQ((LPSTR)0x1, text) << "the output pointer is left alone on failure, " << row.id;

@@ -235,7 +235,8 @@ TEST(SetupDiGetDeviceRegistryPropertyA, HardwareIdsAndTheSizeTheyNeed) {
   BYTE buf[100];
   DWORD type = 0, required = 0;
   SetLastError(0xdeadbeef);
-  EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, &type, buf, (DWORD)ids.size(), &required));
+  EXPECT_FALSE(
+      SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, &type, buf, (DWORD)ids.size(), &required));
   EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, GetLastError());
   EXPECT_EQ(ids.size() + 1, required);
   SetLastError(0xdeadbeef);

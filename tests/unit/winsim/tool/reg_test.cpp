@@ -20,9 +20,7 @@ void Spill(const std::string& path, const std::string& text) {
 
 // A fresh machine folder of its own, closed, for the tool to open.
 struct ClosedMachine {
-  ClosedMachine() : dir(MakeTempDir()), machine(dir + "/m") {
-    winsim::Machine::Create(machine, "xp");
-  }
+  ClosedMachine() : dir(MakeTempDir()), machine(dir + "/m") { winsim::Machine::Create(machine, "xp"); }
   ~ClosedMachine() { RemoveTree(dir); }
   std::string dir, machine;
 };

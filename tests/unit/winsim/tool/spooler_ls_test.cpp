@@ -24,8 +24,8 @@ TEST(WinsimTool, FreshMachineHasLocalPortAndNothingElse) {
     EXPECT_EQ("", RunTool("winsim", {"ls", m.dir, "printers"}).out) << os;
     EXPECT_EQ("", RunTool("winsim", {"ls", m.dir, "drivers"}).out) << os;
     EXPECT_EQ("", RunTool("winsim", {"ls", m.dir, "devices"}).out) << os;
-    ToolResult ports = RunTool("winsim", {"reg", m.dir, "export",
-                                          "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"});
+    ToolResult ports =
+        RunTool("winsim", {"reg", m.dir, "export", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"});
     for (const char* p : {"\"COM1:\"", "\"COM4:\"", "\"LPT1:\"", "\"LPT3:\""})
       EXPECT_NE(std::string::npos, ports.out.find(p)) << os << " " << p;
   }
@@ -38,12 +38,14 @@ TEST(WinsimTool, FreshWindows7x64ListsThePrintersItShipsWith) {
       "Local Port\tlocalspl.dll\nMicrosoft Shared Fax Monitor\tFXSMON.DLL\nStandard TCP/IP Port\ttcpmon.dll\n"
       "USB Monitor\tusbmon.dll\nWSD Port\tWSDMon.dll\n",
       RunTool("winsim", {"ls", m.dir, "monitors"}).out);
-  EXPECT_EQ("Fax\tMicrosoft Shared Fax Driver\tSHRFAX:\n"
-            "Microsoft XPS Document Writer\tMicrosoft XPS Document Writer\tXPSPort:\n",
-            RunTool("winsim", {"ls", m.dir, "printers"}).out);
-  EXPECT_EQ("Windows x64\t3\tMicrosoft Shared Fax Driver\tFXSDRV.DLL\n"
-            "Windows x64\t3\tMicrosoft XPS Document Writer\tmxdwdrv.dll\n",
-            RunTool("winsim", {"ls", m.dir, "drivers"}).out);
+  EXPECT_EQ(
+      "Fax\tMicrosoft Shared Fax Driver\tSHRFAX:\n"
+      "Microsoft XPS Document Writer\tMicrosoft XPS Document Writer\tXPSPort:\n",
+      RunTool("winsim", {"ls", m.dir, "printers"}).out);
+  EXPECT_EQ(
+      "Windows x64\t3\tMicrosoft Shared Fax Driver\tFXSDRV.DLL\n"
+      "Windows x64\t3\tMicrosoft XPS Document Writer\tmxdwdrv.dll\n",
+      RunTool("winsim", {"ls", m.dir, "drivers"}).out);
   EXPECT_EQ("", RunTool("winsim", {"ls", m.dir, "devices"}).out);
   ToolResult ports =
       RunTool("winsim", {"reg", m.dir, "export", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"});

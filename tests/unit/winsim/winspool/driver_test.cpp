@@ -41,8 +41,7 @@ const MonitorRow kMonitorRows[] = {
     {"module in the Windows directory of 64-bit Windows", "7-x64", "windows", "Windows x64", 2, TRUE, ERROR_SUCCESS},
     {"module nowhere", "xp", nullptr, "Windows NT x86", 2, FALSE, ERROR_MOD_NOT_FOUND},
     {"module in the 32-bit system folder only", "7-x64", "syswow64", "Windows x64", 2, FALSE, ERROR_MOD_NOT_FOUND},
-    {"an environment not the spooler's own", "7-x64", "windows", "Windows NT x86", 2, FALSE,
-     ERROR_INVALID_ENVIRONMENT},
+    {"an environment not the spooler's own", "7-x64", "windows", "Windows NT x86", 2, FALSE, ERROR_INVALID_ENVIRONMENT},
     {"an unknown environment", "xp", "system", "Windows 98", 2, FALSE, ERROR_INVALID_ENVIRONMENT},
     {"level 1", "xp", "system", "Windows NT x86", 1, FALSE, ERROR_INVALID_LEVEL},
 };
@@ -51,8 +50,8 @@ TEST(AddMonitorA, Table) {
   for (const auto& r : kMonitorRows) {
     SimMachine machine(r.os);
     const winsim::OsInfo& os = winsim::Machine::Current().os();
-    std::string dir = !r.placeModuleIn ? ""
-                      : strcmp(r.placeModuleIn, "system") == 0 ? os.SystemDir()
+    std::string dir = !r.placeModuleIn                           ? ""
+                      : strcmp(r.placeModuleIn, "system") == 0   ? os.SystemDir()
                       : strcmp(r.placeModuleIn, "syswow64") == 0 ? os.windir + "\\SysWOW64"
                                                                  : os.windir;
     if (!dir.empty()) WriteFile(dir + "\\qpaNLM.dll", "monitor");
@@ -72,9 +71,9 @@ TEST(AddMonitorA, SecondTimeSaysAlreadyInstalled) {
   EXPECT_FALSE(RegisterMonitor("advanced language monitor", "Windows NT x86", "other.dll"));
   EXPECT_EQ((DWORD)ERROR_PRINT_MONITOR_ALREADY_INSTALLED, GetLastError());
   machine.Restart();  // the next process sees it too
-  EXPECT_EQ("qpaNLMNT.dll", std::string((const char*)Key(std::string(kMonitors) + "Advanced Language Monitor")
-                                            ->Value("Driver")
-                                            ->data.data()));
+  EXPECT_EQ("qpaNLMNT.dll",
+            std::string(
+                (const char*)Key(std::string(kMonitors) + "Advanced Language Monitor")->Value("Driver")->data.data()));
 }
 
 TEST(AddPrinterDriverA, CopiesFromTheDriverDirectoryIntoVersion3) {
@@ -144,16 +143,15 @@ TEST(AddPrinterDriverA, RefusesBadArguments) {
       {"level 1", 1, 3, "Windows NT x86", nullptr, true, ERROR_INVALID_LEVEL},
       {"unknown environment", 3, 3, "Windows ARM", nullptr, true, ERROR_INVALID_ENVIRONMENT},
       {"version 4", 3, 4, "Windows NT x86", nullptr, true, ERROR_INVALID_PARAMETER},
-      {"monitor not installed", 3, 3, "Windows NT x86", "Advanced Language Monitor", true,
-       ERROR_UNKNOWN_PRINT_MONITOR},
+      {"monitor not installed", 3, 3, "Windows NT x86", "Advanced Language Monitor", true, ERROR_UNKNOWN_PRINT_MONITOR},
       {"not an administrator", 3, 3, "Windows NT x86", nullptr, false, ERROR_ACCESS_DENIED},
   };
   for (const auto& r : rows) {
     ASSERT_TRUE(machine.SetIni("user", "admin", r.admin ? "1" : "0")) << r.what;
     std::string deps = std::string("TSTres1.dll\0TSTres2.dll\0", 24);
-    DRIVER_INFO_3A di = {r.version, (LPSTR) "VELKORA KVL-M720", (LPSTR)r.env, (LPSTR) "TSTdrv.dll",
-                         (LPSTR) "TST.dat", (LPSTR) "TSTui.dll", (LPSTR) "TST.hlp", (LPSTR)deps.c_str(),
-                         (LPSTR)r.monitor, (LPSTR) "RAW"};
+    DRIVER_INFO_3A di = {
+        r.version,           (LPSTR) "VELKORA KVL-M720", (LPSTR)r.env,        (LPSTR) "TSTdrv.dll", (LPSTR) "TST.dat",
+        (LPSTR) "TSTui.dll", (LPSTR) "TST.hlp",          (LPSTR)deps.c_str(), (LPSTR)r.monitor,     (LPSTR) "RAW"};
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(AddPrinterDriverA(nullptr, r.level, (LPBYTE)&di)) << r.what;
     EXPECT_EQ(r.error, GetLastError()) << r.what;
@@ -167,8 +165,8 @@ TEST(DeletePrinterDriverExA, RefusedWhileAPrinterUsesTheDriver) {
   ASSERT_TRUE(d.StageAndAdd());
   ASSERT_TRUE(AddPrinterAndClose("Label", "VELKORA KVL-M720"));
   SetLastError(0xdeadbeef);
-  EXPECT_FALSE(DeletePrinterDriverExA(nullptr, (LPSTR) "Windows NT x86", (LPSTR) "VELKORA KVL-M720",
-                                      DPD_DELETE_ALL_FILES, 3));
+  EXPECT_FALSE(
+      DeletePrinterDriverExA(nullptr, (LPSTR) "Windows NT x86", (LPSTR) "VELKORA KVL-M720", DPD_DELETE_ALL_FILES, 3));
   EXPECT_EQ((DWORD)ERROR_PRINTER_DRIVER_IN_USE, GetLastError());
   EXPECT_NE(nullptr, Key(std::string(kDriversX86) + d.name));
   EXPECT_TRUE(FileExists(DriverDirectory() + "\\3\\TSTdrv.dll"));
@@ -211,8 +209,8 @@ TEST(DeletePrinterDriverExA, Table) {
     ASSERT_TRUE(other.StageAndAdd()) << r.what;
     std::string dir = DriverDirectory() + "\\3\\";
     SetLastError(0xdeadbeef);
-    EXPECT_EQ(r.ok, DeletePrinterDriverExA(nullptr, (LPSTR) "Windows NT x86", (LPSTR) "VELKORA KVL-M720",
-                                           r.deleteFlag, r.versionFlag))
+    EXPECT_EQ(r.ok, DeletePrinterDriverExA(nullptr, (LPSTR) "Windows NT x86", (LPSTR) "VELKORA KVL-M720", r.deleteFlag,
+                                           r.versionFlag))
         << r.what;
     EXPECT_EQ(r.error, GetLastError()) << r.what;
     EXPECT_EQ(!r.ok, Key(std::string(kDriversX86) + d.name) != nullptr) << r.what;
@@ -233,16 +231,16 @@ TEST(DeletePrinterDriverExA, UnknownDriverOrEnvironment) {
   ASSERT_TRUE(d.StageAndAdd());
   SetLastError(0xdeadbeef);
   // The x86 environment has no such driver; the x64 one is untouched.
-  EXPECT_FALSE(DeletePrinterDriverExA(nullptr, (LPSTR) "Windows NT x86", (LPSTR) "VELKORA KVL-M720",
-                                      DPD_DELETE_ALL_FILES, 3));
+  EXPECT_FALSE(
+      DeletePrinterDriverExA(nullptr, (LPSTR) "Windows NT x86", (LPSTR) "VELKORA KVL-M720", DPD_DELETE_ALL_FILES, 3));
   EXPECT_EQ((DWORD)ERROR_UNKNOWN_PRINTER_DRIVER, GetLastError());
   SetLastError(0xdeadbeef);
-  EXPECT_FALSE(DeletePrinterDriverExA(nullptr, (LPSTR) "Windows 2000", (LPSTR) "VELKORA KVL-M720",
-                                      DPD_DELETE_ALL_FILES, 3));
+  EXPECT_FALSE(
+      DeletePrinterDriverExA(nullptr, (LPSTR) "Windows 2000", (LPSTR) "VELKORA KVL-M720", DPD_DELETE_ALL_FILES, 3));
   EXPECT_EQ((DWORD)ERROR_INVALID_ENVIRONMENT, GetLastError());
   SetLastError(0xdeadbeef);
-  EXPECT_TRUE(DeletePrinterDriverExA(nullptr, (LPSTR) "Windows x64", (LPSTR) "velkora kvl-m720",
-                                     DPD_DELETE_ALL_FILES, 3));
+  EXPECT_TRUE(
+      DeletePrinterDriverExA(nullptr, (LPSTR) "Windows x64", (LPSTR) "velkora kvl-m720", DPD_DELETE_ALL_FILES, 3));
   EXPECT_FALSE(FileExists(DriverDirectory("Windows x64") + "\\3\\TSTdrv.dll"));
 }
 

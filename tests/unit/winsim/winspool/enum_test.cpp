@@ -153,8 +153,11 @@ TEST(EnumPrinterDriversA, NullEnvironmentIsTheCallersOwn) {
   struct Row {
     const char* env;
     const char* name;
-  } rows[] = {{nullptr, "Driver x86"}, {"", "Driver x86"}, {"Windows NT x86", "Driver x86"},
-              {"Windows x64", "Driver x64"}, {"WINDOWS X64", "Driver x64"}};
+  } rows[] = {{nullptr, "Driver x86"},
+              {"", "Driver x86"},
+              {"Windows NT x86", "Driver x86"},
+              {"Windows x64", "Driver x64"},
+              {"WINDOWS X64", "Driver x64"}};
   for (const auto& r : rows) {
     DWORD needed = 0, returned = 0;
     EnumPrinterDriversA(nullptr, (LPSTR)r.env, 4, nullptr, 0, &needed, &returned);

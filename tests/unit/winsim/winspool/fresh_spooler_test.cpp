@@ -37,49 +37,47 @@ std::vector<std::string> Enumerate(Call call, Render render, size_t recordSize) 
 std::string Text(LPCSTR s) { return s ? s : "(null)"; }
 
 std::vector<std::string> Printers() {
-  return Enumerate(
-      [](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD r) {
-        return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, b, cb, n, r);
-      },
-      [](const BYTE* p) {
-        const PRINTER_INFO_2A* pi = (const PRINTER_INFO_2A*)p;
-        return Text(pi->pPrinterName) + "|" + Text(pi->pDriverName) + "|" + Text(pi->pPortName) + "|" +
-               Text(pi->pPrintProcessor) + "|" + Text(pi->pDatatype) + "|" + std::to_string(pi->Attributes);
-      },
-      sizeof(PRINTER_INFO_2A));
+  return Enumerate([](LPBYTE b, DWORD cb, LPDWORD n,
+                      LPDWORD r) { return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, b, cb, n, r); },
+                   [](const BYTE* p) {
+                     const PRINTER_INFO_2A* pi = (const PRINTER_INFO_2A*)p;
+                     return Text(pi->pPrinterName) + "|" + Text(pi->pDriverName) + "|" + Text(pi->pPortName) + "|" +
+                            Text(pi->pPrintProcessor) + "|" + Text(pi->pDatatype) + "|" +
+                            std::to_string(pi->Attributes);
+                   },
+                   sizeof(PRINTER_INFO_2A));
 }
 
 // Level 3 records; the files as bare names when they lie in `dir`, and
 // every file the record names must exist.
 std::vector<std::string> Drivers(const char* env, const std::string& dir) {
-  return Enumerate(
-      [env](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD r) {
-        return EnumPrinterDriversA(nullptr, (LPSTR)env, 3, b, cb, n, r);
-      },
-      [&dir](const BYTE* p) {
-        const DRIVER_INFO_3A* di = (const DRIVER_INFO_3A*)p;
-        auto file = [&dir](LPCSTR path) {
-          if (!path) return std::string("(null)");
-          std::string s = path;
-          if (s.compare(0, dir.size() + 1, dir + "\\") != 0) return "elsewhere: " + s;
-          if (!FileExists(s)) return "missing: " + s;
-          return s.substr(dir.size() + 1);
-        };
-        std::string text = Text(di->pName) + "|" + std::to_string(di->cVersion) + "|" + Text(di->pEnvironment) + "|" +
-                           file(di->pDriverPath) + "|" + file(di->pDataFile) + "|" + file(di->pConfigFile) + "|" +
-                           file(di->pHelpFile) + "|";
-        for (LPCSTR d = di->pDependentFiles; d && *d; d += strlen(d) + 1) text += file(d) + ",";
-        return text + "|" + Text(di->pMonitorName) + "|" + Text(di->pDefaultDataType);
-      },
-      sizeof(DRIVER_INFO_3A));
+  return Enumerate([env](LPBYTE b, DWORD cb, LPDWORD n,
+                         LPDWORD r) { return EnumPrinterDriversA(nullptr, (LPSTR)env, 3, b, cb, n, r); },
+                   [&dir](const BYTE* p) {
+                     const DRIVER_INFO_3A* di = (const DRIVER_INFO_3A*)p;
+                     auto file = [&dir](LPCSTR path) {
+                       if (!path) return std::string("(null)");
+                       std::string s = path;
+                       if (s.compare(0, dir.size() + 1, dir + "\\") != 0) return "elsewhere: " + s;
+                       if (!FileExists(s)) return "missing: " + s;
+                       return s.substr(dir.size() + 1);
+                     };
+                     std::string text = Text(di->pName) + "|" + std::to_string(di->cVersion) + "|" +
+                                        Text(di->pEnvironment) + "|" + file(di->pDriverPath) + "|" +
+                                        file(di->pDataFile) + "|" + file(di->pConfigFile) + "|" + file(di->pHelpFile) +
+                                        "|";
+                     for (LPCSTR d = di->pDependentFiles; d && *d; d += strlen(d) + 1) text += file(d) + ",";
+                     return text + "|" + Text(di->pMonitorName) + "|" + Text(di->pDefaultDataType);
+                   },
+                   sizeof(DRIVER_INFO_3A));
 }
 
 std::vector<std::string> Ports() {
   return Enumerate([](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD r) { return EnumPortsA(nullptr, 2, b, cb, n, r); },
                    [](const BYTE* p) {
                      const PORT_INFO_2A* pi = (const PORT_INFO_2A*)p;
-                     return Text(pi->pPortName) + "|" + Text(pi->pMonitorName) + "|" + Text(pi->pDescription) +
-                            "|" + std::to_string(pi->fPortType);
+                     return Text(pi->pPortName) + "|" + Text(pi->pMonitorName) + "|" + Text(pi->pDescription) + "|" +
+                            std::to_string(pi->fPortType);
                    },
                    sizeof(PORT_INFO_2A));
 }
@@ -156,7 +154,14 @@ std::vector<FreshRow> FreshRows() {
        ShippedDrivers("Windows NT x86"), kShippedPorts, ShippedMonitors("Windows NT x86")},
       {"7", "Windows NT x86", x86, kShippedPrinters, ShippedDrivers("Windows NT x86"), x86,
        ShippedDrivers("Windows NT x86"), kShippedPorts, ShippedMonitors("Windows NT x86")},
-      {"7-x64", "Windows x64", x64, kShippedPrinters, ShippedDrivers("Windows x64"), x86, {}, kShippedPorts,
+      {"7-x64",
+       "Windows x64",
+       x64,
+       kShippedPrinters,
+       ShippedDrivers("Windows x64"),
+       x86,
+       {},
+       kShippedPorts,
        ShippedMonitors("Windows x64")},
   };
 }

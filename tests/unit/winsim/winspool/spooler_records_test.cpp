@@ -68,17 +68,40 @@ struct LevelRow {
 };
 
 const LevelRow kLevelRows[] = {
-    {"printers 1", LocalPrinters, 1, sizeof(PRINTER_INFO_1A), offsetof(PRINTER_INFO_1A, pName), {"Label one", "Label two"}},
-    {"printers 2", LocalPrinters, 2, sizeof(PRINTER_INFO_2A), offsetof(PRINTER_INFO_2A, pPrinterName),
+    {"printers 1",
+     LocalPrinters,
+     1,
+     sizeof(PRINTER_INFO_1A),
+     offsetof(PRINTER_INFO_1A, pName),
      {"Label one", "Label two"}},
-    {"printers 4", LocalPrinters, 4, sizeof(PRINTER_INFO_4A), offsetof(PRINTER_INFO_4A, pPrinterName),
+    {"printers 2",
+     LocalPrinters,
+     2,
+     sizeof(PRINTER_INFO_2A),
+     offsetof(PRINTER_INFO_2A, pPrinterName),
+     {"Label one", "Label two"}},
+    {"printers 4",
+     LocalPrinters,
+     4,
+     sizeof(PRINTER_INFO_4A),
+     offsetof(PRINTER_INFO_4A, pPrinterName),
      {"Label one", "Label two"}},
     {"drivers 1", PrinterDrivers, 1, sizeof(DRIVER_INFO_1A), offsetof(DRIVER_INFO_1A, pName), {kDriver, kOtherDriver}},
     {"drivers 2", PrinterDrivers, 2, sizeof(DRIVER_INFO_2A), offsetof(DRIVER_INFO_2A, pName), {kDriver, kOtherDriver}},
     {"drivers 3", PrinterDrivers, 3, sizeof(DRIVER_INFO_3A), offsetof(DRIVER_INFO_3A, pName), {kDriver, kOtherDriver}},
     {"drivers 4", PrinterDrivers, 4, sizeof(DRIVER_INFO_4A), offsetof(DRIVER_INFO_4A, pName), {kDriver, kOtherDriver}},
-    {"monitors 1", Monitors, 1, sizeof(MONITOR_INFO_1A), offsetof(MONITOR_INFO_1A, pName), {"Local Port", "Label Port"}},
-    {"monitors 2", Monitors, 2, sizeof(MONITOR_INFO_2A), offsetof(MONITOR_INFO_2A, pName), {"Local Port", "Label Port"}},
+    {"monitors 1",
+     Monitors,
+     1,
+     sizeof(MONITOR_INFO_1A),
+     offsetof(MONITOR_INFO_1A, pName),
+     {"Local Port", "Label Port"}},
+    {"monitors 2",
+     Monitors,
+     2,
+     sizeof(MONITOR_INFO_2A),
+     offsetof(MONITOR_INFO_2A, pName),
+     {"Local Port", "Label Port"}},
     {"ports 1", Ports, 1, sizeof(PORT_INFO_1A), offsetof(PORT_INFO_1A, pName), {"COM1:", "LPT1:"}},
     {"ports 2", Ports, 2, sizeof(PORT_INFO_2A), offsetof(PORT_INFO_2A, pPortName), {"COM1:", "LPT1:"}},
 };
@@ -193,9 +216,9 @@ TEST(Enumerations, JournalShowsTheRecordsByFieldNames) {
   ASSERT_TRUE(LocalPrinters(2, buf.data(), needed, &needed, &returned));
   std::string n = std::to_string(needed);
   std::string journal = machine.ReadFile("journal.jsonl");
-  EXPECT_NE(std::string::npos,
-            journal.find("\"call\": \"EnumPrintersA\", \"args\": [2, null, 2, null, 0, " + n + ", 0], \"ret\": 0, "
-                         "\"err\": 122}"))
+  EXPECT_NE(std::string::npos, journal.find("\"call\": \"EnumPrintersA\", \"args\": [2, null, 2, null, 0, " + n +
+                                            ", 0], \"ret\": 0, "
+                                            "\"err\": 122}"))
       << journal;
   EXPECT_NE(std::string::npos,
             journal.find("\"call\": \"EnumPrintersA\", \"args\": [2, null, 2, [{\"pServerName\": null, "
