@@ -247,15 +247,12 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, const void* data, size_t size,
   int cx = MulDivRound(t.cx, base.x, 4), cy = MulDivRound(t.cy, base.y, 8);
   // The template gives the client area; the window adds its frame.
   DWORD style = t.style;
-  int frameX = (style & WS_THICKFRAME)                              ? 4
-               : ((style & WS_DLGFRAME) || (style & DS_MODALFRAME)) ? 3
-               : (style & WS_BORDER)                                ? 1
-                                                                    : 0;
-  int frameTop = frameX + (((style & WS_CAPTION) == WS_CAPTION) ? 19 : 0);
+  RECT frame = FrameOf(style & ~WS_MINIMIZE, (style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0);
+  int frameX = frame.left, frameTop = frame.top;
   int x = MulDivRound(t.x, base.x, 4), y = MulDivRound(t.y, base.y, 8);
   if (style & (DS_CENTER | DS_CENTERMOUSE)) {
-    x = (1024 - cx - 2 * frameX) / 2;
-    y = (768 - cy - frameTop - frameX) / 2;
+    x = (kScreenWidth - cx - 2 * frameX) / 2;
+    y = (kScreenHeight - cy - frameTop - frameX) / 2;
   } else if (ownerWindow && !(style & WS_CHILD)) {
     x += ownerWindow->rect.left;
     y += ownerWindow->rect.top;

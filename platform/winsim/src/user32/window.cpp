@@ -31,19 +31,11 @@ std::vector<WindowClass>& Classes() {
   return classes;
 }
 
-// The screen of the simulated machine.
-const int kScreenWidth = 1024;
-const int kScreenHeight = 768;
-// Classic (unthemed) window frame metrics.
-const int kCaption = 19;
-const int kDlgFrame = 3;
-const int kBorder = 1;
-const int kFrame = 4;
-
 // Windows of the process end with it.
 ProcessState g_windows(80, [] { Windows::Clear(); });
 
-// The frame around the client area of a window of this style.
+}  // namespace
+
 RECT FrameOf(DWORD style, DWORD exStyle) {
   RECT r = {0, 0, 0, 0};
   if (style & WS_MINIMIZE) return r;
@@ -59,8 +51,6 @@ RECT FrameOf(DWORD style, DWORD exStyle) {
   r.top = edge + (((style & WS_CAPTION) == WS_CAPTION) ? kCaption : 0);
   return r;
 }
-
-}  // namespace
 
 HWND Windows::focus = nullptr;
 HWND Windows::active = nullptr;
@@ -411,14 +401,9 @@ POINT ClientOrigin(Window* w) {
     p.y += w->rect.top;
     Window* parent = Windows::Get(w->parent);
     // The frame of each window lies between its rectangle and its client area.
-    DWORD style = w->style, ex = w->exStyle;
-    int edge = (style & WS_THICKFRAME)                                 ? 4
-               : ((style & WS_DLGFRAME) || (ex & WS_EX_DLGMODALFRAME)) ? 3
-               : (style & WS_BORDER)                                   ? 1
-                                                                       : 0;
-    if (ex & WS_EX_CLIENTEDGE) edge += 2;
-    p.x += edge;
-    p.y += edge + (((style & WS_CAPTION) == WS_CAPTION) ? 19 : 0);
+    RECT frame = winsim::FrameOf(w->style & ~WS_MINIMIZE, w->exStyle);
+    p.x += frame.left;
+    p.y += frame.top;
     w = parent;
   }
   return p;

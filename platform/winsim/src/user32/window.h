@@ -11,6 +11,19 @@
 
 namespace winsim {
 
+// The screen of the simulated machine.
+const int kScreenWidth = 1024;
+const int kScreenHeight = 768;
+// Classic (unthemed) window frame metrics.
+const int kCaption = 19;
+const int kDlgFrame = 3;
+const int kBorder = 1;
+const int kFrame = 4;
+
+// The frame around the client area of a window of this style: none for a
+// minimised window, whose client area is empty.
+RECT FrameOf(DWORD style, DWORD exStyle);
+
 struct ListItem {
   std::string text;
   ULONG_PTR data = 0;
