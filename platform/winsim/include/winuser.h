@@ -437,6 +437,7 @@ typedef struct tagCOMPAREITEMSTRUCT {
 extern "C" {
 
 // Window classes and windows.
+LPSTR WINAPI CharNextA(LPCSTR lpsz);
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
 BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, LPWNDCLASSA lpWndClass);
