@@ -22,6 +22,12 @@ class InstallEngine {
   // stands at 100; no pause.
   void ReportCompleted(LPCSTR lpszStatus);
 
+  // Registers the installed driver with Windows: the uninstall entry (with
+  // the OEM INF copy's path, "" when there is none), the vendor key open to
+  // everyone on Vista and later, and the uninstaller copied into the
+  // product folder of the Windows directory, where the entry points.
+  void RegisterUninstall(LPCSTR lpszOemInf);
+
   CString* m_pStatus;          // the window's status text
   CProgressCtrl* m_pProgress;  // the window's progress bar
   int m_nWindowsKind;
