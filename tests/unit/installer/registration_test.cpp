@@ -1,10 +1,9 @@
-// What a finished installation leaves for Windows and for the next run: the
-// uninstall entry, the vendor key on Vista and later, the uninstaller copied
-// into the product folder, and the version stamp, each read back through the
-// program's own view of the registry and drive C:.
+// What a finished installation leaves for Windows: the uninstall entry, the
+// vendor key on Vista and later and the uninstaller copied into the product
+// folder, each read back through the program's own view of the registry and
+// drive C:.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <winspool.h>
 
 #include <string>
 
@@ -13,13 +12,11 @@
 #include "sim_files.h"
 #include "sim_machine.h"
 #include "sim_resources.h"
-#include "version_stamp.h"
 #include "windows_kind.h"
 
 namespace {
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720";
-const char kStampKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\VELKORA KVL-M720\\VersionData";
 
 // A value as the program reads it: its type and bytes, or type REG_NONE.
 struct Value {
@@ -125,29 +122,6 @@ TEST_F(RegistrationTest, ASecondInstallationOverwritesEverything) {
   engine.RegisterUninstall("");
   EXPECT_EQ(Sz(""), Read(kUninstallKey, "OemFileName").data);
   EXPECT_EQ("second", FileText((WindowsDir() + "\\KVL-M720\\KVLM720_Uninstaller.exe").c_str()));
-}
-
-TEST_F(RegistrationTest, VersionStampWithoutAPrinter) {
-  for (const char* os : {"xp", "7-x64"}) {
-    SCOPED_TRACE(os);
-    SimMachine machine(os);
-    VersionStamp stamp;
-    EXPECT_TRUE(stamp.Write({4, 6, 64, 0}));
-    const char* names[] = {"MajorVersion", "MinorVersion", "BuildVersion", "ExtraVersion"};
-    const DWORD parts[] = {4, 6, 64, 0};
-    for (int i = 0; i < 4; ++i) {
-      Value v = Read(kStampKey, names[i]);
-      EXPECT_EQ((DWORD)REG_DWORD, v.type) << names[i];
-      EXPECT_EQ(std::string((const char*)&parts[i], 4), v.data) << names[i];
-    }
-    // The stamp's key is no printer.
-    HANDLE printer = nullptr;
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(OpenPrinterA((LPSTR) "VELKORA KVL-M720", &printer, nullptr));
-    EXPECT_EQ((DWORD)ERROR_INVALID_PRINTER_NAME, GetLastError());
-    EXPECT_TRUE(stamp.Write({4, 7, 0, 1}));
-    EXPECT_EQ(std::string("\x07\0\0\0", 4), Read(kStampKey, "MinorVersion").data);
-  }
 }
 
 }  // namespace
