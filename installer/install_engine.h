@@ -5,6 +5,8 @@
 
 #include <afxwin.h>
 
+struct PackageFileSet;
+
 class InstallEngine {
  public:
   InstallEngine();
@@ -28,6 +30,11 @@ class InstallEngine {
   // product folder of the Windows directory, where the entry points.
   void RegisterUninstall(LPCSTR lpszOemInf);
 
+  // The install sequence for the port (1000 to 1005: COM1 to COM4, LPT1,
+  // LPT2; 1006: USB), reported step by step; every outcome is shown to the
+  // user.
+  void Install(int nPortCode);
+
   CString* m_pStatus;          // the window's status text
   CProgressCtrl* m_pProgress;  // the window's progress bar
   int m_nWindowsKind;
@@ -35,6 +42,12 @@ class InstallEngine {
   char m_szSourceDir[128];  // the program's command-line arguments
 
  private:
+  BOOL FindInstalledDriver(LPCSTR lpszEnvironment);
+  CString ChooseFreePrinterName();
+  BOOL AddPrinterOnPort(LPCSTR lpszName, int nPortCode);
+  void DeleteStagedFiles(const PackageFileSet& set);
+  void CleanInfDirectory();
+
   InstallEngine(const InstallEngine&) = delete;
   InstallEngine& operator=(const InstallEngine&) = delete;
 };

@@ -1,0 +1,224 @@
+// The install sequence on simulated machines with the demo package: what a
+// fresh installation leaves on a COM port and on USB, the numbered names of
+// a reinstallation, and the end of the sequence when the spooler refuses the
+// driver.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winspool.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/faults.h"
+#include "core/registry_tree.h"
+#include "core/script.h"
+#include "install_engine.h"
+#include "journal_query.h"
+#include "sim_files.h"
+#include "sim_machine.h"
+#include "sim_resources.h"
+#include "spooler_fixture.h"
+#include "windows_kind.h"
+
+using namespace spooler_fixture;
+
+namespace {
+
+const char kDriver[] = "VELKORA KVL-M720";
+const char kRestartQuestion[] =
+    "Restart the computer can take effect.\nPlease restart the computer.\n\n[Yes] I want to restart my computer "
+    "now.\n[No] I will restart my computer later.";
+const char kUsbDone[] = "Installation is completed.\n\nPlease turn-off printer and turn-on printer.";
+
+class InstallSequenceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(UseResourceFile("installer.res")); }
+  void TearDown() override {
+    DropResourceFile();
+    winsim::Faults::Set("");
+  }
+};
+
+// The demo package in C:\pkg, the current directory, as the installer is
+// started from it.
+::testing::AssertionResult LayPackage() {
+  if (!MakeDir("C:\\pkg")) return ::testing::AssertionFailure() << "no C:\\pkg";
+  std::error_code ec;
+  std::filesystem::copy(KVL_TEST_DATA "/package", HostOf("C:\\pkg"), std::filesystem::copy_options::recursive, ec);
+  if (ec) return ::testing::AssertionFailure() << ec.message();
+  if (!SetCurrentDirectoryA("C:\\pkg")) return ::testing::AssertionFailure() << "cwd";
+  return ::testing::AssertionSuccess();
+}
+
+void RunInstall(int nPortCode, int nKind, const char* script) {
+  winsim::Script::UseForTests(script);
+  InstallEngine engine;
+  engine.m_nWindowsKind = nKind;
+  engine.Install(nPortCode);
+}
+
+std::vector<PRINTER_INFO_2A> PrintersOf(std::vector<BYTE>* storage) {
+  std::vector<PRINTER_INFO_2A> mine;
+  for (const auto& p : EnumLocalPrinters(storage))
+    if (p.pDriverName && std::string(p.pDriverName) == kDriver) mine.push_back(p);
+  return mine;
+}
+
+std::string DriverRoot(const char* env) {
+  char dir[MAX_PATH];
+  DWORD needed = 0;
+  GetPrinterDriverDirectoryA(nullptr, (LPSTR)env, 1, (LPBYTE)dir, sizeof dir, &needed);
+  return dir;
+}
+
+TEST_F(InstallSequenceTest, FreshInstallations) {
+  struct Row {
+    const char* os;
+    int kind;
+    int port;  // PortCode
+    const char* env;
+    const char* monitorModule;  // where the monitor's module goes
+    const char* portName;       // of the printer, or null for USB
+  };
+  const Row rows[] = {
+      {"2000", kWindows2000, 1004, "Windows NT x86", "C:\\WINNT\\system32\\qpaNLMNT.dll", "LPT1:"},
+      {"xp", kWindowsXP, 1000, "Windows NT x86", "C:\\WINDOWS\\system32\\qpaNLMNT.dll", "COM1:"},
+      {"7", kWindows7, 1006, "Windows NT x86", "C:\\Windows\\system32\\qpaNLMNT.dll", nullptr},
+      {"7-x64", kWindows64, 1003, "Windows x64", "C:\\Windows\\qpaNLM64.dll", "COM4:"},
+      {"7-x64", kWindows64, 1006, "Windows x64", "C:\\Windows\\qpaNLM64.dll", nullptr},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.os) + " " + std::to_string(r.port));
+    SimMachine machine(r.os);
+    ASSERT_TRUE(LayPackage());
+    winsim::Registry::Get().Create("HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USBPRINT\\VELKORA_KVL-M720\\1");
+    char windir[MAX_PATH];
+    GetWindowsDirectoryA(windir, sizeof windir);
+    std::string stale = std::string(windir) + "\\INF\\dravonixvelkora.inf";
+    ASSERT_TRUE(MakeFile(stale.c_str(), "old"));
+    ASSERT_TRUE(MakeFile((std::string(windir) + "\\INF\\dravonixvelkora.pnf").c_str(), "old"));
+
+    RunInstall(r.port, r.kind, r.portName ? "msgbox no\n" : "msgbox ok\n");
+
+    JournalQuery journal(machine);
+    JournalLines boxes = journal.Ui("msgbox");
+    ASSERT_EQ(1u, boxes.size()) << journal;
+    if (r.portName) {
+      EXPECT_TRUE(HasFields(boxes[0], {{"caption", "Question"}, {"text", kRestartQuestion}, {"type", 0x24}}));
+    } else {
+      EXPECT_TRUE(HasFields(boxes[0], {{"caption", "Information"}, {"text", kUsbDone}, {"type", 0x40}}));
+    }
+
+    // The monitor, its module, and the driver in the set's environment.
+    EXPECT_TRUE(Exists(r.monitorModule));
+    EXPECT_NE(nullptr, winsim::Registry::Get().Find(
+                           "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Advanced Language Monitor"));
+    std::vector<BYTE> buffer(65536);
+    DWORD needed = 0, count = 0;
+    ASSERT_TRUE(EnumPrinterDriversA(nullptr, (LPSTR)r.env, 3, buffer.data(), (DWORD)buffer.size(), &needed, &count));
+    const DRIVER_INFO_3A* ours = nullptr;
+    for (DWORD i = 0; i < count; ++i) {
+      const DRIVER_INFO_3A* d = (const DRIVER_INFO_3A*)buffer.data() + i;
+      if (std::string(d->pName) == kDriver) ours = d;
+    }
+    ASSERT_NE(nullptr, ours);
+    EXPECT_STREQ("Advanced Language Monitor", ours->pMonitorName);
+    int dependents = 0;
+    for (const char* p = ours->pDependentFiles; p && *p; p += strlen(p) + 1) ++dependents;
+    EXPECT_EQ(22, dependents);
+
+    // The printer, or none for USB.
+    std::vector<BYTE> storage;
+    std::vector<PRINTER_INFO_2A> printers = PrintersOf(&storage);
+    if (r.portName) {
+      ASSERT_EQ(1u, printers.size());
+      EXPECT_STREQ(kDriver, printers[0].pPrinterName);
+      EXPECT_STREQ(r.portName, printers[0].pPortName);
+      EXPECT_EQ(0xA00u, printers[0].Attributes);
+      EXPECT_EQ(1u, printers[0].Priority);
+      EXPECT_STREQ("WinPrint", printers[0].pPrintProcessor);
+      EXPECT_STREQ("RAW", printers[0].pDatatype);
+    } else {
+      EXPECT_TRUE(printers.empty());
+      EXPECT_EQ(nullptr,
+                winsim::Registry::Get().Find("HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USBPRINT\\VELKORA_KVL-M720"));
+    }
+    // Staging copies go after a COM or LPT installation, stay after USB.
+    std::string staged = DriverRoot(r.env) + "\\NDRM7202.dat";
+    EXPECT_EQ(r.portName == nullptr, Exists(staged.c_str()));
+    EXPECT_TRUE(Exists((DriverRoot(r.env) + "\\3\\NDRM7202.dat").c_str()));
+
+    // The INF pair gone, the INF folder hidden, the OEM copy registered.
+    EXPECT_FALSE(Exists(stale.c_str()));
+    EXPECT_TRUE(GetFileAttributesA((std::string(windir) + "\\INF").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720",
+                                           0, KEY_READ, &key));
+    char oem[MAX_PATH] = "";
+    DWORD size = sizeof oem;
+    RegQueryValueExA(key, "OemFileName", nullptr, nullptr, (LPBYTE)oem, &size);
+    RegCloseKey(key);
+    EXPECT_NE(std::string(oem).find("\\oem"), std::string::npos) << oem;
+    EXPECT_TRUE(Exists(oem)) << oem;
+  }
+}
+
+TEST_F(InstallSequenceTest, AReinstallationNumbersThePrinter) {
+  SimMachine machine("xp");
+  ASSERT_TRUE(LayPackage());
+  RunInstall(1000, kWindowsXP, "msgbox no\n");
+  RunInstall(1004, kWindowsXP, "msgbox no\n");
+  RunInstall(1005, kWindowsXP, "msgbox no\n");
+  std::vector<BYTE> storage;
+  std::vector<std::string> names;
+  for (const auto& p : PrintersOf(&storage)) names.push_back(std::string(p.pPrinterName) + " " + p.pPortName);
+  EXPECT_EQ(
+      (std::vector<std::string>{"VELKORA KVL-M720 COM1:", "VELKORA KVL-M720(#1) LPT1:", "VELKORA KVL-M720(#2) LPT2:"}),
+      names);
+  // With the driver found, nothing is staged or deleted again.
+  JournalQuery journal(machine);
+  EXPECT_EQ(1u, journal.Calls("AddPrinterDriverA").size());
+  EXPECT_EQ(1u, journal.Calls("AddMonitorA").size());
+}
+
+// On 64-bit Windows the driver lives in "Windows x64", which the 32-bit
+// program's own environment does not show: it is found all the same.
+TEST_F(InstallSequenceTest, AReinstallationOn64BitWindowsFindsTheDriver) {
+  SimMachine machine("7-x64");
+  ASSERT_TRUE(LayPackage());
+  RunInstall(1000, kWindows64, "msgbox no\n");
+  RunInstall(1000, kWindows64, "msgbox no\n");
+  std::vector<BYTE> storage;
+  std::vector<PRINTER_INFO_2A> printers = PrintersOf(&storage);
+  ASSERT_EQ(2u, printers.size());
+  EXPECT_STREQ("VELKORA KVL-M720(#1)", printers[1].pPrinterName);
+  JournalQuery journal(machine);
+  EXPECT_EQ(1u, journal.Calls("AddPrinterDriverA").size());
+  EXPECT_TRUE(journal.Ui("msgbox").With({{"caption", "Warning"}}).empty()) << journal;
+}
+
+TEST_F(InstallSequenceTest, ARefusedDriverEndsTheSequence) {
+  SimMachine machine("xp");
+  ASSERT_TRUE(LayPackage());
+  winsim::Faults::Set("AddPrinterDriverA:5");
+  RunInstall(1000, kWindowsXP, "msgbox ok AddPrinterDriver\n");
+  JournalQuery journal(machine);
+  JournalLines boxes = journal.Ui("msgbox");
+  ASSERT_EQ(1u, boxes.size()) << journal;
+  EXPECT_TRUE(HasFields(
+      boxes[0],
+      {{"caption", "Warning"}, {"text", "AddPrinterDriver Error Code: 5\n\nAccess is denied.\r\n"}, {"type", 0x30}}))
+      << boxes[0];
+  std::vector<BYTE> storage;
+  EXPECT_TRUE(PrintersOf(&storage).empty());
+  EXPECT_FALSE(journal.Called("AddPrinterA"));
+  EXPECT_FALSE(journal.Called("SetupCopyOEMInfA"));
+  HKEY key = nullptr;
+  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720", 0,
+                                         KEY_READ, &key));
+}
+
+}  // namespace
