@@ -15,6 +15,7 @@
 #include "registry_access.h"
 #include "resource.h"
 #include "restart_windows.h"
+#include "system_message.h"
 #include "version_stamp.h"
 #include "windows_kind.h"
 
@@ -38,13 +39,7 @@ void ShowErrorBox(LPCSTR lpszFirstLine) {
   DWORD dwError = GetLastError();
   CString strText;
   strText.Format(lpszFirstLine, dwError);
-  LPSTR lpszSystem = NULL;
-  if (FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, NULL, dwError,
-                     MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), (LPSTR)&lpszSystem, 0, NULL) &&
-      lpszSystem) {
-    strText += lpszSystem;
-  }
-  if (lpszSystem) LocalFree(lpszSystem);
+  strText += SystemMessage(dwError);
   MessageBoxA(NULL, strText, "Warning", MB_ICONEXCLAMATION);
 }
 

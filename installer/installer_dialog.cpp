@@ -2,7 +2,24 @@
 // version, the status line and the bar.
 #include "installer_dialog.h"
 
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+
+#include "package_description.h"
+#include "restart_windows.h"
+#include "system_message.h"
+#include "version_stamp.h"
+#include "windows_kind.h"
+
+namespace {
+
+// The uninstaller's name and its command word.
+const int kCommandLineSize = 64;
+
+static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68, "STARTUPINFOA is 68 bytes in a 32-bit program");
+
+}  // namespace
 
 InstallerDialog::InstallerDialog(CWnd* pParent)
     : CDialog(InstallerDialog::IDD, pParent), m_portDialog(NULL), m_bStarted(FALSE) {
@@ -81,6 +98,76 @@ void InstallerDialog::OnTimer(UINT_PTR nIDEvent) {
 
 void InstallerDialog::StartInstallation() {
   m_nWindowsKind = m_engine.ClassifyWindows();
-  m_portDialog.DoModal();
+  CString strCaption;
+  strCaption.LoadString(IDS_DRIVER_NAME);
+  strCaption += " installer";
+  if (m_nWindowsKind < kWindows2000) {
+    MessageBox("This driver doesn't supported for this OS!!", strCaption, MB_OK | MB_ICONINFORMATION);
+    exit(0);
+  }
+
+  // The package folder must fit the engine's buffer whole: a cut name would
+  // install from another folder. Refused before anything is removed.
+  LPCSTR lpszCmdLine = AfxGetApp() && AfxGetApp()->m_lpCmdLine ? AfxGetApp()->m_lpCmdLine : "";
+  if (lstrlenA(lpszCmdLine) >= (int)sizeof m_engine.m_szSourceDir) {
+    CString strText;
+    strText.Format("The driver package folder is too long: at most %d characters are possible.",
+                   (int)sizeof m_engine.m_szSourceDir - 1);
+    MessageBox(strText, "Warning", MB_OK | MB_ICONEXCLAMATION);
+    exit(0);
+  }
+
+  RemoveDifferentVersion();
+
+  lstrcpynA(m_engine.m_szSourceDir, lpszCmdLine, sizeof m_engine.m_szSourceDir);
+  if (m_portDialog.DoModal() != IDOK) {
+    MessageBox("Install Canceled", "Information", MB_OK | MB_ICONINFORMATION);
+    exit(0);
+  }
+  if (m_nWindowsKind < kWindows2000 || m_nWindowsKind > kWindows64) {
+    MessageBox("This OS version is not supported.", "Warning", MB_OK | MB_ICONEXCLAMATION);
+    exit(0);
+  }
+  if (m_portDialog.m_nPort >= 0 && m_portDialog.m_nPort <= 6) m_engine.Install(1000 + m_portDialog.m_nPort);
   exit(0);
+}
+
+void InstallerDialog::RemoveDifferentVersion() {
+  CString strDriver;
+  strDriver.LoadString(IDS_DRIVER_NAME);
+  VersionStamp stamp;
+  int nResult = stamp.CompareInstalled(strDriver, kPackageVersion, FileSetFor(m_nWindowsKind).pszEnvironment);
+  if (nResult == kNotInstalled || nResult == kStampSame) return;
+
+  CString strCaption = strDriver + " installer";
+  MessageBox("There are different version drivers in this system.\r\n\r\nThe installed drivers must be removed.",
+             strCaption, MB_OK | MB_ICONINFORMATION);
+
+  CString strProgram;
+  strProgram.LoadString(m_nWindowsKind < kWindowsVista ? IDS_UNINSTALLER_FILE : IDS_UNINSTALLER_FILE_VISTA);
+  char szCommandLine[kCommandLineSize];
+  snprintf(szCommandLine, sizeof szCommandLine, "%s DelAllDriver", (LPCSTR)strProgram);
+  STARTUPINFOA startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  memset(&process, 0, sizeof process);
+  if (!CreateProcessA(strProgram, szCommandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+    // Installing over a driver that is still there would fail or mix two
+    // versions: the user hears why, and nothing is installed.
+    DWORD dwError = GetLastError();
+    CString strText = "The installed drivers could not be removed.\r\n\r\n";
+    strText += SystemMessage(dwError);
+    MessageBox(strText, strCaption, MB_OK | MB_ICONEXCLAMATION);
+    exit(0);
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+
+  CString strQuestion = "Installer has successfully removed different version.\n";
+  strQuestion += "After restarting, you may reinstall our driver again.";
+  strQuestion += "\n\n     Do you want to restart your computer now ?";
+  if (MessageBox(strQuestion, strCaption, MB_YESNO | MB_ICONINFORMATION) != IDYES) exit(0);
+  RestartWindows();
 }

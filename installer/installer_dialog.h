@@ -24,6 +24,9 @@ class InstallerDialog : public CDialog {
 
   // The start-up and the installation; ends the process.
   virtual void StartInstallation();
+  // Has the uninstaller remove an installed driver of another version, then
+  // asks for a restart; ends the process when the user declines it.
+  void RemoveDifferentVersion();
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;

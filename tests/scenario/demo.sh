@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job on a simulated machine: a fresh Windows XP machine gets the
 # driver package and the programs, the installer runs with a person who
-# picks COM1 and presses Next, and the machine is shown afterwards.
+# picks COM1 and presses Next and restarts later, and the machine is shown
+# afterwards.
 # Usage: demo.sh BUILD_ROOT
 set -euo pipefail
 build=${1:-$(dirname "$0")/../../build}
@@ -15,8 +16,8 @@ echo "== a fresh Windows XP machine"
 "$winsim" ls "$machine" files 'C:\KVL-M720'
 
 echo
-echo "== the installer, the person choosing COM1 and Next"
-printf 'dialog radio 1006\ndialog ok\n' > "$work/person.txt"
+echo "== the installer, the person choosing COM1 and Next, then restarting later"
+printf 'dialog radio 1006\ndialog ok\nmsgbox no Restart the computer\n' > "$work/person.txt"
 status=0
 "$winsim" run "$machine" --script "$work/person.txt" --cwd 'C:\KVL-M720' 'C:\KVL-M720\drvsetup.exe' 'C:\KVL-M720\' || status=$?
 

@@ -2,7 +2,8 @@
 # The installer on a simulated Windows XP machine, the port dialog cancelled
 # with Escape: the progress window comes up with its texts, bar range and
 # step, the one-shot timer starts the start-up, the port dialog opens with
-# COM1 over the progress window, and the program ends with status 0.
+# COM1 over the progress window, "Install Canceled" is shown and the program
+# ends with status 0.
 #
 # Usage: installer_cancel.sh SIM_BUILD_DIR
 set -uo pipefail
@@ -17,7 +18,7 @@ command -v jq >/dev/null || { echo "FAIL: jq is not installed (./dev setup insta
 
 "$winsim" new "$machine" --os xp >/dev/null || { echo "FAIL: winsim new"; exit 1; }
 "$winsim" package "$machine" 'C:\Package' >/dev/null || { echo "FAIL: winsim package"; exit 1; }
-printf 'dialog cancel\n' >"$work/script"
+printf 'dialog cancel\nmsgbox ok Install Canceled\n' >"$work/script"
 "$winsim" run "$machine" --script "$work/script" --cwd 'C:\Package' 'C:\Package\drvsetup.exe' 'C:\Package\' \
   >"$work/transcript" 2>&1
 status=$?
@@ -72,7 +73,10 @@ port_calls=$(journal --call DialogBoxParamA | jq -c 'select(.args[1] == 130)')
 holds "$port_calls" '.args[2] == $hwnd' || fail "dialog 130 not owned by the progress window: $port_calls"
 holds "$port_calls" '.ret == 2' || fail "dialog 130 did not end with IDCANCEL: $port_calls"
 
-[ -z "$(journal --ui msgbox)" ] || fail "a message box was shown"
+boxes=$(journal --ui msgbox)
+[ "$(jq -s length <<<"$boxes")" -eq 1 ] || fail "other than one message box: $boxes"
+holds "$boxes" '.text == "Install Canceled" and .caption == "Information" and .type == 64 and .answer == 1' ||
+  fail "not the cancel message: $boxes"
 journal --ui exit | jq -e -s 'any(.status == 0)' >/dev/null || fail "no exit with status 0 in the journal"
 
 if [ "$failures" -ne 0 ]; then exit 1; fi
