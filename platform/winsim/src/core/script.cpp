@@ -104,7 +104,8 @@ class ScriptPositions : public Subsystem {
 ScriptPositions g_positions;
 
 bool AskTerminal(ScriptQueue queue, const std::string& shown, ScriptLine* line) {
-  static const char* const kHelp[] = {"msgbox yes|no|ok|cancel", "dialog radio <id> | dialog ok | dialog cancel",
+  static const char* const kHelp[] = {"msgbox yes|no|ok|cancel|decline",
+                                      "dialog radio <id> | dialog ok | dialog cancel",
                                       "check <text> | uncheck <text> | click <id> | minimize"};
   fprintf(stderr, "\n%s\n", shown.c_str());
   while (true) {
@@ -172,8 +173,9 @@ bool Script::Parse(const std::string& raw, ScriptLine* out, std::string* error) 
     size_t sp2 = rest.find_first_of(" \t");
     out->word = rest.substr(0, sp2);
     out->text = sp2 == std::string::npos ? "" : Squeeze(rest.substr(sp2));
-    if (out->word != "yes" && out->word != "no" && out->word != "ok" && out->word != "cancel") {
-      *error = "'" + raw + "': msgbox takes yes, no, ok or cancel";
+    if (out->word != "yes" && out->word != "no" && out->word != "ok" && out->word != "cancel" &&
+        out->word != "decline") {
+      *error = "'" + raw + "': msgbox takes yes, no, ok, cancel or decline";
       return false;
     }
     return true;

@@ -2,6 +2,7 @@
 // one a line, or the person at the terminal.
 //
 //   msgbox yes|no|ok|cancel [text the box must contain]
+//   msgbox decline   No, else Cancel, else OK: whatever box comes
 //   dialog radio <id> | dialog ok | dialog cancel
 //   check <list text> | uncheck <list text> | click <control id> | minimize
 //

@@ -59,6 +59,12 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   int answer = 0;
   for (const auto& a : kAnswers)
     if (line.word == a.word) answer = a.id;
+  // A person who declines whatever comes: No, else Cancel, else OK.
+  if (line.word == "decline") {
+    for (int wanted : {IDNO, IDCANCEL, IDOK})
+      for (int id : buttons->ids)
+        if (!answer && id == wanted) answer = id;
+  }
   bool possible = false;
   for (int id : buttons->ids) possible = possible || (id && id == answer);
   std::string lineText = "script line " + std::to_string(line.number) + " 'msgbox " + line.word +

@@ -45,6 +45,8 @@ TEST_F(RunTest, ScriptAnswersTable) {
        "message box \"Error\": \"Install Canceled\\r\\nbye\" -> OK"},
       {"text compared with blanks squeezed", "msgbox ok Canceled bye\n", "msgbox", IDOK, "-> OK"},
       {"yes of a yes/no box", "msgbox yes\n", "yesno", IDYES, "-> Yes"},
+      {"declining a yes/no box says No", "msgbox decline\n", "yesno", IDNO, "-> No"},
+      {"declining an OK box says OK", "msgbox decline\n", "msgbox", IDOK, "-> OK"},
       {"no message box line left", "dialog ok\n", "msgbox", 97, "NO ANSWER for: message box \"Error\""},
       {"an answer the box cannot give", "msgbox cancel\n", "yesno", 97, "cannot answer message box \"Probe\""},
       {"text not in the box", "msgbox yes Shutdown\n", "yesno", 97, "expects other text"},
