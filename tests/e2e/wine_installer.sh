@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The 64-bit installer under Wine on a virtual display: the progress window
-# comes up with its title, the port dialog follows, Escape closes it, and
-# the program ends. Screenshots of both windows are kept in OUT_DIR.
+# comes up with its title, the port dialog follows, Escape closes it, the
+# "Install Canceled" box is answered, and the program ends. Screenshots of
+# the windows are kept in OUT_DIR.
 #
 # Usage: wine_installer.sh WIN64_BUILD_DIR OUT_DIR
 # Exits 77 (skipped) when the win64 build or Wine is missing.
@@ -105,9 +106,16 @@ xdotool windowmove "$port_window" "$X" $((Y + HEIGHT + 8))
 sleep 1
 import -window root "$out_dir/progress.png" || fail "screenshot of the progress window failed"
 
-# Escape in the port dialog cancels it; the program then ends by itself.
+# Escape in the port dialog cancels it; the program says so in a message
+# box, and ends when the box is answered with Enter.
 xdotool windowfocus --sync "$port_window" 2>/dev/null || xdotool windowfocus "$port_window"
 xdotool key --clearmodifiers Escape
+wait_for 30 find_window "Information" || fail "no \"Install Canceled\" box within 30 s after Escape"
+box_window=$(find_window "Information")
+sleep 1
+import -window root "$out_dir/canceled.png" || fail "screenshot of the cancel message failed"
+xdotool windowfocus --sync "$box_window" 2>/dev/null || xdotool windowfocus "$box_window"
+xdotool key --clearmodifiers Return
 
 for ((i = 0; i < 60; i++)); do
   kill -0 "$app_pid" 2>/dev/null || break
@@ -115,12 +123,12 @@ for ((i = 0; i < 60; i++)); do
 done
 if kill -0 "$app_pid" 2>/dev/null; then
   import -window root "$out_dir/after-escape.png" 2>/dev/null
-  fail "the program still runs 30 s after Escape (see $out_dir/after-escape.png)"
+  fail "the program still runs 30 s after the cancel message (see $out_dir/after-escape.png)"
 fi
 wait "$app_pid"
 status=$?
 app_pid=
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
 [ -z "$(find_window "$port_title")" ] || fail "the port dialog is still shown"
-echo "OK: progress window and port dialog shown, Escape ended the program with status 0"
-echo "screenshots: $out_dir/progress.png $out_dir/port.png"
+echo "OK: progress window and port dialog shown, Escape and the cancel message ended the program with status 0"
+echo "screenshots: $out_dir/progress.png $out_dir/port.png $out_dir/canceled.png"
