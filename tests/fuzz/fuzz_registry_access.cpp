@@ -1,7 +1,7 @@
 // The key path and the permission specification of GrantRegistryAccess are
 // text a caller hands in: any text is refused or applied, never read past its
 // end, and the caller's text is left as it was. Input: the path, a line end,
-// the specification.
+// the permission text.
 #include <stdlib.h>
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // GrantRegistryAccess and DeleteRegistryTree on the registry of a simulated
-// NT machine: the specification and key-path grammar, the entry merged into
+// NT machine: the permission and key-path grammar, the entry merged into
 // the key's DACL, and the printer's device key removed after the grant.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -77,7 +77,7 @@ TEST(GrantRegistryAccess, SpecificationAndPathGrammar) {
       {vendor, "/PG:Everyone:FcXx", 0, KEY_ALL_ACCESS, false, true},
       {vendor, "/PS:Everyone:Rd", 0, 0x20019, false, true},
       {vendor, "/PD:Everyone:Wr", 0, 0x20026, true, true},
-      // Refused before any registry call: the specification first.
+      // Refused before any registry call: the permission text first.
       {vendor, "", ERROR_INVALID_PARAMETER, 0, false, false},
       {vendor, ":::", ERROR_INVALID_PARAMETER, 0, false, false},
       {vendor, "/PG", ERROR_INVALID_PARAMETER, 0, false, false},
