@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The installer through `winsim run` as a person meets it: a fresh
 # installation on every supported kind of Windows on a COM, LPT or USB port
-# (status texts in order, the closing message, the printer and the driver in
-# the right environment), the kinds it refuses, a reinstallation that numbers
-# the printer, the hand-off of an older version to the uninstaller with the
-# restart question answered No and Yes, and spooler calls that fail.
+# (status texts in order, the closing message, and the machine afterwards:
+# monitor, driver and its dependent files in the right environment, printer,
+# uninstall entry, vendor key and its security, the uninstaller's source,
+# version stamp, staging copies, INF folder), the kinds it refuses, a
+# reinstallation that numbers the printer, the hand-off of an older version
+# to the uninstaller with the restart question answered No and Yes, spooler
+# calls that fail, and a package without its INF.
 #
 # Usage: installer_install.sh SIM_BUILD_DIR
 set -uo pipefail
@@ -48,9 +51,90 @@ statuses() {
 boxes() { journal "$1" --ui msgbox | jq -r '[.caption, (.text | @json), .type, .answer] | map(tostring) | join("|")'; }
 expect_box() { boxes "$1" | grep -qF -- "$2|\"$3\"|$4|" || fail "$1: no box $2 \"$3\" $4: $(boxes "$1")"; }
 
+hklm='HKEY_LOCAL_MACHINE'
+print_key="$hklm\\SYSTEM\\CurrentControlSet\\Control\\Print"
+# The values of one key as "name"=data lines, security included.
+export_key() { "$winsim" reg "$work/$1" export "$2" 2>/dev/null | tr -d '\r'; }
+values() { export_key "$1" "$2" | grep -E '^("|;)'; }
+# The names of a REG_MULTI_SZ value of an export, one a line.
+multi_sz() {
+  export_key "$1" "$2" | sed -n "/^\"$3\"=hex(7):/,/[^\\]\$/p" |
+    sed -e 's/^.*hex(7)://' -e 's/[\\ ]//g' | tr -d '\n' |
+    python3 -c 'import sys; print("\n".join(n for n in bytes.fromhex(sys.stdin.read().replace(",", "")).decode("latin-1").split("\0") if n))'
+}
+# A file of drive C: as the host holds it, found without regard to case.
+host_file() { find "$work/$1/drive_c" -ipath "$work/$1/drive_c/$(tr '\\' / <<<"${2#C:\\}")" | head -1; }
+
+# What a fresh installation leaves: NAME KIND PORT ENV (PORT is USB or the
+# printer's port).
+check_machine() {
+  local name=$1 os=$2 port=$3 env=$4 windir='C:\WINDOWS' mod=50 lm=qpaNLMNT.dll dir=w32x86
+  case $os in vista | 7 | 7-x64) windir='C:\Windows' ;; 2000) windir='C:\WINNT' ;; esac
+  # The 32-bit program's HKLM\SOFTWARE is the 32-bit view on 64-bit Windows.
+  local software="$hklm\\SOFTWARE"
+  [ "$env" = "Windows x64" ] && { mod=56 lm=qpaNLM64.dll dir=x64 software="$hklm\\SOFTWARE\\Wow6432Node"; }
+  local uninstall_key="$software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720"
+  local vendor_key="$software\\VELKORA_LABEL_PRINTER"
+  "$winsim" ls "$work/$name" monitors | grep -qxF "Advanced Language Monitor	$lm" || fail "$name: no monitor $lm"
+  local driver="$print_key\\Environments\\$env\\Drivers\\Version-3\\VELKORA KVL-M720"
+  local dependents
+  dependents=$(multi_sz "$name" "$driver" "Dependent Files")
+  [ "$(wc -l <<<"$dependents")" -eq 22 ] && [ "$(head -1 <<<"$dependents")" = "QVRENG$mod.DLL" ] &&
+    [ "$(tail -1 <<<"$dependents")" = NDRM7202.PP0 ] || fail "$name: dependent files $dependents"
+  values "$name" "$driver" | grep -qxF "\"Driver\"=\"QVRdrv$mod.dll\"" || fail "$name: driver module"
+  if [ "$port" != USB ]; then
+    local printer
+    printer=$(values "$name" "$print_key\\Printers\\VELKORA KVL-M720")
+    for line in "\"Port\"=\"$port\"" '"Attributes"=dword:00000a00' '"Priority"=dword:00000001' \
+      '"Print Processor"="WinPrint"' '"Datatype"="RAW"'; do
+      grep -qxF -- "$line" <<<"$printer" || fail "$name: the printer lacks $line"
+    done
+  fi
+  local entry oem
+  entry=$(values "$name" "$uninstall_key")
+  oem=$(sed -n 's/^"OemFileName"="\(.*\)"$/\1/p' <<<"$entry" | sed 's/\\\\/\\/g')
+  [ "$(sed 's/"OemFileName"=.*/"OemFileName"=/' <<<"$entry")" = "\"DisplayName\"=\"VELKORA KVL-M720  Windows Driver V4.6.64\"
+\"UninstallString\"=\"${windir//\\/\\\\}\\\\KVL-M720\\\\KVLM720_Uninstaller.exe\"
+\"OemFileName\"=" ] || fail "$name: uninstall entry $entry"
+  [[ "$oem" =~ ^"$windir"\\inf\\oem[0-9]+\.inf$ ]] && [ -n "$(host_file "$name" "$oem")" ] ||
+    fail "$name: no OEM INF copy at '$oem'"
+  local vendor source=KVLM720_Uninstaller_vista.exe
+  vendor=$(values "$name" "$vendor_key" 2>/dev/null)
+  case $os in
+  2000 | xp | 2003)
+    source=KVLM720_Uninstaller.exe
+    [ -z "$(export_key "$name" "$vendor_key")" ] || fail "$name: a vendor key"
+    ;;
+  *) [ "$vendor" = ';dacl: Everyone=F003F/2' ] || fail "$name: vendor key security '$vendor'" ;;
+  esac
+  cmp -s "$(host_file "$name" "$windir\\KVL-M720\\KVLM720_Uninstaller.exe")" "$work/$name/drive_c/Package/$source" ||
+    fail "$name: the uninstaller is not a copy of $source"
+  [ "$(values "$name" "$print_key\\Printers\\VELKORA KVL-M720\\VersionData")" = '"MajorVersion"=dword:00000004
+"MinorVersion"=dword:00000006
+"BuildVersion"=dword:00000040
+"ExtraVersion"=dword:00000000' ] || fail "$name: version stamp"
+  # Staging copies stay after USB only; the spooler's copies always.
+  local staged="$windir\\system32\\spool\\drivers\\$dir"
+  if [ "$port" = USB ]; then
+    [ -n "$(host_file "$name" "$staged\\QVRUKR$mod.DLL")" ] || fail "$name: staging copies gone after USB"
+  else
+    [ -z "$(host_file "$name" "$staged\\QVRUKR$mod.DLL")" ] || fail "$name: staging copies left"
+  fi
+  [ -n "$(host_file "$name" "$staged\\3\\QVRJAP$mod.DLL")" ] || fail "$name: no driver file in the version folder"
+  [ -z "$(host_file "$name" "$windir\\INF\\dravonixvelkora.inf")$(host_file "$name" "$windir\\INF\\dravonixvelkora.pnf")" ] ||
+    fail "$name: the old INF pair stayed"
+  "$winsim" ls "$work/$name" files "$windir" | grep -qiE '^inf	0	HD$' || fail "$name: the INF folder is not hidden"
+}
+
 # Fresh installations: name, kind, radio button, port, environment.
 while read -r name os radio port env; do
   new_machine "$name" "$os"
+  # Tell the two uninstaller files apart; the copy must come from the right one.
+  printf 'for Vista and later\r\n' >>"$work/$name/drive_c/Package/KVLM720_Uninstaller_vista.exe"
+  inf_dir=$(case $os in vista | 7 | 7-x64) echo Windows ;; 2000) echo WINNT ;; *) echo WINDOWS ;; esac)
+  mkdir -p "$work/$name/drive_c/$inf_dir/inf"
+  printf old >"$work/$name/drive_c/$inf_dir/inf/dravonixvelkora.inf"
+  printf old >"$work/$name/drive_c/$inf_dir/inf/dravonixvelkora.pnf"
   if [ "$port" = USB ]; then install "$name" "dialog radio $radio\ndialog ok\nmsgbox ok\n"
   else install "$name" "dialog radio $radio\ndialog ok\nmsgbox no\n"; fi
   printers=$("$winsim" ls "$work/$name" printers | grep -F 'VELKORA KVL-M720')
@@ -65,6 +149,7 @@ while read -r name os radio port env; do
   fi
   "$winsim" ls "$work/$name" drivers | grep -qF "$env	3	VELKORA KVL-M720	" ||
     fail "$name: no driver for $env: $("$winsim" ls "$work/$name" drivers)"
+  check_machine "$name" "$os" "$port" "$env"
 done <<'ROWS'
 w2000 2000 1007 LPT1: Windows NT x86
 xp xp 1006 COM1: Windows NT x86
@@ -153,6 +238,17 @@ expect_box faultmonitor Warning 'AddMonitor Error Code: 5\n\nAccess is denied.\r
 new_machine faultenum xp
 install faultenum 'dialog ok\nmsgbox ok EnumPrinterDrivers\nmsgbox no\n' 'EnumPrinterDriversA:5'
 expect_box faultenum Warning 'EnumPrinterDrivers Error Code: 5\n\nAccess is denied.\r\n' 48
+
+# An INF missing from the package: the set-up service stores no name, and
+# the uninstall entry is written all the same, with an empty INF name.
+new_machine noinf xp
+rm "$work/noinf/drive_c/Package/driver2k/velkora.inf"
+install noinf 'dialog ok\nmsgbox no\n'
+journal noinf --call SetupCopyOEMInfA | jq -e '.ret == 0 and .args[4] == ""' >/dev/null ||
+  fail "noinf: SetupCopyOEMInfA $(journal noinf --call SetupCopyOEMInfA)"
+values noinf "$hklm\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720" |
+  grep -qxF '"OemFileName"=""' || fail "noinf: no empty OemFileName"
+"$winsim" ls "$work/noinf" printers | grep -qF 'VELKORA KVL-M720	VELKORA KVL-M720	COM1:' || fail "noinf: no printer"
 
 if [ "$failures" -ne 0 ]; then exit 1; fi
 echo "OK"
