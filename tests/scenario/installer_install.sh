@@ -152,12 +152,17 @@ while read -r name os radio port env; do
   check_machine "$name" "$os" "$port" "$env"
 done <<'ROWS'
 w2000 2000 1007 LPT1: Windows NT x86
+w2000usb 2000 1000 USB Windows NT x86
 xp xp 1006 COM1: Windows NT x86
+xpusb xp 1000 USB Windows NT x86
 w2003 2003 1008 COM2: Windows NT x86
-vista vista 1000 USB Windows NT x86
+w2003usb 2003 1000 USB Windows NT x86
+vista vista 1010 LPT2: Windows NT x86
+vistausb vista 1000 USB Windows NT x86
 w7 7 1009 COM3: Windows NT x86
-w7x64usb 7-x64 1000 USB Windows x64
+w7usb 7 1000 USB Windows NT x86
 w7x64 7-x64 1011 COM4: Windows x64
+w7x64usb 7-x64 1000 USB Windows x64
 ROWS
 
 # Refused kinds: the first message, and no port dialog.
