@@ -183,14 +183,16 @@ install xp 'dialog ok\nmsgbox no\n'
 "$winsim" ls "$work/xp" printers | grep -qF 'VELKORA KVL-M720(#2)	VELKORA KVL-M720	COM1:' ||
   fail "xp again: no printer (#2)"
 
-# An older stamp: the uninstaller takes the old version away with
-# DelAllDriver; No to the restart ends the installer, Yes goes on installing.
-for answer in no yes; do
+# An older and a newer stamp: the uninstaller takes the other version away
+# with DelAllDriver; No to the restart ends the installer, Yes goes on
+# installing.
+for row in "no 5" "yes 7"; do
+  read -r answer minor <<<"$row"
   name=handoff$answer
   new_machine "$name" 7
   install "$name" 'dialog ok\nmsgbox no\n'
   printf 'winsim-program: stand_in_uninstaller\r\n' >"$work/$name/drive_c/Package/KVLM720_Uninstaller_vista.exe"
-  printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\VELKORA KVL-M720\\VersionData]\r\n"MinorVersion"=dword:00000005\r\n' >"$work/$name.reg"
+  printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\VELKORA KVL-M720\\VersionData]\r\n"MinorVersion"=dword:0000000%s\r\n' "$minor" >"$work/$name.reg"
   "$winsim" reg "$work/$name" import "$work/$name.reg" >/dev/null || fail "$name: reg import"
   if [ $answer = no ]; then install "$name" 'msgbox ok different\nmsgbox no\n'
   else install "$name" 'msgbox ok different\nmsgbox yes\ndialog ok\nmsgbox no\n'; fi
