@@ -4,22 +4,12 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "attribute_letters.h"
 #include "core/filesystem.h"
 #include "ls_lister.h"
 #include "windows.h"
 
 namespace winsim {
-
-static std::string Letters(DWORD a) {
-  std::string s;
-  if (a & FILE_ATTRIBUTE_READONLY) s += 'R';
-  if (a & FILE_ATTRIBUTE_HIDDEN) s += 'H';
-  if (a & FILE_ATTRIBUTE_SYSTEM) s += 'S';
-  if (a & FILE_ATTRIBUTE_ARCHIVE) s += 'A';
-  if (a & FILE_ATTRIBUTE_DIRECTORY) s += 'D';
-  if (a & FILE_ATTRIBUTE_REPARSE_POINT) s += 'L';
-  return s.empty() ? "-" : s;
-}
 
 static int ListFiles(const Args& args) {
   if (args.size() != 1) return ToolError("usage: winsim ls DIR files C:\\path");
@@ -30,7 +20,7 @@ static int ListFiles(const Args& args) {
   if (!r.exists || !(FileSystem::Attributes(r.host) & FILE_ATTRIBUTE_DIRECTORY))
     return ToolError("ls: no folder " + args[0]);
   for (const DirEntry& e : FileSystem::List(r.host))
-    printf("%s\t%" PRIu64 "\t%s\n", e.name.c_str(), e.size, Letters(e.attributes).c_str());
+    printf("%s\t%" PRIu64 "\t%s\n", e.name.c_str(), e.size, AttributeLetters(e.attributes).c_str());
   return 0;
 }
 
