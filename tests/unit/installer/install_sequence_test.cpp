@@ -98,6 +98,8 @@ TEST_F(InstallSequenceTest, FreshInstallations) {
     std::string stale = std::string(windir) + "\\INF\\dravonixvelkora.inf";
     ASSERT_TRUE(MakeFile(stale.c_str(), "old"));
     ASSERT_TRUE(MakeFile((std::string(windir) + "\\INF\\dravonixvelkora.pnf").c_str(), "old"));
+    // Shown, as a user may have made it: the installer hides it again.
+    ASSERT_TRUE(SetFileAttributesA((std::string(windir) + "\\INF").c_str(), FILE_ATTRIBUTE_NORMAL));
 
     RunInstall(r.port, r.kind, r.portName ? "msgbox no\n" : "msgbox ok\n");
 

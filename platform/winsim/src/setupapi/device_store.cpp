@@ -15,7 +15,7 @@ namespace {
 // The set-up service keeps its state in the registry and on drive C:, which
 // their own subsystems load and save; it only seeds a fresh machine: the
 // buses below Enum that every Windows here has, with no device on them, and
-// the folder of the INF files, where OEM INF copies go.
+// the hidden folder of the INF files, where OEM INF copies go.
 class SetupSubsystem : public Subsystem {
  public:
   SetupSubsystem() : Subsystem(40) {}
@@ -26,8 +26,11 @@ class SetupSubsystem : public Subsystem {
   void Seed(Machine& m) override {
     RegKey* enumKey = Registry::Get().Create(kEnumKey);
     for (const char* bus : {"USB", "USBPRINT", "Root"}) enumKey->CreateChild(bus);
+    // Windows ships its INF folder hidden.
     std::error_code ec;
-    std::filesystem::create_directories(FileSystem::HostPath(m.os().windir + "\\inf"), ec);
+    const std::string inf = FileSystem::HostPath(m.os().windir + "\\inf");
+    std::filesystem::create_directories(inf, ec);
+    FileSystem::SetAttributes(inf, FILE_ATTRIBUTE_HIDDEN);
   }
 };
 
