@@ -183,15 +183,14 @@ install xp 'dialog ok\nmsgbox no\n'
 "$winsim" ls "$work/xp" printers | grep -qF 'VELKORA KVL-M720(#2)	VELKORA KVL-M720	COM1:' ||
   fail "xp again: no printer (#2)"
 
-# An older and a newer stamp: the uninstaller takes the other version away
-# with DelAllDriver; No to the restart ends the installer, Yes goes on
-# installing.
+# An older and a newer stamp: the uninstaller (the program of the package's
+# stub) takes the other version away with DelAllDriver; No to the restart
+# ends the installer, Yes goes on installing.
 for row in "no 5" "yes 7"; do
   read -r answer minor <<<"$row"
   name=handoff$answer
   new_machine "$name" 7
   install "$name" 'dialog ok\nmsgbox no\n'
-  printf 'winsim-program: stand_in_uninstaller\r\n' >"$work/$name/drive_c/Package/KVLM720_Uninstaller_vista.exe"
   printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\VELKORA KVL-M720\\VersionData]\r\n"MinorVersion"=dword:0000000%s\r\n' "$minor" >"$work/$name.reg"
   "$winsim" reg "$work/$name" import "$work/$name.reg" >/dev/null || fail "$name: reg import"
   if [ $answer = no ]; then install "$name" 'msgbox ok different\nmsgbox no\n'
@@ -203,6 +202,20 @@ for row in "no 5" "yes 7"; do
   journal "$name" --call CreateProcessA |
     jq -e -s 'any(.args[0] == "KVLM720_Uninstaller_vista.exe" and .args[1] == "KVLM720_Uninstaller_vista.exe DelAllDriver" and .ret == 1)' >/dev/null ||
     fail "$name: the uninstaller was not started with DelAllDriver: $(journal "$name" --call CreateProcessA)"
+  # The uninstaller ran unattended to its end: no question, status 0, and
+  # everything of the old version gone before the installer went on.
+  child=$(journal "$name" --ui caption | jq -s 'map(select(.text == "VELKORA KVL-M720 Uninstaller")) | last.pid')
+  [ "$child" != null ] || fail "$name: no uninstaller window"
+  [ "$(journal "$name" --ui text | jq -r -s --argjson pid "$child" 'map(select(.pid == $pid) | .text) | join("|")')" = \
+    'Checking OS...|Delete printers...|Delete printer driver...|Uninstall completed!' ] ||
+    fail "$name: uninstaller status texts $(journal "$name" --ui text | jq -c --argjson pid "$child" 'select(.pid == $pid)')"
+  [ -z "$(journal "$name" --ui msgbox | jq -c --argjson pid "$child" 'select(.pid == $pid)')" ] ||
+    fail "$name: the uninstaller asked something"
+  journal "$name" --ui exit | jq -e -s --argjson pid "$child" 'any(.pid == $pid and .status == 0)' >/dev/null ||
+    fail "$name: the uninstaller did not end with 0"
+  journal "$name" --call SetupUninstallOEMInfA |
+    jq -e -s --argjson pid "$child" 'any(.pid == $pid and .ret == 1)' >/dev/null ||
+    fail "$name: the old INF copy was not uninstalled"
   printers=$("$winsim" ls "$work/$name" printers | grep -cF 'VELKORA KVL-M720')
   if [ $answer = no ]; then
     [ "$printers" -eq 0 ] || fail "$name: the old printer stayed"

@@ -24,7 +24,7 @@ struct Stub {
 const Stub kStubs[] = {
     {"drvsetup.exe", "drvsetup"},
     {"KVLM720_Uninstaller.exe", "KVLM720_Uninstaller"},
-    {"KVLM720_Uninstaller_vista.exe", "KVLM720_Uninstaller"},
+    {"KVLM720_Uninstaller_vista.exe", "KVLM720_Uninstaller_vista"},
 };
 
 }  // namespace

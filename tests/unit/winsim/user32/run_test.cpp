@@ -106,11 +106,17 @@ TEST_F(RunTest, RefusesWhatIsNoStub) {
 TEST_F(RunTest, PackageLaysTheStubs) {
   ToolResult r = RunTool("winsim", {"package", machine.dir(), "C:\\pkg"});
   ASSERT_EQ(0, r.status) << r.err;
-  for (const char* stub : {"drvsetup.exe", "KVLM720_Uninstaller.exe", "KVLM720_Uninstaller_vista.exe"}) {
-    std::ifstream in(machine.dir() + "/drive_c/pkg/" + stub);
+  // Each stub names the program of the build that it stands for.
+  const std::pair<const char*, const char*> stubs[] = {
+      {"drvsetup.exe", "drvsetup"},
+      {"KVLM720_Uninstaller.exe", "KVLM720_Uninstaller"},
+      {"KVLM720_Uninstaller_vista.exe", "KVLM720_Uninstaller_vista"},
+  };
+  for (const auto& stub : stubs) {
+    std::ifstream in(machine.dir() + "/drive_c/pkg/" + stub.first);
     std::string line;
     std::getline(in, line);
-    EXPECT_EQ(0u, line.rfind("winsim-program: ", 0)) << stub;
+    EXPECT_EQ(std::string("winsim-program: ") + stub.second + "\r", line) << stub.first;
   }
 }
 

@@ -1,0 +1,212 @@
+// The removal run on installations of the driver: what a full removal takes
+// and leaves on 32-bit and 64-bit Windows, the restart question, the driver
+// that the spooler refuses to delete, and the short end when not every
+// printer is checked.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "installed_driver.h"
+#include "probe_uninstaller_dialog.h"
+
+using namespace installed_driver;
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+const char kRestartQuestion[] =
+    "Restart the computer can take effect.\nPlease restart the computer.\n\n[Yes] I want to restart my computer "
+    "now.\n[No] I will restart my computer later.";
+const char kDriverKeyPrefix[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
+
+// Whether a string argument of a call among the lines holds the text.
+bool AnyCallNames(const JournalLines& lines, const std::string& text) {
+  for (const auto& line : lines)
+    if (line.contains("call"))
+      for (const auto& arg : line["args"])
+        if (arg.is_string() && arg.get<std::string>().find(text) != std::string::npos) return true;
+  return false;
+}
+
+struct FullRow {
+  const char* os;
+  int kind;
+  const char* answer;  // to the restart question
+};
+
+const FullRow kFullRows[] = {
+    {"xp", kWindowsXP, "no"},
+    {"7", kWindows7, "yes"},
+    {"7-x64", kWindows64, "no"},
+};
+
+TEST_F(UninstallerTest, AFullRemovalTakesTheDriverAndLeavesMonitorVendorKeyAndProgram) {
+  for (const auto& row : kFullRows) {
+    SCOPED_TRACE(row.os);
+    SimMachine machine(row.os);
+    Installation inst;
+    ASSERT_TRUE(Seed({"Label desk", "Shipping"}, &inst));
+    // A printer that bears the driver's name goes too, whatever its driver.
+    spooler_fixture::TestDriver generic;
+    generic.name = "Generic / Text Only";
+    generic.environment = inst.environment;
+    ASSERT_TRUE(generic.StageAndAdd());
+    ASSERT_TRUE(spooler_fixture::AddPrinterAndClose(kDriver, "Generic / Text Only"));
+    size_t seeded = JournalQuery(machine).Lines().size();
+
+    ProbeUninstallerDialog dlg;
+    EXPECT_EQ(IDOK, Run(dlg, "check Shipping\ncheck Label desk\nclick 1001\nmsgbox " + std::string(row.answer) +
+                                 " Restart\n"));
+    EXPECT_EQ(1, dlg.m_nEnds);
+    EXPECT_EQ((UINT)row.kind, dlg.m_nWindowsKind);
+    EXPECT_EQ(2, dlg.m_nSelectedCount);
+    EXPECT_EQ(2, dlg.m_nPrinterCount);
+
+    JournalQuery journal(machine);
+    EXPECT_EQ((Texts{"Checking OS...", "Delete printers...", "Delete printer driver...", "Uninstall completed!"}),
+              StatusTexts(journal));
+    EXPECT_EQ((std::vector<int>{30, 60, 90, 100}), Positions(journal));
+    EXPECT_EQ((std::vector<int>{1000, 1000, 2000, 4000, 1000}), Pauses(journal));
+    JournalLines boxes = journal.Ui("msgbox");
+    ASSERT_EQ(1u, boxes.size()) << journal;
+    EXPECT_TRUE(HasFields(boxes[0], {{"caption", "KVLM720_Uninstaller"}, {"text", kRestartQuestion}, {"type", 0x24}}));
+    EXPECT_EQ(std::string(row.answer) == "yes", !journal.Ui("restart").empty());
+
+    // The checked printers, the last entry first, then the one named like
+    // the driver; each opened for deletion.
+    JournalLines opens = journal.Calls("OpenPrinterA");
+    ASSERT_EQ(3u, opens.size()) << journal;
+    EXPECT_EQ("Shipping", opens[0]["args"][0]);
+    EXPECT_EQ("Label desk", opens[1]["args"][0]);
+    EXPECT_EQ(kDriver, opens[2]["args"][0]);
+    for (const auto& open : opens)
+      EXPECT_EQ((nlohmann::json{{"pDatatype", "raw"}, {"pDevMode", nullptr}, {"DesiredAccess", 0xF000C}}),
+                open["args"][2]);
+    EXPECT_EQ(3u, journal.Calls("DeletePrinter").Where("/ret", 1).size());
+    EXPECT_TRUE(PrinterNames().empty());
+
+    // The driver with its files, in the machine's environment only.
+    JournalLines drivers = journal.Calls("DeletePrinterDriverExA");
+    ASSERT_EQ(1u, drivers.size());
+    EXPECT_EQ((nlohmann::json{nullptr, inst.environment, kDriver, DPD_DELETE_ALL_FILES, 3}), drivers[0]["args"]);
+    EXPECT_FALSE(journal.Called("RegDeleteKeyA"));
+    EXPECT_FALSE(DriverInstalled(inst.environment));
+    EXPECT_FALSE(Exists((inst.driverDir + "\\3\\NDRM7202.BA0").c_str()));
+    JournalLines run(journal.Lines().begin() + (long)seeded, journal.Lines().end());
+    JournalLines dirs = run.Where("/call", "GetPrinterDriverDirectoryA");
+    ASSERT_EQ(2u, dirs.size());
+    for (const auto& dir : dirs)
+      EXPECT_EQ(inst.x64 ? nlohmann::json("Windows x64") : nlohmann::json(nullptr), dir["args"][1]);
+    EXPECT_EQ(inst.x64, !AnyCallNames(run, "Windows NT x86"));
+    EXPECT_EQ(inst.x64, AnyCallNames(run, "Windows x64"));
+    JournalLines commands = journal.Calls("WinExec");
+    ASSERT_EQ(2u, commands.size());
+    EXPECT_EQ((nlohmann::json{"net stop spooler", SW_HIDE}), commands[0]["args"]);
+    EXPECT_EQ((nlohmann::json{"net start spooler", SW_HIDE}), commands[1]["args"]);
+
+    // The INF copy: through the set-up service from Vista on.
+    EXPECT_EQ(row.kind >= kWindowsVista, journal.Called("SetupUninstallOEMInfA"));
+    EXPECT_FALSE(Exists(inst.oemInf.c_str()));
+    EXPECT_FALSE(Exists((inst.oemInf.substr(0, inst.oemInf.size() - 3) + "PNF").c_str()));
+
+    EXPECT_FALSE(NodeExists(kNode));
+    EXPECT_TRUE(NodeExists(kOtherNode));
+    EXPECT_FALSE(Exists(inst.folder.c_str()));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_FALSE(KeyExists(kUsbPrintKey));
+    // What the uninstaller leaves.
+    EXPECT_TRUE(KeyExists(kVendorKey));
+    EXPECT_TRUE(KeyExists(kMonitorKey));
+    EXPECT_TRUE(Exists(inst.program.c_str()));
+    EXPECT_FALSE(journal.Called("DeleteMonitorA"));
+  }
+}
+
+struct RefusedRow {
+  const char* os;
+  const char* environment;
+  const char* module;  // stays: only the data files are deleted by name
+};
+
+const RefusedRow kRefusedRows[] = {
+    {"xp", "Windows NT x86", "QVRdrv50.dll"},
+    {"7-x64", "Windows x64", "QVRdrv56.dll"},
+};
+
+TEST_F(UninstallerTest, ADriverTheSpoolerRefusesIsDeletedFromTheRegistry) {
+  for (const auto& row : kRefusedRows) {
+    SCOPED_TRACE(row.os);
+    SimMachine machine(row.os);
+    Installation inst;
+    ASSERT_TRUE(Seed({"Label desk"}, &inst));
+    winsim::Faults::Set("DeletePrinterDriverExA:5");
+    ProbeUninstallerDialog dlg;
+    EXPECT_EQ(IDOK, Run(dlg, "", "DelAllDriver"));
+
+    JournalQuery journal(machine);
+    std::string key = std::string(kDriverKeyPrefix) + row.environment + "\\Drivers\\Version-3\\" + kDriver;
+    JournalLines deletes = journal.Calls("RegDeleteKeyA");
+    ASSERT_EQ(1u, deletes.size()) << journal;
+    EXPECT_EQ(key, deletes[0]["args"][1]);
+    EXPECT_FALSE(KeyExists(key));
+    std::string versionDir = inst.driverDir + "\\3\\";
+    for (const char* file : {"NDRM7202.BA0", "NDRM7202.PP0", "NDRM7202.dat"})
+      EXPECT_FALSE(Exists((versionDir + file).c_str())) << file;
+    EXPECT_TRUE(Exists((versionDir + row.module).c_str()));
+    std::vector<std::string> files;
+    for (const auto& call : journal.Calls("DeleteFileA")) {
+      std::string path = call["args"][0];
+      if (path.rfind(versionDir, 0) == 0) files.push_back(path.substr(versionDir.size()));
+    }
+    EXPECT_EQ((Texts{"NDRM7202.BA0", "NDRM7202.PP0", "NDRM7202.dat"}), files);
+    // The spooler is restarted all the same.
+    EXPECT_EQ(2u, journal.Calls("WinExec").size());
+    EXPECT_EQ("Uninstall completed!", dlg.m_statusAtEnd);
+    EXPECT_EQ(100, Positions(journal).back());
+  }
+}
+
+TEST_F(UninstallerTest, OneOfTwoCheckedDeletesOnlyThatPrinter) {
+  SimMachine machine("7");
+  Installation inst;
+  ASSERT_TRUE(Seed({"Label desk", "Shipping"}, &inst));
+  ProbeUninstallerDialog dlg;
+  EXPECT_EQ(IDOK, Run(dlg, "check Shipping\nclick 1001\n"));
+  EXPECT_EQ(1, dlg.m_nEnds);
+  EXPECT_EQ(1, dlg.m_nSelectedCount);
+  EXPECT_EQ(0, dlg.m_printerNames.GetCount());
+
+  JournalQuery journal(machine);
+  EXPECT_EQ((Texts{"Checking OS...", "Delete printers...", "Uninstall completed!"}), StatusTexts(journal));
+  EXPECT_EQ((std::vector<int>{30, 60, 100}), Positions(journal));
+  EXPECT_EQ((std::vector<int>{1000, 1000}), Pauses(journal));
+  EXPECT_TRUE(journal.Ui("msgbox").empty());
+  EXPECT_EQ((Texts{"Label desk"}), PrinterNames());
+  EXPECT_TRUE(DriverInstalled(inst.environment));
+  EXPECT_TRUE(Exists(inst.oemInf.c_str()));
+  EXPECT_TRUE(NodeExists(kNode));
+  EXPECT_TRUE(Exists(inst.folder.c_str()));
+  EXPECT_TRUE(KeyExists(kUninstallKey));
+  EXPECT_TRUE(KeyExists(kUsbPrintKey));
+  EXPECT_FALSE(journal.Called("DeletePrinterDriverExA"));
+  EXPECT_FALSE(journal.Called("WinExec"));
+}
+
+TEST_F(UninstallerTest, APrinterThatCannotBeDeletedDoesNotHoldTheDriverBack) {
+  SimMachine machine("xp");
+  Installation inst;
+  ASSERT_TRUE(Seed({"Label desk", "Shipping"}, &inst));
+  winsim::Faults::Set("DeletePrinter#1:5");
+  ProbeUninstallerDialog dlg;
+  EXPECT_EQ(IDOK, Run(dlg, "", "DelAllDriver"));
+  EXPECT_EQ(2, dlg.m_nSelectedCount);
+  JournalQuery journal(machine);
+  EXPECT_EQ("Delete printer driver...", StatusTexts(journal)[2]);
+  EXPECT_TRUE(journal.Called("DeletePrinterDriverExA"));
+  EXPECT_FALSE(KeyExists(kUninstallKey));
+}
+
+}  // namespace
