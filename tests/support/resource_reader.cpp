@@ -143,7 +143,10 @@ bool ResFile::Fail(const std::string& what) {
 
 bool ResFile::Load(const std::string& file) {
   const char* bin = getenv("WINSIM_BIN");
-  std::string path = std::string(bin ? bin : ".") + "/" + file;
+  return LoadPath(std::string(bin ? bin : ".") + "/" + file);
+}
+
+bool ResFile::LoadPath(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return Fail("cannot read " + path);
   m_bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

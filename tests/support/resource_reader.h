@@ -63,6 +63,8 @@ class ResFile {
  public:
   // WINSIM_BIN/<file>; false with Error() when missing or malformed.
   bool Load(const std::string& file);
+  // A .res file by its full path.
+  bool LoadPath(const std::string& path);
   const std::string& Error() const { return m_error; }
 
   // Every string of the string tables in this language, by id.
