@@ -34,13 +34,15 @@ void UninstallerDialog::CleanDriverStore() {
   // uses now.
   PRINTER_DEFAULTSA defaults = {(LPSTR) "raw", NULL, PRINTER_ALL_ACCESS};
   HANDLE hPrinter = NULL;
-  if (OpenPrinterA(szDriver, &hPrinter, &defaults)) {
+  if (szDriver[0] && OpenPrinterA(szDriver, &hPrinter, &defaults)) {
     DeletePrinter(hPrinter);
     ClosePrinter(hPrinter);
   }
 
+  // Without the driver's name the key below would be the whole Version-3
+  // key of every driver.
   LPSTR lpszEnvironment = IsWow64() ? (LPSTR) "Windows x64" : (LPSTR) "Windows NT x86";
-  if (!DeletePrinterDriverExA(NULL, lpszEnvironment, szDriver, DPD_DELETE_ALL_FILES, 3)) {
+  if (szDriver[0] && !DeletePrinterDriverExA(NULL, lpszEnvironment, szDriver, DPD_DELETE_ALL_FILES, 3)) {
     // Refused by the spooler: the driver's key goes directly. A key with
     // sub-keys stays.
     char szKey[kPathSize];

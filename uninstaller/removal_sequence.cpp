@@ -93,10 +93,11 @@ void UninstallerDialog::OnUninstall() {
     if (n > 0 && n < (int)sizeof szFolder) DeleteDirectoryTree(szFolder);
   }
 
-  // Only now: the INF steps above read the copy's name from this key.
+  // Only now: the INF steps above read the copy's name from this key. An
+  // empty name would make SHDeleteKeyA empty the whole of HKLM.
   CString strUninstallKey;
   strUninstallKey.LoadString(IDS_UNINSTALL_KEY);
-  SHDeleteKeyA(HKEY_LOCAL_MACHINE, strUninstallKey);
+  if (!strUninstallKey.IsEmpty()) SHDeleteKeyA(HKEY_LOCAL_MACHINE, strUninstallKey);
 
   m_progress.SetPos(100);
   UpdateData(FALSE);
