@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The package that ./dev package lays out from the win32 build, made here in
 # a folder of its own: the shipped programs and LegacyPurge.dll (PE32 for
-# i386, subsystem 5.0 at most, system DLLs only, each under 128 KB; the DLL
-# exports RemoveFromWin2k and nothing else), SHA256SUMS over every file of
+# i386, subsystem 5.0 at most, system DLLs only, each under 128 KB and
+# without the C++ exception machinery or MinGW's printf; the DLL exports
+# RemoveFromWin2k and nothing else), SHA256SUMS over every file of
 # the folder and the zip, the zip's order, date and attributes, the same
 # bytes from a second run on copies of other dates into another folder, and
 # an installation from the folder itself on simulated Windows XP and 64-bit
@@ -47,6 +48,10 @@ check_image() {
   local size
   size=$(stat -c %s "$1")
   [ "$size" -lt "$max_size" ] || fail "$1 has $size bytes, at most $((max_size - 1)) allowed"
+  # What made the images big once: the C++ run-time's exception machinery
+  # (its terminate handler's texts) and MinGW's printf (its "Infinity").
+  grep -qaF 'terminate called' "$1" && fail "$1 carries the C++ exception machinery"
+  grep -qaF 'Infinity' "$1" && fail "$1 carries MinGW's printf"
 }
 for program in "${programs[@]}"; do
   if [ -f "$package/$program" ]; then check_image "$package/$program"; else fail "$program is not in the package"; fi
