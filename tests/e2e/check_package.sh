@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
 # The package that ./dev package lays out from the win32 build, made here in
 # a folder of its own: the shipped programs and LegacyPurge.dll (PE32 for
-# i386, subsystem 5.0 at most, system DLLs only, each under 128 KB and
-# without the C++ exception machinery or MinGW's printf; the DLL exports
-# RemoveFromWin2k and nothing else), SHA256SUMS over every file of
-# the folder and the zip, the zip's order, date and attributes, the same
-# bytes from a second run on copies of other dates into another folder, and
-# an installation from the folder itself on simulated Windows XP and 64-bit
-# Windows 7: the installer, started there with an empty command line, finds
-# every file it copies.
+# i386, subsystem 5.0 at most, system DLLs only, each under 128 KB, without
+# the C++ exception machinery or MinGW's printf, without link time or build
+# paths; the DLL exports RemoveFromWin2k and nothing else), SHA256SUMS over
+# every file of the folder and the zip, the zip's order, date and
+# attributes, the same bytes from a second run on copies of other dates
+# into another folder, and an installation from the folder itself on
+# simulated Windows XP and 64-bit Windows 7: the installer, started there
+# with an empty command line, finds every file it copies.
 #
 # Usage: check_package.sh OBJDUMP WIN32_BIN_DIR WINSIM PROGRAM.exe...
 # (the programs the package must hold). Exits 77 (skipped) when the win32
 # build is missing.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-make_package=$here/../../tools/make_package.py
+source_dir=$(cd "$here/../.." && pwd)
+make_package=$source_dir/tools/make_package.py
 objdump=$1 bin=$2 winsim=$3
 shift 3
 programs=("$@")
@@ -52,6 +53,11 @@ check_image() {
   # (its terminate handler's texts) and MinGW's printf (its "Infinity").
   grep -qaF 'terminate called' "$1" && fail "$1 carries the C++ exception machinery"
   grep -qaF 'Infinity' "$1" && fail "$1 carries MinGW's printf"
+  # What would make two builds differ: the link time and the build's paths.
+  local stamps
+  stamps=$("$objdump" -p "$1" | awk -F'\t+' '$1 == "Time/Date" || $1 ~ /^Time\/Date stamp/ {print $2}')
+  grep -qvxE 'Thu Jan  1 00:00:00 1970|0' <<<"$stamps" && fail "$1 carries a link time: $(tr '\n' ' ' <<<"$stamps")"
+  grep -qaF "$source_dir" "$1" && fail "$1 names the source folder $source_dir"
 }
 for program in "${programs[@]}"; do
   if [ -f "$package/$program" ]; then check_image "$package/$program"; else fail "$program is not in the package"; fi
