@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Checks a built Windows program: the image kind (PE32 or PE32+), the GUI
-# subsystem, a subsystem version old Windows accepts, and imports from
-# system DLLs only. A PE32 image also must not import KERNEL32 functions
-# that Windows 2000 lacks, or its loader refuses the program.
+# Checks a built Windows program or DLL: the image kind (PE32 for i386 or
+# PE32+ for x86-64), the GUI subsystem, a subsystem version old Windows
+# accepts, and imports from system DLLs only. A PE32 image also must not
+# import KERNEL32 functions that Windows 2000 lacks, or its loader refuses
+# the program.
 #
 # Usage: check_pe_image.sh OBJDUMP IMAGE pe32|pe32+ MAX_SUBSYSTEM_VERSION
 # Exits 77 (skipped) when the image has not been built.
@@ -21,9 +22,12 @@ failures=0
 fail() { echo "FAIL: $image: $*"; failures=$((failures + 1)); }
 
 magic=$(awk '$1 == "Magic" {print $2}' <<<"$dump")
+format=$(awk '/file format/ {print $NF; exit}' <<<"$dump")
 case $kind in
-  pe32) [ "$magic" = 010b ] || fail "Magic $magic, expected 010b (PE32)" ;;
-  pe32+) [ "$magic" = 020b ] || fail "Magic $magic, expected 020b (PE32+)" ;;
+  pe32) [ "$magic" = 010b ] || fail "Magic $magic, expected 010b (PE32)"
+        [ "$format" = pei-i386 ] || fail "format $format, expected pei-i386" ;;
+  pe32+) [ "$magic" = 020b ] || fail "Magic $magic, expected 020b (PE32+)"
+         [ "$format" = pei-x86-64 ] || fail "format $format, expected pei-x86-64" ;;
   *) echo "unknown image kind $kind" >&2; exit 2 ;;
 esac
 
