@@ -388,6 +388,9 @@ TEST(RegCreateKeyExA, VolatileKeysLastUntilWindowsRestarts) {
   EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\VELKORA_TEST"));
   EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\VELKORA_TEST\\Session\\X", &h));
   RegCloseKey(h);
+  // HKLM\HARDWARE is volatile, and built anew at the start.
+  EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\HARDWARE\\DESCRIPTION\\System"));
+  EXPECT_EQ(ERROR_CHILD_MUST_BE_VOLATILE, RegCreateKeyA(HKEY_LOCAL_MACHINE, "HARDWARE\\Vendor", &h));
 }
 
 TEST(RegCreateKeyExA, VolatileKeysOfTheUserGoWhenTheUserLogsOff) {
