@@ -74,24 +74,29 @@ LONG OpenSubKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult) 
     return e;
   }
   *phkResult = nullptr;
-  std::string logical;
-  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, &logical)) return e;
   // Windows 9x ignores the access asked for.
-  return winsim::OpenKeyAt(logical, IsNT() ? samDesired : MAXIMUM_ALLOWED, phkResult);
+  if (!IsNT()) samDesired = MAXIMUM_ALLOWED;
+  REGSAM view = winsim::ViewBelow(parent, samDesired);
+  std::string logical;
+  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, view, &logical)) return e;
+  return winsim::OpenKeyAt(logical, (samDesired & ~KEY_WOW64_RES) | view, phkResult);
 }
 
-LONG CreateSubKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult, LPDWORD lpdwDisposition) {
+LONG CreateSubKey(HKEY hKey, LPCSTR lpSubKey, DWORD options, REGSAM samDesired, PHKEY phkResult,
+                  LPDWORD lpdwDisposition) {
   if (!IsNT()) {
     samDesired = MAXIMUM_ALLOWED;
+    options &= ~REG_OPTION_VOLATILE;                // 9x makes every key a lasting one
     if (lpSubKey && *lpSubKey == '\\') ++lpSubKey;  // 9x skips one leading backslash
   } else if ((samDesired & KEY_WOW64_RES) == KEY_WOW64_RES) {
     return ERROR_INVALID_PARAMETER;
   }
   OpenKey parent;
   if (LONG e = winsim::ResolveKey(hKey, &parent)) return e;
+  REGSAM view = winsim::ViewBelow(parent, samDesired);
   std::string logical;
-  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, &logical)) return e;
-  return winsim::CreateKeyAt(logical, samDesired, phkResult, lpdwDisposition);
+  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, view, &logical)) return e;
+  return winsim::CreateKeyAt(logical, (samDesired & ~KEY_WOW64_RES) | view, options, phkResult, lpdwDisposition);
 }
 
 LONG EnumKey(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPSTR lpClass, LPDWORD lpcchClass,
@@ -156,7 +161,7 @@ LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
     call.SetArg(2, HandleJson(*phkResult));
     return call.Ret((LONG)ERROR_SUCCESS);
   }
-  LONG e = CreateSubKey(hKey, lpSubKey, MAXIMUM_ALLOWED, phkResult, nullptr);
+  LONG e = CreateSubKey(hKey, lpSubKey, REG_OPTION_NON_VOLATILE, MAXIMUM_ALLOWED, phkResult, nullptr);
   if (e == ERROR_SUCCESS) call.SetArg(2, HandleJson(*phkResult));
   return call.Ret(e);
 }
@@ -170,7 +175,7 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
   if (unsigned e = call.Fault()) return call.Ret((LONG)e);
   if (!phkResult) return call.Ret((LONG)ERROR_BADKEY);
   if (Reserved) return call.Ret((LONG)ERROR_INVALID_PARAMETER);
-  LONG e = CreateSubKey(hKey, lpSubKey, samDesired, phkResult, lpdwDisposition);
+  LONG e = CreateSubKey(hKey, lpSubKey, dwOptions, samDesired, phkResult, lpdwDisposition);
   if (e == ERROR_SUCCESS) {
     call.SetArg(7, HandleJson(*phkResult));
     call.SetArg(8, OptionalDword(lpdwDisposition));
@@ -253,8 +258,8 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   OpenKey parent;
   if (LONG e = winsim::ResolveKey(hKey, &parent)) return call.Ret(e);
   std::string logical;
-  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, &logical)) return call.Ret(e);
-  return call.Ret(winsim::DeleteKeyAt(logical));
+  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, parent.view, &logical)) return call.Ret(e);
+  return call.Ret(winsim::DeleteKeyAt(logical, parent.view));
 }
 
 LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved, LPSTR lpClass,
@@ -347,7 +352,9 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
   for (const auto& c : key.children()) maxSubKey = std::max(maxSubKey, (DWORD)c->name().size());
   for (const auto& v : key.values()) {
     maxValueName = std::max(maxValueName, (DWORD)v.name.size());
-    maxValue = std::max(maxValue, (DWORD)v.data.size());
+    // NT stores string data as UTF-16: two bytes for each ANSI character.
+    DWORD stored = (DWORD)v.data.size() * (IsNT() && IsStringType(v.type) ? 2 : 1);
+    maxValue = std::max(maxValue, stored);
   }
   if (lpcchClass) {
     if (lpClass && *lpcchClass) lpClass[0] = 0;

@@ -146,6 +146,10 @@ void Machine::Open(const std::string& dir) {
 
 void Machine::Close(bool save) {
   if (!Instance()) return;
+  if (save && Instance()->m_sessionEnd >= 0) {
+    const unsigned kShutdown = 0x1 | 0x2 | 0x8;  // EWX_SHUTDOWN, EWX_REBOOT, EWX_POWEROFF
+    for (Subsystem* s : Subsystems()) s->EndSession((Instance()->m_sessionEnd & kShutdown) != 0);
+  }
   if (save) SaveAll();
   Journal::Close();
   for (Subsystem* s : Subsystems()) s->EndProcess();
@@ -218,7 +222,10 @@ unsigned Machine::NextPid() {
   return (unsigned)next;
 }
 
-void Machine::MarkRestarted(unsigned flags) { m_ini.SetInt("state", "restarted", (long)flags | 0x10000); }
+void Machine::MarkRestarted(unsigned flags) {
+  m_ini.SetInt("state", "restarted", (long)flags | 0x10000);
+  m_sessionEnd = (long)flags;
+}
 
 bool Machine::restarted() const { return m_ini.GetInt("state", "restarted", 0) != 0; }
 

@@ -56,6 +56,10 @@ class Subsystem {
   // The process ends (Machine::Close): per-process state such as handles
   // and enabled privileges goes with it. Not called by ReloadAll.
   virtual void EndProcess() {}
+  // The process asked Windows to log the user off, or to shut down or
+  // restart, and now ends; what does not outlive that goes before the
+  // machine is written back.
+  virtual void EndSession(bool /*shutdown*/) {}
   // Fills a freshly created machine with what Windows of its kind has.
   virtual void Seed(class Machine&) {}
   int order() const { return m_order; }
@@ -110,6 +114,7 @@ class Machine {
 
   unsigned pid() const { return m_pid; }
   unsigned NextPid();
+  // ExitWindowsEx: the session ends when this process ends.
   void MarkRestarted(unsigned flags);
   bool restarted() const;
 
@@ -126,6 +131,7 @@ class Machine {
   bool m_realtime = false;
   uint64_t m_clock = 0;
   unsigned m_pid = 0;
+  long m_sessionEnd = -1;  // the EWX_ flags asked for by this process, or -1
 };
 
 }  // namespace winsim

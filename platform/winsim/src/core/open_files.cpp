@@ -25,11 +25,11 @@ bool SameProcess(const FileObject* o) {
 }  // namespace
 
 DWORD RightsOf(DWORD access) {
-  const DWORD kReadData = 0x0001, kWriteData = 0x0002, kAppendData = 0x0004;
   DWORD r = 0;
-  if (access & (GENERIC_READ | GENERIC_ALL | kReadData)) r |= kRightRead;
-  if (access & (GENERIC_WRITE | GENERIC_ALL | kWriteData | kAppendData)) r |= kRightWrite;
+  if (access & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA)) r |= kRightRead;
+  if (access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) r |= kRightWrite;
   if (access & (DELETE | GENERIC_ALL)) r |= kRightDelete;
+  if (access & (GENERIC_EXECUTE | GENERIC_ALL | FILE_EXECUTE)) r |= kRightExecute;
   return r;
 }
 
@@ -49,13 +49,14 @@ FileObject::~FileObject() {
 DWORD CheckSharing(const std::string& host, DWORD rights, DWORD share) {
   struct stat st;
   if (stat(host.c_str(), &st) != 0) return 0;
+  const DWORD kReading = kRightRead | kRightExecute;
   for (const FileObject* o : OpenList()) {
     if (!SameProcess(o) || o->dev != st.st_dev || o->ino != st.st_ino) continue;
     if (!o->rights || !rights) continue;
-    if (((rights & kRightRead) && !(o->share & FILE_SHARE_READ)) ||
+    if (((rights & kReading) && !(o->share & FILE_SHARE_READ)) ||
         ((rights & kRightWrite) && !(o->share & FILE_SHARE_WRITE)) ||
         ((rights & kRightDelete) && !(o->share & FILE_SHARE_DELETE)) ||
-        ((o->rights & kRightRead) && !(share & FILE_SHARE_READ)) ||
+        ((o->rights & kReading) && !(share & FILE_SHARE_READ)) ||
         ((o->rights & kRightWrite) && !(share & FILE_SHARE_WRITE)) ||
         ((o->rights & kRightDelete) && !(share & FILE_SHARE_DELETE)))
       return ERROR_SHARING_VIOLATION;

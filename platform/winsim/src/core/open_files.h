@@ -12,8 +12,10 @@
 
 namespace winsim {
 
-// What an open asks for, reduced to the three rights share modes guard.
-enum ShareRights : DWORD { kRightRead = 1, kRightWrite = 2, kRightDelete = 4 };
+// What an open asks for, reduced to the rights share modes guard. Execute
+// access is guarded as reading is (FILE_SHARE_READ) but lets no one read
+// the data through the handle.
+enum ShareRights : DWORD { kRightRead = 1, kRightWrite = 2, kRightDelete = 4, kRightExecute = 8 };
 DWORD RightsOf(DWORD desiredAccess);
 
 struct FileObject : KernelObject {
@@ -35,7 +37,7 @@ struct FileObject : KernelObject {
 
 // ERROR_SHARING_VIOLATION when an open of the host file with `rights` and
 // `share` clashes with a handle the process holds, else 0. A handle opened
-// for none of the three rights (attributes only) clashes with nothing.
+// for none of these rights (attributes only) clashes with nothing.
 DWORD CheckSharing(const std::string& host, DWORD rights, DWORD share);
 // Whether some handle is open on a file at or below the host folder.
 bool AnyOpenBelow(const std::string& hostDir);

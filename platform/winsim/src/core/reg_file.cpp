@@ -24,6 +24,10 @@
 // flags, both in hex. A key without the line holds no entries of its own and
 // inherits; a root key without it has an empty DACL (Windows 9x has none).
 // Inherited entries are never written: they follow from the parents.
+//
+// A volatile key has the comment line ";volatile" right under its header,
+// before the DACL line: the file keeps it for the processes that follow
+// until Windows shuts down.
 #include "core/reg_file.h"
 
 #include <algorithm>
@@ -134,6 +138,7 @@ std::string DaclLine(const RegKey& key) {
 
 void ExportKey(const RegKey& key, std::string& out) {
   out += "[" + key.Path() + "]\r\n";
+  if (key.isVolatile()) out += ";volatile\r\n";
   out += DaclLine(key);
   for (const auto& v : key.values()) AppendValue(v, out);
   out += "\r\n";
@@ -176,6 +181,12 @@ class Parser {
         m_ops.push_back(op);
         key = path;
         valuesSeen = false;
+        continue;
+      }
+      if (line == ";volatile") {
+        if (key.empty() || keyDeleted) Fail(i, "a volatile line must follow a key header");
+        if (valuesSeen) Fail(i, "the volatile line must come right under the key header");
+        m_ops.push_back(RegFileEdit(RegFileEdit::SetVolatile, key));
         continue;
       }
       if (line.compare(0, 5, ";dacl") == 0) {
@@ -371,6 +382,9 @@ void ApplyRegFile(const std::vector<RegFileEdit>& edits, Registry& reg) {
         break;
       case RegFileEdit::DeleteValue:
         reg.Create(op.path)->DeleteValue(op.name);
+        break;
+      case RegFileEdit::SetVolatile:
+        reg.Create(op.path)->SetVolatile(true);
         break;
       case RegFileEdit::SetDacl: {
         RegKey* key = reg.Create(op.path);

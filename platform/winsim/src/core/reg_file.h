@@ -1,5 +1,6 @@
 // REGEDIT4 text, as regedit writes and reads it, with each key's DACL on a
-// ";dacl:" comment line under its header (see reg_file.cpp for the format).
+// ";dacl:" comment line under its header and ";volatile" under a volatile
+// key's header (see reg_file.cpp for the format).
 // The machine's registry.reg and the files of `winsim reg` are this text.
 #pragma once
 
@@ -13,7 +14,7 @@ namespace winsim {
 
 // One change a .reg file asks for, in the order of the file.
 struct RegFileEdit {
-  enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue, SetDacl };
+  enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue, SetDacl, SetVolatile };
   RegFileEdit(Kind k, std::string p) : kind(k), path(std::move(p)) {}
   Kind kind;
   std::string path;  // the key, its root spelled as in the file

@@ -13,6 +13,7 @@ struct KeyHandle : KernelObject {
   RegKey* key = nullptr;
   std::string physical;  // where the key lies, to find it again after a reload
   std::string logical;
+  REGSAM view = 0;
   unsigned generation = 0;
   ACCESS_MASK access = 0;
 };
@@ -123,11 +124,12 @@ void RedirectClasses(std::vector<std::string>& names, size_t at) {
   }
 }
 
-HKEY NewHandle(RegKey* key, const std::string& logical, ACCESS_MASK access) {
+HKEY NewHandle(RegKey* key, const std::string& logical, REGSAM view, ACCESS_MASK access) {
   std::unique_ptr<KeyHandle> h(new KeyHandle());
   h->key = key;
   h->physical = key->Path();
   h->logical = logical;
+  h->view = view & KEY_WOW64_RES;
   h->generation = Registry::Get().generation();
   h->access = access;
   return (HKEY)Handles::Insert(std::move(h));
@@ -169,6 +171,7 @@ LONG ResolveKey(HKEY hKey, OpenKey* out) {
   if (!h->key || h->key->deleted()) return ERROR_KEY_DELETED;
   out->key = h->key;
   out->logical = h->logical;
+  out->view = h->view;
   out->access = h->access;
   return ERROR_SUCCESS;
 }
@@ -205,7 +208,11 @@ std::string RedirectPath(const std::string& logical, REGSAM sam) {
   return logical;
 }
 
-LONG SubKeyPath(const OpenKey& parent, const char* subKey, std::string* logical) {
+REGSAM ViewBelow(const OpenKey& parent, REGSAM sam) {
+  return (sam & KEY_WOW64_RES) ? (sam & KEY_WOW64_RES) : parent.view;
+}
+
+LONG SubKeyPath(const OpenKey& parent, const char* subKey, REGSAM view, std::string* logical) {
   *logical = parent.logical;
   if (!subKey || !*subKey) return ERROR_SUCCESS;
   if (*subKey == '\\') {
@@ -214,7 +221,14 @@ LONG SubKeyPath(const OpenKey& parent, const char* subKey, std::string* logical)
     if (!(parent.classesRoot && KeySecurityEnabled())) return ERROR_BAD_PATHNAME;
     ++subKey;
   }
-  for (const auto& name : Split(subKey)) *logical += "\\" + name;
+  std::vector<std::string> names = Split(subKey);
+  // A handle in the 32-bit view whose key is the Wow6432Node key itself
+  // (HKLM\SOFTWARE opened by a 32-bit program) has no Wow6432Node below it:
+  // the name is an ordinary one there, looked up below the handle's own key.
+  if (!parent.predefined && !(view & KEY_WOW64_64KEY) && !names.empty() && SameKeyName(names[0], "Wow6432Node") &&
+      RedirectPath(parent.logical, view) != parent.logical)
+    *logical = parent.key->Path();
+  for (const auto& name : names) *logical += "\\" + name;
   return ERROR_SUCCESS;
 }
 
@@ -223,34 +237,37 @@ LONG OpenKeyAt(const std::string& logical, REGSAM sam, HKEY* result) {
   if (!key) return ERROR_FILE_NOT_FOUND;
   ACCESS_MASK granted = 0;
   if (!CheckKeyAccess(*key, sam, &granted)) return ERROR_ACCESS_DENIED;
-  *result = NewHandle(key, logical, granted);
+  *result = NewHandle(key, logical, sam, granted);
   return ERROR_SUCCESS;
 }
 
-LONG CreateKeyAt(const std::string& logical, REGSAM sam, HKEY* result, DWORD* disposition) {
+LONG CreateKeyAt(const std::string& logical, REGSAM sam, DWORD options, HKEY* result, DWORD* disposition) {
   std::vector<std::string> names = Split(RedirectPath(logical, sam));
   RegKey* key = Registry::Get().Find(names[0]);
   if (!key) return ERROR_INVALID_HANDLE;
+  bool isVolatile = (options & REG_OPTION_VOLATILE) != 0;
   bool created = false;
   for (size_t i = 1; i < names.size(); ++i) {
     RegKey* child = key->Child(names[i]);
     if (!child) {
       ACCESS_MASK unused = 0;
       if (!CheckKeyAccess(*key, KEY_CREATE_SUB_KEY, &unused)) return ERROR_ACCESS_DENIED;
+      if (key->isVolatile() && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
       child = key->CreateChild(names[i]);
+      child->SetVolatile(isVolatile);
       created = true;
     }
     key = child;
   }
   ACCESS_MASK granted = 0;
   if (!CheckKeyAccess(*key, sam, &granted)) return ERROR_ACCESS_DENIED;
-  *result = NewHandle(key, logical, granted);
+  *result = NewHandle(key, logical, sam, granted);
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;
 }
 
-LONG DeleteKeyAt(const std::string& logical) {
-  RegKey* key = Registry::Get().Find(RedirectPath(logical, 0));
+LONG DeleteKeyAt(const std::string& logical, REGSAM view) {
+  RegKey* key = Registry::Get().Find(RedirectPath(logical, view));
   if (!key) return ERROR_FILE_NOT_FOUND;
   if (!key->parent()) return ERROR_ACCESS_DENIED;
   if (KeySecurityEnabled()) {

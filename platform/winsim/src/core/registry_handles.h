@@ -16,6 +16,11 @@ struct OpenKey {
   // The key's path as the program named it, before WOW64 redirection; the
   // base of paths opened relative to the handle.
   std::string logical;
+  // The registry view the handle was opened in on 64-bit Windows
+  // (KEY_WOW64_32KEY or KEY_WOW64_64KEY), or 0: the program's own, as for
+  // the predefined keys. Keys opened, created or deleted relative to the
+  // handle without a view flag are in the same view, as from Windows 7 on.
+  REGSAM view = 0;
   ACCESS_MASK access = 0;
   bool predefined = false;
   bool classesRoot = false;  // HKEY_CLASSES_ROOT itself
@@ -35,18 +40,25 @@ LONG CloseKey(HKEY hKey);
 // KEY_WOW64_32KEY. Unchanged on a 32-bit machine.
 std::string RedirectPath(const std::string& logical, REGSAM sam);
 
-// The path of subKey below the parent, or an error: ERROR_BAD_PATHNAME for
-// a subkey that starts with a backslash.
-LONG SubKeyPath(const OpenKey& parent, const char* subKey, std::string* logical);
+// The view a call relative to the parent works in: the view flag of `sam`,
+// else the parent's view.
+REGSAM ViewBelow(const OpenKey& parent, REGSAM sam);
+
+// The path of subKey below the parent, seen in `view`, or an error:
+// ERROR_BAD_PATHNAME for a subkey that starts with a backslash.
+LONG SubKeyPath(const OpenKey& parent, const char* subKey, REGSAM view, std::string* logical);
 
 // Opens the key at a logical path with the access asked for, checked
-// against its DACL. A new handle in *result.
+// against its DACL. A new handle in *result, in the view of `sam`.
 LONG OpenKeyAt(const std::string& logical, REGSAM sam, HKEY* result);
 // Creates what is missing of the path (each new key needs
-// KEY_CREATE_SUB_KEY on its parent's DACL) and opens it.
-LONG CreateKeyAt(const std::string& logical, REGSAM sam, HKEY* result, DWORD* disposition);
-// Deletes the key at the path: DELETE on its DACL; a key with subkeys is
-// refused on NT (ERROR_ACCESS_DENIED) and deleted with them on 9x.
-LONG DeleteKeyAt(const std::string& logical);
+// KEY_CREATE_SUB_KEY on its parent's DACL, and below a volatile key must be
+// volatile itself: ERROR_CHILD_MUST_BE_VOLATILE) and opens it. `options`
+// REG_OPTION_VOLATILE makes every key it creates volatile.
+LONG CreateKeyAt(const std::string& logical, REGSAM sam, DWORD options, HKEY* result, DWORD* disposition);
+// Deletes the key at the path, seen in `view`: DELETE on its DACL; a key
+// with subkeys is refused on NT (ERROR_ACCESS_DENIED) and deleted with them
+// on 9x.
+LONG DeleteKeyAt(const std::string& logical, REGSAM view);
 
 }  // namespace winsim

@@ -71,10 +71,34 @@ class RegistrySubsystem : public Subsystem {
 
   void Unload() override { Registry::Unload(); }
 
+  void EndSession(bool shutdown) override;
+
   void Seed(Machine& m) override;
 };
 
 RegistrySubsystem g_registry;
+
+// HKLM\HARDWARE, which NT builds anew at every start and keeps in memory
+// only: its keys are volatile there.
+void SeedHardware(Registry& reg, const OsInfo& os) {
+  const char* const keys[] = {"HKLM\\HARDWARE\\DESCRIPTION\\System", "HKLM\\HARDWARE\\DEVICEMAP",
+                              "HKLM\\HARDWARE\\RESOURCEMAP"};
+  for (const char* path : keys) {
+    if (!os.IsNT() && path != keys[0]) continue;
+    std::string sofar = "HKLM";
+    for (const std::string& name : SplitKeyPath(path).names) {
+      sofar += "\\" + name;
+      reg.Create(sofar)->SetVolatile(os.IsNT());
+    }
+  }
+}
+
+void RegistrySubsystem::EndSession(bool shutdown) {
+  if (!Registry::Loaded()) return;
+  Registry& reg = Registry::Get();
+  reg.EndSession(shutdown);
+  if (shutdown) SeedHardware(reg, Machine::Current().os());
+}
 
 // The registry a fresh Windows of the machine's kind has, as far as the
 // programs use it and no simulated service owns it.
@@ -85,7 +109,9 @@ RegistrySubsystem g_registry;
 // KEY_ALL_ACCESS, Administrators only READ_CONTROL | WRITE_DAC | KEY_READ and
 // Everyone KEY_READ, so an administrator can read the device keys and change
 // their DACL but deletes them only after granting himself the right. The
-// user owns HKEY_CURRENT_USER. Windows 9x has no key security at all.
+// user owns HKEY_CURRENT_USER. HKLM\SAM and HKLM\SECURITY are SYSTEM's:
+// Administrators may only read and change their DACL. Windows 9x has no key
+// security at all.
 void RegistrySubsystem::Seed(Machine& m) {
   const OsInfo& os = m.os();
   Registry& reg = Registry::Get();
@@ -119,6 +145,8 @@ void RegistrySubsystem::Seed(Machine& m) {
       cv->SetString("SystemRoot", os.windir);
     }
     reg.Create(software + "\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    reg.Create(software + "\\Microsoft\\Windows\\CurrentVersion\\Run");
+    reg.Create(software + "\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
     if (os.IsNT()) {
       char version[16], build[16];
       snprintf(version, sizeof version, "%u.%u", os.major, os.minor);
@@ -131,7 +159,23 @@ void RegistrySubsystem::Seed(Machine& m) {
       nt->SetString("SystemRoot", os.windir);
     }
   }
-  reg.Create("HKLM\\SOFTWARE\\Classes");
+  // The keys every Windows of the family has, as far as no service owns them.
+  for (const char* key : {"CLSID", "Interface", "TypeLib"}) reg.Create(std::string("HKLM\\SOFTWARE\\Classes\\") + key);
+  if (os.wow64)
+    for (const char* key : {"CLSID", "Interface"})
+      reg.Create(std::string("HKLM\\SOFTWARE\\Classes\\Wow6432Node\\") + key);
+  SeedHardware(reg, os);
+  for (const char* key : {"HKLM\\SYSTEM\\CurrentControlSet\\Control", "HKLM\\SYSTEM\\CurrentControlSet\\Services",
+                          "HKCC\\Software", "HKCC\\System", "HKCU\\Control Panel",
+                          "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion", "HKU\\.DEFAULT\\Control Panel"})
+    reg.Create(key);
+  if (os.IsNT()) {
+    reg.Create("HKCU\\Environment");
+    std::vector<RegAce> system = {Ace("SYSTEM", KEY_ALL_ACCESS), Ace("Administrators", READ_CONTROL | WRITE_DAC)};
+    reg.Create("HKLM\\SAM\\SAM");
+    reg.Find("HKLM\\SAM")->SetExplicitDacl(system, true);
+    reg.Create("HKLM\\SECURITY")->SetExplicitDacl(system, true);
+  }
 
   // The plug-and-play manager's tree; the set-up service adds its buses.
   RegKey* enumKey = reg.Create("HKLM\\SYSTEM\\CurrentControlSet\\Enum");

@@ -195,6 +195,17 @@ bool RegKey::DeleteValue(const std::string& name) {
   return false;
 }
 
+void RegKey::DeleteVolatileKeys() {
+  std::vector<std::string> gone;
+  for (const auto& c : m_children) {
+    if (c->m_volatile)
+      gone.push_back(c->m_name);
+    else
+      c->DeleteVolatileKeys();
+  }
+  for (const auto& name : gone) DeleteChild(name);
+}
+
 void RegKey::MarkDeleted() {
   m_deleted = true;
   for (auto& c : m_children) c->MarkDeleted();
@@ -237,6 +248,12 @@ Registry& Registry::Get() {
 }
 
 unsigned Registry::generation() const { return S().generation; }
+
+void Registry::EndSession(bool shutdown) {
+  Store& s = S();
+  for (int i = 0; i < 3; ++i)
+    if (s.roots[i] && (shutdown || i == 2)) s.roots[i]->DeleteVolatileKeys();
+}
 
 RegKey* Registry::Root(HKEY predefined) {
   switch ((uint32_t)(uintptr_t)predefined) {

@@ -75,6 +75,13 @@ class RegKey {
   bool deleted() const { return m_deleted; }
   void MarkDeleted();
 
+  // A volatile key (REG_OPTION_VOLATILE) lasts until Windows shuts down;
+  // every key below it is volatile too.
+  bool isVolatile() const { return m_volatile; }
+  void SetVolatile(bool v) { m_volatile = v; }
+  // Deletes every volatile key below this one.
+  void DeleteVolatileKeys();
+
  private:
   std::string m_name;
   RegKey* m_parent;
@@ -84,6 +91,7 @@ class RegKey {
   bool m_daclProtected = false;
   bool m_nullDacl = false;
   bool m_deleted = false;
+  bool m_volatile = false;
 };
 
 class Registry {
@@ -109,6 +117,11 @@ class Registry {
   // Changes whenever the tree is read anew (a reload after a child process),
   // so that open handles look their key up again by path.
   unsigned generation() const;
+
+  // What is lost when the session ends: every volatile key when Windows
+  // shuts down or restarts; only the user's (HKEY_CURRENT_USER) when the
+  // user logs off and the hive is unloaded.
+  void EndSession(bool shutdown);
 
   // The tree as the machine keeps it. Load replaces every key with those of
   // the machine's registry.reg text; a MachineError naming the line leaves

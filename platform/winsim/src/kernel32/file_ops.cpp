@@ -92,7 +92,13 @@ DWORD CopyWork(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
   DWORD srcAttributes = 0, dstAttributes = 0;
   if (DWORD e = Lookup(existing, FileSystem::kRedirect | FileSystem::kLongText, &src, &srcAttributes)) return e;
   if (srcAttributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
-  if (DWORD e = winsim::CheckSharing(src.host, winsim::kRightRead, FILE_SHARE_READ | FILE_SHARE_DELETE)) return e;
+  // The source is opened for reading, sharing reads and writes; Vista and
+  // later share its deletion as well. The destination is opened for
+  // writing, sharing reads and writes (on NT) but never its deletion.
+  const OsInfo& os = Machine::Current().os();
+  DWORD sourceShare = FILE_SHARE_READ | FILE_SHARE_WRITE | (os.IsNT() && os.major >= 6 ? FILE_SHARE_DELETE : 0);
+  DWORD targetShare = os.IsNT() ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+  if (DWORD e = winsim::CheckSharing(src.host, winsim::kRightRead, sourceShare)) return e;
   DWORD e = Lookup(target, FileSystem::kRedirect | FileSystem::kLongText, &dst, &dstAttributes);
   if (e && dst.exists) return e;
   if (!dst.exists) {
@@ -107,7 +113,7 @@ DWORD CopyWork(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
     // Overwriting a hidden or system file needs the same attributes.
     DWORD hs = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if ((dstAttributes & hs) & ~(srcAttributes & hs)) return ERROR_ACCESS_DENIED;
-    if (DWORD s = winsim::CheckSharing(dst.host, winsim::kRightWrite, 0)) return s;
+    if (DWORD s = winsim::CheckSharing(dst.host, winsim::kRightWrite, targetShare)) return s;
   }
   if (DWORD c = CopyContent(src.host, dst.host)) return c;
   FileSystem::SetAttributes(dst.host, (srcAttributes & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE);

@@ -1,6 +1,7 @@
 // SETUPAPI's store of OEM INF files: SetupCopyOEMInfA and
 // SetupUninstallOEMInfA. Copies live in the Windows "inf" folder as
-// oem<N>.inf, each with its precompiled oem<N>.PNF.
+// oem<N>.inf, each with its precompiled oem<N>.PNF. From Vista on the folder
+// takes driver packages only.
 #include <strings.h>
 
 #include <cctype>
@@ -24,6 +25,51 @@ using winsim::Machine;
 namespace {
 
 std::string InfDirectory() { return Machine::Current().os().windir + "\\inf"; }
+
+// What Vista answers for an INF that is no driver package; Windows 7 says
+// ERROR_UNSUPPORTED_TYPE.
+const DWORD kErrorWrongInfType = 0xE000024A;
+
+bool VistaOrLater() {
+  const winsim::OsInfo& os = Machine::Current().os();
+  return os.IsNT() && os.major >= 6;
+}
+
+bool EndsWithInf(const std::string& name) {
+  return name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".inf") == 0;
+}
+
+// Finds the INF a program names. A name with a folder in it is a path like
+// any other, from the current directory of the program (SETUPAPI runs in
+// it, with its view of the file system). A bare file name is looked for in
+// the INF folder and then the system folder, as INF names are, on Windows
+// 2000, XP and 2003; Vista and later take it from the current directory.
+DWORD FindInf(const char* name, winsim::ResolvedPath* found) {
+  DWORD error = 0;
+  if (strpbrk(name, "\\/") || VistaOrLater()) {
+    if (!FileSystem::Resolve(name, true, found, &error)) return error;
+    if (!found->exists) return found->parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    return 0;
+  }
+  const winsim::OsInfo& os = Machine::Current().os();
+  for (const std::string& folder : {InfDirectory(), os.SystemDir()}) {
+    if (FileSystem::Resolve(folder + "\\" + name, true, found, &error) && found->exists) return 0;
+  }
+  return ERROR_FILE_NOT_FOUND;
+}
+
+// A driver package names its manufacturers in a [Manufacturer] section.
+bool IsDriverPackage(const std::string& content) {
+  std::istringstream lines(content);
+  std::string line;
+  while (std::getline(lines, line)) {
+    size_t first = line.find_first_not_of(" \t");
+    size_t last = line.find_last_not_of(" \t\r");
+    if (first == std::string::npos) continue;
+    if (strcasecmp(line.substr(first, last - first + 1).c_str(), "[Manufacturer]") == 0) return true;
+  }
+  return false;
+}
 
 bool ReadHostFile(const std::string& host, std::string* content) {
   std::ifstream in(host, std::ios::binary);
@@ -84,24 +130,26 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
                 RequiredSize ? Json(0u) : Json(), DestinationInfFileNameComponent ? Json("") : Json()});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SourceInfFileName || OEMSourceMediaType >= SPOST_MAX) return call.Fail(ERROR_INVALID_PARAMETER);
-  // SETUPAPI runs in the calling program: its current directory and its
-  // view of the file system.
+  if (!*SourceInfFileName) return call.Fail(VistaOrLater() ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
   winsim::ResolvedPath source;
-  DWORD error = 0;
-  if (!FileSystem::Resolve(SourceInfFileName, true, &source, &error)) return call.Fail(error);
+  if (DWORD e = FindInf(SourceInfFileName, &source)) return call.Fail(e);
   std::string content;
-  if (!source.exists || !ReadHostFile(source.host, &content))
-    return call.Fail(source.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+  if (!ReadHostFile(source.host, &content)) return call.Fail(ERROR_FILE_NOT_FOUND);
+  if (VistaOrLater() && !IsDriverPackage(content))
+    return call.Fail(Machine::Current().os().minor >= 1 ? ERROR_UNSUPPORTED_TYPE : kErrorWrongInfType);
   if (!Machine::Current().userIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   std::string infHost = FileSystem::HostPath(InfDirectory());
-  // An identical INF in the store is the one Windows answers with.
+  // An identical INF in the folder, whatever its name, is the one Windows
+  // answers with.
   std::string name;
   std::vector<bool> taken;
   for (const auto& entry : FileSystem::List(infHost)) {
+    if (!EndsWithInf(entry.name)) continue;
     long n = OemNumber(entry.name);
-    if (n < 0) continue;
-    if ((size_t)n >= taken.size()) taken.resize(n + 1, false);
-    taken[n] = true;
+    if (n >= 0) {
+      if ((size_t)n >= taken.size()) taken.resize(n + 1, false);
+      taken[n] = true;
+    }
     std::string existing;
     if (name.empty() && ReadHostFile(infHost + "/" + entry.name, &existing) && existing == content) name = entry.name;
   }
@@ -132,6 +180,7 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
     }
   }
   if (!copied && (CopyStyle & SP_COPY_NOOVERWRITE)) return call.Fail(ERROR_FILE_EXISTS);
+  if ((CopyStyle & SP_COPY_DELETESOURCE) && source.host != infHost + "/" + name) std::remove(source.host.c_str());
   SetLastError(ERROR_SUCCESS);
   return call.Ret((BOOL)TRUE);
 }
@@ -139,8 +188,10 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
 BOOL WINAPI SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved) {
   ApiCall call("SetupUninstallOEMInfA", {InfFileName, Flags, winsim::HandleJson(Reserved)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  // The name of a file in the INF folder, without a path.
-  if (!InfFileName || !*InfFileName || strpbrk(InfFileName, "\\/:")) return call.Fail(ERROR_INVALID_PARAMETER);
+  // The name of a file in the INF folder, without a path; the empty name is
+  // no file there.
+  if (!InfFileName || strpbrk(InfFileName, "\\/:")) return call.Fail(ERROR_INVALID_PARAMETER);
+  if (!*InfFileName) return call.Fail(ERROR_FILE_NOT_FOUND);
   if (!Machine::Current().userIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   std::string inf = FileSystem::HostPath(InfDirectory() + "\\" + InfFileName);
   if (FileSystem::Attributes(inf) == INVALID_FILE_ATTRIBUTES) return call.Fail(ERROR_FILE_NOT_FOUND);

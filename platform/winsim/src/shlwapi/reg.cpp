@@ -14,9 +14,9 @@ namespace {
 // one (the first of the sorted list each time), then the key itself. The
 // first failure ends the walk and is the result; each key deleted needs its
 // own DELETE right.
-LONG DeleteTree(const std::string& logical) {
+LONG DeleteTree(const std::string& logical, REGSAM view) {
   HKEY h = nullptr;
-  if (LONG e = winsim::OpenKeyAt(logical, KEY_READ, &h)) return e;
+  if (LONG e = winsim::OpenKeyAt(logical, KEY_READ | view, &h)) return e;
   LONG e = ERROR_SUCCESS;
   while (e == ERROR_SUCCESS) {
     winsim::OpenKey k;
@@ -25,10 +25,10 @@ LONG DeleteTree(const std::string& logical) {
     for (const auto& c : k.key->children())
       if (!first || winsim::FoldedKeyName(c->name()) < winsim::FoldedKeyName(first->name())) first = c.get();
     if (!first) break;
-    e = DeleteTree(logical + "\\" + first->name());
+    e = DeleteTree(logical + "\\" + first->name(), view);
   }
   winsim::CloseKey(h);
-  if (e == ERROR_SUCCESS) e = winsim::DeleteKeyAt(logical);
+  if (e == ERROR_SUCCESS) e = winsim::DeleteKeyAt(logical, view);
   return e;
 }
 
@@ -42,8 +42,8 @@ DWORD WINAPI SHDeleteKeyA(HKEY hkey, LPCSTR pszSubKey) {
   winsim::OpenKey parent;
   if (LONG e = winsim::ResolveKey(hkey, &parent)) return call.Ret((DWORD)e);
   std::string logical;
-  if (LONG e = winsim::SubKeyPath(parent, pszSubKey, &logical)) return call.Ret((DWORD)e);
-  return call.Ret((DWORD)DeleteTree(logical));
+  if (LONG e = winsim::SubKeyPath(parent, pszSubKey, parent.view, &logical)) return call.Ret((DWORD)e);
+  return call.Ret((DWORD)DeleteTree(logical, parent.view));
 }
 
 }  // extern "C"

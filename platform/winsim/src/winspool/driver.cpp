@@ -114,7 +114,13 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitorInfo) {
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (Level != 2) return call.Fail(ERROR_INVALID_LEVEL);
   const MONITOR_INFO_2A* mi = (const MONITOR_INFO_2A*)pMonitorInfo;
-  if (!mi || Empty(mi->pName) || strchr(mi->pName, '\\')) return call.Fail(ERROR_INVALID_PARAMETER);
+  // Without a record NT's client side gives up before it asks the spooler,
+  // and sets no error; 9x says the caller may not.
+  if (!mi) {
+    if (Machine::Current().os().IsNT()) return call.Ret((BOOL)FALSE);
+    return call.Fail(ERROR_PRIVILEGE_NOT_HELD);
+  }
+  if (Empty(mi->pName) || strchr(mi->pName, '\\')) return call.Fail(ERROR_INVALID_PARAMETER);
   // The spooler loads the monitor into its own process: only a module of
   // its own architecture will do.
   const Environment* env = FindEnvironment(mi->pEnvironment);

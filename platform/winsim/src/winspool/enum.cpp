@@ -214,10 +214,17 @@ BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LP
   Enumeration e("EnumPrinterDriversA", kDriverLevels, {Level, pDriverInfo, cbBuf, pcbNeeded, pcReturned}, pName,
                 pEnvironment);
   if (!e.Start()) return e.Fail();
-  const Environment* env = ResolveEnvironment(pEnvironment);
-  if (!env) return e.Fail();
+  std::vector<const Environment*> envs;
+  if (AllEnvironmentsAsked(pEnvironment)) {
+    envs = KnownEnvironments();
+  } else {
+    const Environment* env = ResolveEnvironment(pEnvironment);
+    if (!env) return e.Fail();
+    envs.push_back(env);
+  }
   std::vector<SpoolerEntry> drivers;
-  for (const auto& d : Drivers(*env)) drivers.push_back(SpoolerEntry{d.second, d.second->name(), env, d.first});
+  for (const Environment* env : envs)
+    for (const auto& d : Drivers(*env)) drivers.push_back(SpoolerEntry{d.second, d.second->name(), env, d.first});
   return e.Finish(drivers);
 }
 

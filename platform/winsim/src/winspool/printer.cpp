@@ -89,6 +89,26 @@ std::string InstalledDriver(LPCSTR name) {
 const ACCESS_MASK kAdminRights =
     PRINTER_ACCESS_ADMINISTER | SERVER_ACCESS_ADMINISTER | DELETE | WRITE_DAC | WRITE_OWNER;
 
+// The rights asked of the server or of a printer, generic ones mapped to the
+// object's own. Their security descriptors grant no more than the object's
+// full access, so anything beyond (ACCESS_SYSTEM_SECURITY, SYNCHRONIZE,
+// rights the object does not define) is refused; MAXIMUM_ALLOWED asks for
+// whatever is granted.
+bool MapPrinterAccess(ACCESS_MASK desired, bool server, ACCESS_MASK* access) {
+  const ACCESS_MASK all = server ? SERVER_ALL_ACCESS : PRINTER_ALL_ACCESS;
+  const ACCESS_MASK read = READ_CONTROL | (server ? SERVER_ACCESS_ENUMERATE : PRINTER_ACCESS_USE);
+  const ACCESS_MASK write =
+      READ_CONTROL | (server ? SERVER_ACCESS_ADMINISTER | SERVER_ACCESS_ENUMERATE : PRINTER_ACCESS_USE);
+  ACCESS_MASK mapped = desired & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL | MAXIMUM_ALLOWED);
+  if (desired & (GENERIC_READ | GENERIC_EXECUTE)) mapped |= read;
+  if (desired & GENERIC_WRITE) mapped |= write;
+  if (desired & GENERIC_ALL) mapped |= all;
+  if (mapped & ~all) return false;
+  if (desired & MAXIMUM_ALLOWED) mapped |= CallerIsAdmin() ? all : read;
+  *access = mapped;
+  return true;
+}
+
 }  // namespace
 
 extern "C" {
@@ -146,14 +166,16 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
   if (!phPrinter) return call.Fail(ERROR_INVALID_PARAMETER);
-  bool server = Empty(pPrinterName);
+  // Only a null name is the print server; the empty name is no printer.
+  bool server = !pPrinterName;
   RegKey* key = server ? nullptr : FindPrinter(pPrinterName);
   if (!server && !key) return call.Fail(ERROR_INVALID_PRINTER_NAME);
   ACCESS_MASK access = server ? SERVER_ACCESS_ENUMERATE : PRINTER_ACCESS_USE;
   if (pDefault) {
     if (!Empty(pDefault->pDatatype) && !DatatypeSupported(pDefault->pDatatype))
       return call.Fail(ERROR_INVALID_DATATYPE);
-    if (pDefault->DesiredAccess) access = pDefault->DesiredAccess;
+    if (pDefault->DesiredAccess && !MapPrinterAccess(pDefault->DesiredAccess, server, &access))
+      return call.Fail(ERROR_ACCESS_DENIED);
   }
   if ((access & kAdminRights) && !CallerIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   *phPrinter = NewHandle(server ? "" : key->name(), access);

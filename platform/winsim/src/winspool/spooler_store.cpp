@@ -278,6 +278,17 @@ const Environment* ResolveEnvironment(const char* name) {
   return env;
 }
 
+std::vector<const Environment*> KnownEnvironments() {
+  std::vector<const Environment*> list;
+  for (const auto& e : kEnvironments) list.push_back(&e);
+  return list;
+}
+
+bool AllEnvironmentsAsked(const char* name) {
+  const OsInfo& os = Machine::Current().os();
+  return name && strcasecmp(name, "all") == 0 && os.IsNT() && os.major >= 5;
+}
+
 std::string DriverDirectory(const Environment& env) {
   const OsInfo& os = Machine::Current().os();
   // Windows 9x keeps its printer drivers in the system directory itself.

@@ -36,6 +36,11 @@ const Environment& NativeEnvironment();
 // Resolves an environment argument; null with ERROR_INVALID_ENVIRONMENT set
 // for an unknown name.
 const Environment* ResolveEnvironment(const char* name);
+// Every environment the spooler knows, in the order it lists them.
+std::vector<const Environment*> KnownEnvironments();
+// "all" (any letter case), which the spooler of Windows 2000 and later takes
+// in enumerations for the drivers of every environment.
+bool AllEnvironmentsAsked(const char* name);
 
 // The driver directory of an environment ("C:\WINDOWS\system32\spool\DRIVERS\W32X86")
 // and its version folder ("...\W32X86\3").

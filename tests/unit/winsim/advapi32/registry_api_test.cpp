@@ -275,6 +275,153 @@ TEST(RegSetValueExA, StringLengthsAsEachFamilyTakesThem) {
   RegCloseKey(h);
 }
 
+// NT keeps string data as UTF-16, so the largest value counts two bytes a
+// character of a string; 9x keeps the ANSI bytes.
+TEST(RegQueryInfoKeyA, LargestValueAsTheRegistryStoresIt) {
+  struct Row {
+    const char* what;
+    const char* os;
+    DWORD type;
+    std::string data;
+    DWORD largest;
+  } rows[] = {
+      {"a string", "xp", REG_SZ, std::string("data", 5), 10},
+      {"a string on Windows 7", "7", REG_SZ, std::string("data", 5), 10},
+      {"an expandable string", "xp", REG_EXPAND_SZ, std::string("%WINDIR%", 9), 18},
+      {"a multi-string", "2000", REG_MULTI_SZ, std::string("a\0bc\0", 6), 12},
+      {"binary data is counted as it is", "xp", REG_BINARY, std::string("data", 5), 7},
+      {"a string on 9x", "98", REG_SZ, std::string("data", 5), 7},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.what << " on " << row.os);
+    SimMachine machine(row.os);
+    winsim::RegKey* key = Registry::Get().Create(std::string("HKLM\\") + kTestKey);
+    key->SetValue("Other", REG_BINARY, "1234567", 7);
+    key->SetValue("Value", row.type, row.data.data(), row.data.size());
+    HKEY h = OpenTestKey(KEY_READ);
+    DWORD values = 0, longestName = 0, largest = 0xdeadbeef;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                                              &longestName, &largest, nullptr, nullptr));
+    EXPECT_EQ(2u, values);
+    EXPECT_EQ(5u, longestName);
+    EXPECT_EQ(row.largest, largest);
+    RegCloseKey(h);
+  }
+}
+
+// A volatile key lives as long as Windows runs: every process sees it, the
+// next start of Windows does not. Below it only volatile keys may be made.
+TEST(RegCreateKeyExA, VolatileKeysLastUntilWindowsRestarts) {
+  SimMachine machine("xp");
+  Registry& reg = Registry::Get();
+  reg.Create(std::string("HKLM\\") + kTestKey);
+  HKEY vol = nullptr, h = nullptr;
+  DWORD disposition = 0;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\VELKORA_TEST\\Session", 0, nullptr,
+                                           REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &vol, &disposition));
+  EXPECT_EQ((DWORD)REG_CREATED_NEW_KEY, disposition);
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(vol, "State", 0, REG_SZ, (const BYTE*)"busy", 5));
+
+  struct Row {
+    const char* what;
+    HKEY parent;
+    const char* subKey;
+    DWORD options;
+    LONG result;
+    const char* created;  // null: nothing new
+  } rows[] = {
+      {"a lasting key below a volatile one", vol, "Lasting", REG_OPTION_NON_VOLATILE, ERROR_CHILD_MUST_BE_VOLATILE,
+       nullptr},
+      {"a lasting key two below a volatile one", HKEY_LOCAL_MACHINE, "SOFTWARE\\VELKORA_TEST\\Session\\A\\B",
+       REG_OPTION_NON_VOLATILE, ERROR_CHILD_MUST_BE_VOLATILE, nullptr},
+      {"a volatile key below a volatile one", vol, "Step", REG_OPTION_VOLATILE, ERROR_SUCCESS,
+       "HKLM\\SOFTWARE\\VELKORA_TEST\\Session\\Step"},
+      {"the volatile key opened as lasting", HKEY_LOCAL_MACHINE, "SOFTWARE\\VELKORA_TEST\\Session",
+       REG_OPTION_NON_VOLATILE, ERROR_SUCCESS, nullptr},
+      {"a lasting key beside it", HKEY_LOCAL_MACHINE, "SOFTWARE\\VELKORA_TEST\\Kept", REG_OPTION_NON_VOLATILE,
+       ERROR_SUCCESS, "HKLM\\SOFTWARE\\VELKORA_TEST\\Kept"},
+      {"volatile keys below a lasting one, every new one volatile", HKEY_LOCAL_MACHINE,
+       "SOFTWARE\\VELKORA_TEST\\Kept\\Run\\Now", REG_OPTION_VOLATILE, ERROR_SUCCESS,
+       "HKLM\\SOFTWARE\\VELKORA_TEST\\Kept\\Run\\Now"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    h = (HKEY)(uintptr_t)0x1234;
+    EXPECT_EQ(row.result,
+              RegCreateKeyExA(row.parent, row.subKey, 0, nullptr, row.options, KEY_ALL_ACCESS, nullptr, &h, nullptr));
+    if (row.result == ERROR_SUCCESS) RegCloseKey(h);
+    if (row.created) {
+      EXPECT_NE(nullptr, reg.Find(row.created));
+    }
+  }
+  EXPECT_EQ(nullptr, reg.Find("HKLM\\SOFTWARE\\VELKORA_TEST\\Session\\Lasting"));
+  EXPECT_EQ(nullptr, reg.Find("HKLM\\SOFTWARE\\VELKORA_TEST\\Session\\A"));
+  RegCloseKey(vol);
+
+  // A child process and the next process see it, with its value.
+  winsim::Machine::SaveAll();
+  winsim::Machine::ReloadAll();
+  EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\VELKORA_TEST\\Session\\Step"));
+  machine.Restart();
+  winsim::RegKey* session = Registry::Get().Find("HKLM\\SOFTWARE\\VELKORA_TEST\\Session");
+  ASSERT_NE(nullptr, session);
+  EXPECT_NE(nullptr, session->Value("State"));
+  EXPECT_EQ(ERROR_CHILD_MUST_BE_VOLATILE, RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\VELKORA_TEST\\Session\\X", &h));
+
+  // Logging off leaves the machine's keys; a restart of Windows takes them.
+  EXPECT_TRUE(ExitWindowsEx(EWX_LOGOFF, 0));
+  machine.Restart();
+  EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\VELKORA_TEST\\Session"));
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
+  TOKEN_PRIVILEGES tp = {};
+  tp.PrivilegeCount = 1;
+  ASSERT_TRUE(LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid));
+  tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  ASSERT_TRUE(AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr));
+  CloseHandle(token);
+  EXPECT_TRUE(ExitWindowsEx(EWX_REBOOT, 0));
+  machine.Restart();
+  EXPECT_EQ(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\VELKORA_TEST\\Session"));
+  EXPECT_EQ(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\VELKORA_TEST\\Kept\\Run"));
+  EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\VELKORA_TEST\\Kept"));
+  EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\VELKORA_TEST"));
+  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\VELKORA_TEST\\Session\\X", &h));
+  RegCloseKey(h);
+  // HKLM\HARDWARE is volatile, and built anew at the start.
+  EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\HARDWARE\\DESCRIPTION\\System"));
+  EXPECT_EQ(ERROR_CHILD_MUST_BE_VOLATILE, RegCreateKeyA(HKEY_LOCAL_MACHINE, "HARDWARE\\Vendor", &h));
+}
+
+TEST(RegCreateKeyExA, VolatileKeysOfTheUserGoWhenTheUserLogsOff) {
+  SimMachine machine("2000");
+  HKEY h = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Session", 0, nullptr, REG_OPTION_VOLATILE,
+                                           KEY_ALL_ACCESS, nullptr, &h, nullptr));
+  RegCloseKey(h);
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Session", 0, nullptr, REG_OPTION_VOLATILE,
+                                           KEY_ALL_ACCESS, nullptr, &h, nullptr));
+  RegCloseKey(h);
+  EXPECT_TRUE(ExitWindowsEx(EWX_LOGOFF, 0));
+  machine.Restart();
+  EXPECT_EQ(nullptr, Registry::Get().Find("HKCU\\Software\\Session"));
+  EXPECT_NE(nullptr, Registry::Get().Find("HKCU\\Software"));
+  EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\Session"));
+}
+
+TEST(RegCreateKeyExA, NinetyFiveFamilyMakesEveryKeyLasting) {
+  SimMachine machine("98");
+  HKEY h = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Session", 0, nullptr, REG_OPTION_VOLATILE,
+                                           KEY_ALL_ACCESS, nullptr, &h, nullptr));
+  RegCloseKey(h);
+  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Session\\Lasting", &h));
+  RegCloseKey(h);
+  EXPECT_TRUE(ExitWindowsEx(EWX_REBOOT, 0));
+  machine.Restart();
+  EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\Session\\Lasting"));
+}
+
 TEST(RegDeleteKeyA, KeyWithSubkeysOnNtAndOn9x) {
   struct {
     const char* os;

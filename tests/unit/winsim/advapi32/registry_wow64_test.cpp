@@ -77,6 +77,53 @@ TEST(Wow64Registry, RelativeOpensFollowTheWholePath) {
   EXPECT_EQ(nullptr, Registry::Get().Find("HKLM\\SOFTWARE\\Wow6432Node\\Vendor"));
 }
 
+// From Windows 7 on a handle keeps the view it was opened in: what is
+// opened, created or deleted relative to it without a view flag stays in
+// that view, and a 32-bit handle's own Wow6432Node is not its child.
+TEST(Wow64Registry, AHandleKeepsItsView) {
+  SimMachine machine("7-x64");
+  Registry& reg = Registry::Get();
+  reg.Create("HKLM\\SOFTWARE\\Wow6432Node\\Vendor32");
+  HKEY native = nullptr, sub = nullptr, again = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor", 0, nullptr, 0,
+                                           KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &native, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(native, "Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr));
+  EXPECT_NE(nullptr, reg.Find("HKLM\\SOFTWARE\\Vendor\\Sub"));
+  EXPECT_EQ(nullptr, reg.Find("HKLM\\SOFTWARE\\Wow6432Node\\Vendor"));
+  EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(native, "Sub", 0, KEY_READ, &again));
+  RegCloseKey(again);
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(sub, "Deeper", &again));
+  RegCloseKey(again);
+  EXPECT_NE(nullptr, reg.Find("HKLM\\SOFTWARE\\Vendor\\Sub\\Deeper"));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(sub, "Deeper"));
+  EXPECT_EQ(nullptr, reg.Find("HKLM\\SOFTWARE\\Vendor\\Sub\\Deeper"));
+  // The empty name deletes the key the handle stands for.
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(sub, ""));
+  EXPECT_EQ(nullptr, reg.Find("HKLM\\SOFTWARE\\Vendor\\Sub"));
+  EXPECT_NE(nullptr, reg.Find("HKLM\\SOFTWARE\\Vendor"));
+  RegCloseKey(sub);
+  // A view flag still chooses.
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ | KEY_WOW64_64KEY, &again));
+  HKEY found = nullptr;
+  EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(again, "Vendor32", 0, KEY_READ | KEY_WOW64_32KEY, &found));
+  RegCloseKey(found);
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(again, "Vendor32", 0, KEY_READ, &found));
+  RegCloseKey(again);
+  RegCloseKey(native);
+
+  HKEY software32 = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &software32));
+  EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(software32, "Vendor32", 0, KEY_READ, &found));
+  RegCloseKey(found);
+  found = (HKEY)(uintptr_t)0x1234;
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(software32, "Wow6432Node\\Vendor32", 0, KEY_READ, &found));
+  EXPECT_EQ(nullptr, found);
+  RegCloseKey(software32);
+  // Named from above, the node is the 32-bit view itself.
+  EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\Vendor32", 0, KEY_READ, &found));
+  RegCloseKey(found);
+}
+
 TEST(Wow64Registry, BothViewFlagsAreRefused) {
   SimMachine machine("7-x64");
   HKEY h = nullptr;

@@ -59,4 +59,53 @@ TEST(FreshMachine, EveryKindOfWindowsHasItsKeys) {
   }
 }
 
+// The keys every installation of its family has, as a program opens them:
+// through the predefined keys, and on 64-bit Windows in the 32-bit view.
+TEST(FreshMachine, TheWellKnownKeysAreThere) {
+  struct Row {
+    HKEY root;
+    const char* rootName;
+    const char* subKey;
+    bool ntOnly;
+  } rows[] = {
+      {HKEY_CLASSES_ROOT, "HKCR", "CLSID", false},
+      {HKEY_CLASSES_ROOT, "HKCR", "Interface", false},
+      {HKEY_CLASSES_ROOT, "HKCR", "TypeLib", false},
+      {HKEY_CURRENT_CONFIG, "HKCC", "Software", false},
+      {HKEY_CURRENT_CONFIG, "HKCC", "System", false},
+      {HKEY_LOCAL_MACHINE, "HKLM", "HARDWARE\\DESCRIPTION\\System", false},
+      {HKEY_LOCAL_MACHINE, "HKLM", "HARDWARE\\DEVICEMAP", true},
+      {HKEY_LOCAL_MACHINE, "HKLM", "SAM\\SAM", true},
+      {HKEY_LOCAL_MACHINE, "HKLM", "SECURITY", true},
+      {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", false},
+      {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", false},
+      {HKEY_LOCAL_MACHINE, "HKLM", "SYSTEM\\CurrentControlSet\\Control", false},
+      {HKEY_LOCAL_MACHINE, "HKLM", "SYSTEM\\CurrentControlSet\\Services", false},
+      {HKEY_CURRENT_USER, "HKCU", "Control Panel", false},
+      {HKEY_CURRENT_USER, "HKCU", "Environment", true},
+      {HKEY_CURRENT_USER, "HKCU", "Software\\Microsoft\\Windows\\CurrentVersion", false},
+      {HKEY_USERS, "HKU", ".DEFAULT\\Control Panel", false},
+  };
+  for (const auto& kind : kSeeds) {
+    SimMachine machine(kind.os);
+    for (const auto& row : rows) {
+      SCOPED_TRACE(::testing::Message() << kind.os << " " << row.rootName << "\\" << row.subKey);
+      HKEY h = nullptr;
+      LONG result = RegOpenKeyExA(row.root, row.subKey, 0, READ_CONTROL, &h);
+      EXPECT_EQ(row.ntOnly && !kind.nt ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS, result);
+      if (result == ERROR_SUCCESS) RegCloseKey(h);
+    }
+    if (!kind.nt) continue;
+    // The accounts and the security policy are SYSTEM's: an administrator
+    // may read and change their security, nothing more.
+    for (const char* secret : {"SAM\\SAM", "SECURITY"}) {
+      SCOPED_TRACE(::testing::Message() << kind.os << " HKLM\\" << secret);
+      HKEY h = nullptr;
+      EXPECT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_LOCAL_MACHINE, secret, 0, KEY_READ, &h));
+      EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, secret, 0, READ_CONTROL | WRITE_DAC, &h));
+      RegCloseKey(h);
+    }
+  }
+}
+
 }  // namespace

@@ -157,6 +157,8 @@ const BadFileRow kBadFiles[] = {
     {"unknown trustee", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE]\r\n;dacl: Nobody=1/0\r\n", 3},
     {"dacl after values", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE]\r\n@=\"x\"\r\n;dacl: Everyone=1/0\r\n", 4},
     {"malformed dacl entry", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE]\r\n;dacl: Everyone=1\r\n", 3},
+    {"volatile mark after values", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\X]\r\n@=\"x\"\r\n;volatile\r\n", 4},
+    {"volatile mark before a key", "REGEDIT4\r\n;volatile\r\n[HKEY_LOCAL_MACHINE\\X]\r\n", 2},
 };
 
 TEST(RegistryFile, ParseErrorsNameTheLineAndLeaveTheFileAlone) {

@@ -19,7 +19,13 @@ using spooler_fixture::WriteFile;
 
 namespace {
 
-const char kInf[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n";
+// A driver package: it names its manufacturers.
+const char kInf[] =
+    "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n\r\n[Manufacturer]\r\n%Mfg%=Models\r\n";
+// An INF that installs no device.
+const char kPlainInf[] = "[Version]\r\nSignature=\"$Chicago$\"\r\n\r\n[DefaultInstall]\r\nAddReg=Keys\r\n";
+// What Vista answers for an INF that is no driver package.
+const DWORD kErrorWrongInfType = 0xE000024A;
 
 BOOL CopyInf(const char* path, char* dest, DWORD size, DWORD* required, DWORD style = SP_COPY_FORCE_NEWER) {
   return SetupCopyOEMInfA(path, nullptr, SPOST_PATH, style, dest, size, required, nullptr);
@@ -56,14 +62,155 @@ TEST(SetupCopyOEMInfA, CopiesAsTheNextFreeOemName) {
   EXPECT_STREQ("C:\\WINDOWS\\inf\\oem3.inf", other);
 }
 
-TEST(SetupCopyOEMInfA, RelativeToTheCurrentDirectory) {
-  SimMachine machine("7");
-  WriteFile("C:\\setup\\driver2k\\velkora.inf", kInf);
-  ASSERT_TRUE(SetCurrentDirectoryA("C:\\setup"));
+// A name with a folder in it is opened as any file, from the current
+// directory; a bare file name is looked for in the INF folder and the
+// system folder on Windows 2000, XP and 2003, and from Vista on is taken
+// from the current directory too.
+TEST(SetupCopyOEMInfA, RelativeNames) {
+  struct Row {
+    const char* os;
+    const char* source;
+    DWORD error;
+    const char* dest;
+  } rows[] = {
+      {"2000", "driver2k\\velkora.inf", 0, "C:\\WINNT\\inf\\oem0.inf"},
+      {"xp", "driver2k\\velkora.inf", 0, "C:\\WINDOWS\\inf\\oem0.inf"},
+      {"xp", ".\\velkora.inf", 0, "C:\\WINDOWS\\inf\\oem0.inf"},
+      {"vista", "driver2k\\velkora.inf", 0, "C:\\Windows\\inf\\oem0.inf"},
+      {"7", "driver2k\\velkora.inf", 0, "C:\\Windows\\inf\\oem0.inf"},
+      {"7-x64", "driver2k\\velkora.inf", 0, "C:\\Windows\\inf\\oem0.inf"},
+      {"2000", "velkora.inf", ERROR_FILE_NOT_FOUND, ""},
+      {"xp", "velkora.inf", ERROR_FILE_NOT_FOUND, ""},
+      {"2003", "velkora.inf", ERROR_FILE_NOT_FOUND, ""},
+      {"vista", "velkora.inf", 0, "C:\\Windows\\inf\\oem0.inf"},
+      {"7", "velkora.inf", 0, "C:\\Windows\\inf\\oem0.inf"},
+      {"xp", "driver2k\\nothere.inf", ERROR_FILE_NOT_FOUND, ""},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(::testing::Message() << r.os << " " << r.source);
+    SimMachine machine(r.os);
+    WriteFile("C:\\setup\\driver2k\\velkora.inf", kInf);
+    WriteFile("C:\\setup\\velkora.inf", kInf);
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\setup"));
+    char dest[256] = "";
+    DWORD required = 0;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(r.error == 0, CopyInf(r.source, dest, sizeof dest, &required) != FALSE);
+    EXPECT_EQ(r.error ? r.error : (DWORD)ERROR_SUCCESS, GetLastError());
+    EXPECT_STREQ(r.dest, dest);
+  }
+  // A bare name the INF folder holds is that one.
+  SimMachine machine("xp");
+  WriteFile("C:\\WINDOWS\\inf\\velkora.inf", kInf);
   char dest[256] = "";
   DWORD required = 0;
-  ASSERT_TRUE(CopyInf("driver2k\\velkora.inf", dest, sizeof dest, &required)) << GetLastError();
-  EXPECT_STREQ("C:\\Windows\\inf\\oem0.inf", dest);
+  ASSERT_TRUE(CopyInf("velkora.inf", dest, sizeof dest, &required)) << GetLastError();
+  EXPECT_STREQ("C:\\WINDOWS\\inf\\velkora.inf", dest);
+}
+
+TEST(SetupCopyOEMInfA, EmptyOrMissingSource) {
+  struct Row {
+    const char* os;
+    const char* source;
+    DWORD error;
+  } rows[] = {
+      {"2000", "", ERROR_FILE_NOT_FOUND},
+      {"xp", "", ERROR_FILE_NOT_FOUND},
+      {"2003", "", ERROR_FILE_NOT_FOUND},
+      {"vista", "", ERROR_INVALID_PARAMETER},
+      {"7", "", ERROR_INVALID_PARAMETER},
+      {"7-x64", "", ERROR_INVALID_PARAMETER},
+      {"xp", nullptr, ERROR_INVALID_PARAMETER},
+      {"7", nullptr, ERROR_INVALID_PARAMETER},
+      {"7", "C:\\WINDOWS\\nothere.inf", ERROR_FILE_NOT_FOUND},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(::testing::Message() << r.os << " '" << (r.source ? r.source : "null") << "'");
+    SimMachine machine(r.os);
+    char dest[256] = "";
+    DWORD required = 0;
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(CopyInf(r.source, dest, sizeof dest, &required));
+    EXPECT_EQ(r.error, GetLastError());
+    EXPECT_STREQ("", dest);
+  }
+}
+
+// From Vista on the INF folder takes driver packages only: an INF without a
+// [Manufacturer] section is refused.
+TEST(SetupCopyOEMInfA, OnlyDriverPackagesFromVistaOn) {
+  struct Row {
+    const char* os;
+    const char* content;
+    DWORD error;
+  } rows[] = {
+      {"2000", kPlainInf, 0},
+      {"xp", kPlainInf, 0},
+      {"2003", kPlainInf, 0},
+      {"vista", kPlainInf, kErrorWrongInfType},
+      {"7", kPlainInf, ERROR_UNSUPPORTED_TYPE},
+      {"7-x64", kPlainInf, ERROR_UNSUPPORTED_TYPE},
+      {"7", "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n [manufacturer] \r\n%M%=Models\r\n", 0},
+      {"7", "[Version]\r\n; [Manufacturer]\r\n[Manufacturers]\r\n", ERROR_UNSUPPORTED_TYPE},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(::testing::Message() << r.os << ": " << r.content);
+    SimMachine machine(r.os);
+    WriteFile("C:\\pkg\\setup.inf", r.content);
+    char dest[256] = "";
+    DWORD required = 0;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(r.error == 0, CopyInf("C:\\pkg\\setup.inf", dest, sizeof dest, &required) != FALSE);
+    EXPECT_EQ(r.error ? r.error : (DWORD)ERROR_SUCCESS, GetLastError());
+    std::string inf = winsim::Machine::Current().os().windir + "\\inf\\oem0.inf";
+    EXPECT_EQ(r.error == 0, FileExists(inf));
+  }
+}
+
+TEST(SetupCopyOEMInfA, DeleteSourceRemovesThePackageInf) {
+  SimMachine machine("xp");
+  WriteFile("C:\\pkg\\velkora.inf", kInf);
+  WriteFile("C:\\pkg\\again.inf", kInf);
+  char dest[256] = "";
+  DWORD required = 0;
+  ASSERT_TRUE(CopyInf("C:\\pkg\\velkora.inf", dest, sizeof dest, &required, SP_COPY_DELETESOURCE));
+  EXPECT_STREQ("C:\\WINDOWS\\inf\\oem0.inf", dest);
+  EXPECT_FALSE(FileExists("C:\\pkg\\velkora.inf"));
+  EXPECT_TRUE(FileExists("C:\\WINDOWS\\inf\\oem0.inf"));
+  // An identical copy already there: the source goes all the same.
+  ASSERT_TRUE(CopyInf("C:\\pkg\\again.inf", dest, sizeof dest, &required, SP_COPY_DELETESOURCE));
+  EXPECT_STREQ("C:\\WINDOWS\\inf\\oem0.inf", dest);
+  EXPECT_FALSE(FileExists("C:\\pkg\\again.inf"));
+  // A failed copy leaves it.
+  WriteFile("C:\\pkg\\third.inf", kInf);
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(CopyInf("C:\\pkg\\third.inf", dest, 5, &required, SP_COPY_DELETESOURCE));
+  EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, GetLastError());
+  EXPECT_TRUE(FileExists("C:\\pkg\\third.inf"));
+}
+
+// Any INF of the INF folder with the same content is the copy, whatever its
+// name: Windows' own INFs, or one copied there by hand.
+TEST(SetupCopyOEMInfA, AnIdenticalInfUnderAnyNameIsTheCopy) {
+  SimMachine machine("7");
+  WriteFile("C:\\pkg\\velkora.inf", kInf);
+  WriteFile("C:\\Windows\\inf\\oem0.inf", std::string(kInf) + "; older\r\n");
+  WriteFile("C:\\Windows\\inf\\velkora.inf", kInf);
+  char dest[256] = "";
+  DWORD required = 0;
+  PSTR component = nullptr;
+  SetLastError(0xdeadbeef);
+  ASSERT_TRUE(
+      SetupCopyOEMInfA("C:\\pkg\\velkora.inf", nullptr, SPOST_PATH, 0, dest, sizeof dest, &required, &component));
+  EXPECT_EQ((DWORD)ERROR_SUCCESS, GetLastError());
+  EXPECT_STREQ("C:\\Windows\\inf\\velkora.inf", dest);
+  EXPECT_STREQ("velkora.inf", component);
+  EXPECT_FALSE(FileExists("C:\\Windows\\inf\\oem1.inf"));
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(SetupCopyOEMInfA("C:\\pkg\\velkora.inf", nullptr, SPOST_PATH, SP_COPY_NOOVERWRITE, dest, sizeof dest,
+                                &required, nullptr));
+  EXPECT_EQ((DWORD)ERROR_FILE_EXISTS, GetLastError());
+  EXPECT_STREQ("C:\\Windows\\inf\\velkora.inf", dest);
 }
 
 struct FailRow {
@@ -121,6 +268,16 @@ TEST(SetupUninstallOEMInfA, RemovesTheInfAndItsPnf) {
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(SetupUninstallOEMInfA("oem0.inf", SUOI_FORCEDELETE, nullptr));
   EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+}
+
+TEST(SetupUninstallOEMInfA, EmptyNameIsNoFileNullIsNoName) {
+  SimMachine machine("xp");
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(SetupUninstallOEMInfA("", 0, nullptr));
+  EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(SetupUninstallOEMInfA(nullptr, 0, nullptr));
+  EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
 }
 
 TEST(SetupUninstallOEMInfA, KeepsAnInfDevicesUseUnlessForced) {

@@ -63,6 +63,16 @@ TEST(AddMonitorA, Table) {
   }
 }
 
+TEST(AddMonitorA, NoRecordFailsWithoutAnError) {
+  for (const char* os : {"xp", "7-x64"}) {
+    SCOPED_TRACE(os);
+    SimMachine machine(os);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(AddMonitorA(nullptr, 2, nullptr));
+    EXPECT_EQ(0xdeadbeefu, GetLastError());
+  }
+}
+
 TEST(AddMonitorA, SecondTimeSaysAlreadyInstalled) {
   SimMachine machine("xp");
   WriteFile("C:\\WINDOWS\\system32\\qpaNLMNT.dll", "monitor");

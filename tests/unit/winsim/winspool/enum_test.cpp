@@ -170,6 +170,44 @@ TEST(EnumPrinterDriversA, NullEnvironmentIsTheCallersOwn) {
   }
 }
 
+// "all" lists the drivers of every environment, from Windows 2000 on; NT
+// 4.0 knows no such environment.
+TEST(EnumPrinterDriversA, AllEnvironments) {
+  struct Row {
+    const char* os;
+    const char* env;
+    std::vector<std::string> drivers;  // "name / environment"
+    DWORD error;
+  } rows[] = {
+      {"7-x64", "all", {"Driver x86 / Windows NT x86", "Driver x64 / Windows x64"}, 0},
+      {"7-x64", "ALL", {"Driver x86 / Windows NT x86", "Driver x64 / Windows x64"}, 0},
+      {"xp", "all", {"Driver x86 / Windows NT x86", "Driver x64 / Windows x64"}, 0},
+      {"2000", "all", {"Driver x86 / Windows NT x86"}, 0},
+      {"7-x64", nullptr, {"Driver x86 / Windows NT x86"}, 0},
+      {"nt4", "all", {}, ERROR_INVALID_ENVIRONMENT},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(::testing::Message() << r.os << " " << (r.env ? r.env : "null"));
+    SimMachine machine(r.os);
+    RemoveShippedPrinting();
+    ASSERT_TRUE(InstallDriver("Driver x86", "Windows NT x86"));
+    if (r.drivers.size() > 1 || !strcmp(r.os, "7-x64")) {
+      ASSERT_TRUE(InstallDriver("Driver x64", "Windows x64"));
+    }
+    DWORD needed = 0, returned = 0;
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(EnumPrinterDriversA(nullptr, (LPSTR)r.env, 2, nullptr, 0, &needed, &returned));
+    EXPECT_EQ(r.error ? r.error : (DWORD)ERROR_INSUFFICIENT_BUFFER, GetLastError());
+    if (r.error) continue;
+    std::vector<BYTE> buf(needed);
+    ASSERT_TRUE(EnumPrinterDriversA(nullptr, (LPSTR)r.env, 2, buf.data(), needed, &needed, &returned));
+    std::vector<std::string> listed;
+    const DRIVER_INFO_2A* di = (const DRIVER_INFO_2A*)buf.data();
+    for (DWORD i = 0; i < returned; ++i) listed.push_back(std::string(di[i].pName) + " / " + di[i].pEnvironment);
+    EXPECT_EQ(r.drivers, listed);
+  }
+}
+
 TEST(EnumPrinterDriversA, Level4Record) {
   SimMachine machine("xp");
   TestDriver d;

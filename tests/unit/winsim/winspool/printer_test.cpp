@@ -118,6 +118,8 @@ TEST(OpenPrinterA, WithAndWithoutDefaults) {
   ASSERT_TRUE(AddPrinterAndClose(kDriver, kDriver));
   PRINTER_DEFAULTSA all = {(LPSTR) "raw", nullptr, PRINTER_ALL_ACCESS};
   PRINTER_DEFAULTSA badType = {(LPSTR) "ZPL", nullptr, PRINTER_ACCESS_USE};
+  PRINTER_DEFAULTSA server = {nullptr, nullptr, SERVER_ALL_ACCESS};
+  PRINTER_DEFAULTSA everything = {nullptr, nullptr, 0xFFFFFFFF};
   struct Row {
     const char* what;
     const char* name;
@@ -128,6 +130,10 @@ TEST(OpenPrinterA, WithAndWithoutDefaults) {
       {"all access, data type raw", kDriver, &all, 0},
       {"name in other case", "velkora kvl-m720", nullptr, 0},
       {"the print server", nullptr, nullptr, 0},
+      {"the print server with all its rights", nullptr, &server, 0},
+      {"the print server with every right there is", nullptr, &everything, ERROR_ACCESS_DENIED},
+      {"a printer with every right there is", kDriver, &everything, ERROR_ACCESS_DENIED},
+      {"the empty name, which is no printer", "", nullptr, ERROR_INVALID_PRINTER_NAME},
       {"a printer that is not there", "VELKORA KVL-M720(#1)", nullptr, ERROR_INVALID_PRINTER_NAME},
       {"unknown data type", kDriver, &badType, ERROR_INVALID_DATATYPE},
   };
