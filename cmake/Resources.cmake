@@ -11,7 +11,8 @@ function(kvl_add_resources target rc)
   get_filename_component(rc_dir ${rc_abs} DIRECTORY)
   get_filename_component(rc_name ${rc_abs} NAME_WE)
   set(base ${CMAKE_CURRENT_BINARY_DIR}/${target}_${rc_name})
-  set(flags -I${rc_dir} -I${CMAKE_BINARY_DIR}/bin --codepage=1252)
+  # KVL_RC_INCLUDES: further folders of files the script embeds.
+  set(flags -I${rc_dir} -I${CMAKE_BINARY_DIR}/bin ${KVL_RC_INCLUDES} --codepage=1252)
   if(KVL_TARGET STREQUAL "sim")
     add_custom_command(OUTPUT ${base}.res
       COMMAND ${KVL_WINDRES} ${flags} -O res -i ${rc_abs} -o ${base}.res

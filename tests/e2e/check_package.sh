@@ -3,7 +3,9 @@
 # a folder of its own: the shipped programs and LegacyPurge.dll (PE32 for
 # i386, subsystem 5.0 at most, system DLLs only, each under 128 KB, without
 # the C++ exception machinery or MinGW's printf, without link time or build
-# paths; the DLL exports RemoveFromWin2k and nothing else), SHA256SUMS over
+# paths; the DLL exports RemoveFromWin2k and nothing else; both uninstallers
+# carry it as resource BIN 130, and only the one for Vista and later a
+# manifest requiring an administrator), SHA256SUMS over
 # every file of the folder and the zip, the zip's order, date and
 # attributes, the same bytes from a second run on copies of other dates
 # into another folder, and an installation from the folder itself on
@@ -66,6 +68,56 @@ check_image "$bin/LegacyPurge.dll"
 exports=$("$objdump" -p "$bin/LegacyPurge.dll" |
   awk '/\[Ordinal\/Name Pointer\] Table/ {on = 1; next} on && NF == 0 {on = 0} on {print $NF}')
 [ "$exports" = RemoveFromWin2k ] || fail "LegacyPurge.dll exports '$(tr '\n' ' ' <<<"$exports")', expected RemoveFromWin2k alone"
+
+# Both uninstallers carry the built DLL as resource BIN 130 (English, United
+# States), byte for byte; only the one for Vista and later carries a
+# manifest, and it asks for administrator rights.
+resource() { # IMAGE TYPE NAME: the resource's bytes (English, United States), from the image's resource directory
+  python3 - "$1" "$2" "$3" <<'PY'
+import struct, sys
+image, want_type, want_name = open(sys.argv[1], "rb").read(), sys.argv[2], sys.argv[3]
+pe = struct.unpack_from("<I", image, 0x3C)[0]
+sections, optional = struct.unpack_from("<H", image, pe + 6)[0], struct.unpack_from("<H", image, pe + 20)[0]
+magic = struct.unpack_from("<H", image, pe + 24)[0]
+rva = struct.unpack_from("<I", image, pe + 24 + (96 if magic == 0x10B else 112) + 2 * 8)[0]
+def offset(address):
+    for i in range(sections):
+        s = pe + 24 + optional + 40 * i
+        size, virtual, raw_size, raw = struct.unpack_from("<IIII", image, s + 8)
+        if virtual <= address < virtual + max(size, raw_size):
+            return raw + address - virtual
+    sys.exit(1)
+root = offset(rva)
+def entries(directory):
+    named, numbered = struct.unpack_from("<HH", image, directory + 12)
+    for i in range(named + numbered):
+        name, target = struct.unpack_from("<II", image, directory + 16 + 8 * i)
+        if name & 0x80000000:
+            at = root + (name & 0x7FFFFFFF)
+            length = struct.unpack_from("<H", image, at)[0]
+            name = image[at + 2:at + 2 + 2 * length].decode("utf-16-le")
+        yield str(name), target
+for rtype, t in entries(root):
+    for rname, n in entries(root + (t & 0x7FFFFFFF)):
+        for language, leaf in entries(root + (n & 0x7FFFFFFF)):
+            if (rtype, rname, language) == (want_type, want_name, "1033"):
+                data, size = struct.unpack_from("<II", image, root + leaf)
+                sys.stdout.buffer.write(image[offset(data):offset(data) + size])
+                sys.exit(0)
+sys.exit(1)
+PY
+}
+for program in KVLM720_Uninstaller.exe KVLM720_Uninstaller_vista.exe; do
+  [ -f "$package/$program" ] || continue
+  resource "$package/$program" BIN 130 >"$work/bin130" && cmp -s "$work/bin130" "$bin/LegacyPurge.dll" ||
+    fail "$program does not carry LegacyPurge.dll as BIN 130"
+  if resource "$package/$program" 24 1 >"$work/manifest"; then
+    [ "$program" = KVLM720_Uninstaller_vista.exe ] || fail "$program carries a manifest"
+    grep -qF 'level="requireAdministrator"' "$work/manifest" || fail "$program's manifest does not require an administrator"
+  else
+    [ "$program" = KVLM720_Uninstaller.exe ] || fail "$program carries no manifest"
+  fi
+done
 
 # The folder holds the programs and the two driver folders, nothing else;
 # each driver folder its INF.

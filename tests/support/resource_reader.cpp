@@ -298,4 +298,13 @@ bool ResFile::Manifest(WORD id, std::string* out) {
   return true;
 }
 
+bool ResFile::Raw(const std::string& type, WORD id, WORD language, std::string* out) {
+  for (const auto& e : m_entries)
+    if (!e.type.isNumber && e.type.text == type && e.name.isNumber && e.name.number == id && e.language == language) {
+      out->assign((const char*)e.data, e.size);
+      return true;
+    }
+  return Fail("no " + type + " " + std::to_string(id));
+}
+
 }  // namespace resource_reader

@@ -74,6 +74,8 @@ class ResFile {
   bool Version(VersionInfo* out);
   // The text of RT_MANIFEST `id`; false when there is none.
   bool Manifest(WORD id, std::string* out);
+  // The bytes of a resource of a named type ("BIN") in the language.
+  bool Raw(const std::string& type, WORD id, WORD language, std::string* out);
 
  private:
   const winsim::ResourceEntry* Find(WORD type, WORD name) const;

@@ -97,7 +97,7 @@ inline ::testing::AssertionResult Seed(const std::vector<std::string>& printers,
       return ::testing::AssertionFailure() << "printer " << p << ": " << GetLastError();
 
   if (!Exists("C:\\pkg")) MakeDir("C:\\pkg");
-  if (!MakeFile("C:\\pkg\\velkora.inf", "[Version]\r\nClass=Printer\r\n"))
+  if (!MakeFile("C:\\pkg\\velkora.inf", "[Version]\r\nClass=Printer\r\n\r\n[Manufacturer]\r\nVELKORA=VELKORA\r\n"))
     return ::testing::AssertionFailure() << "velkora.inf";
   char oem[MAX_PATH] = "";
   if (!SetupCopyOEMInfA("C:\\pkg\\velkora.inf", NULL, SPOST_PATH, 0, oem, sizeof oem, NULL, NULL))

@@ -5,6 +5,8 @@
 // carries.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -87,9 +89,10 @@ TEST(UninstallerResourcesTest, IconGroupAndVersion) {
   EXPECT_EQ("VELKORA Printer Driver Uninstaller", v.strings["FileDescription"]);
   EXPECT_EQ("VELKORA Printer Driver Uninstaller", v.strings["InternalName"]);
 }
-// Both program files carry the same resources; only the one for Vista and
-// later adds the manifest that asks for administrator rights.
-TEST(UninstallerResourcesTest, OnlyTheVistaFileCarriesTheManifest) {
+// Both program files carry the same resources and the legacy removal
+// library; only the one for Vista and later adds the manifest that asks for
+// administrator rights.
+TEST(UninstallerResourcesTest, BothFilesCarryTheLibraryOnlyTheVistaFileTheManifest) {
   ResFile plain, vista;
   ASSERT_TRUE(plain.LoadPath(KVL_UNINSTALLER_RES_DIR "/KVLM720_Uninstaller_uninstaller.res")) << plain.Error();
   ASSERT_TRUE(vista.LoadPath(KVL_UNINSTALLER_RES_DIR "/KVLM720_Uninstaller_vista_uninstaller_vista.res"))
@@ -102,6 +105,15 @@ TEST(UninstallerResourcesTest, OnlyTheVistaFileCarriesTheManifest) {
                            "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>"})
     EXPECT_NE(std::string::npos, manifest.find(text)) << text;
   EXPECT_EQ(plain.Strings(kLangEnglishUS), vista.Strings(kLangEnglishUS));
+  // Both carry the 32-bit legacy removal library as it was built.
+  std::ifstream in(KVL_LEGACY_DLL, std::ios::binary);
+  const std::string dll((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(dll.empty()) << KVL_LEGACY_DLL;
+  for (ResFile* res : {&plain, &vista}) {
+    std::string bin;
+    ASSERT_TRUE(res->Raw("BIN", 130, kLangEnglishUS, &bin)) << res->Error();
+    EXPECT_TRUE(bin == dll) << "BIN 130 differs from " << KVL_LEGACY_DLL;
+  }
   Dialog a, b;
   ASSERT_TRUE(plain.DialogTemplate(102, &a));
   ASSERT_TRUE(vista.DialogTemplate(102, &b));
