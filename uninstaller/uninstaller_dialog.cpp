@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "minimized_icon.h"
+
 namespace {
 
 const char kCommandWord[] = "DelAllDriver";
@@ -88,21 +90,10 @@ void UninstallerDialog::CheckAllPrinters() {
 }
 
 void UninstallerDialog::OnPaint() {
-  if (!IsIconic()) {
+  if (IsIconic())
+    PaintMinimizedIcon(this, m_hIcon);
+  else
     CDialog::OnPaint();
-    return;
-  }
-  CPaintDC dc(this);
-  SendMessage(WM_ICONERASEBKGND, (WPARAM)dc.GetSafeHdc(), 0);
-
-  // The icon centred in the client area.
-  int cxIcon = ::GetSystemMetrics(SM_CXICON);
-  int cyIcon = ::GetSystemMetrics(SM_CYICON);
-  RECT rect;
-  GetClientRect(&rect);
-  int x = (rect.right - rect.left - cxIcon + 1) / 2;
-  int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
-  dc.DrawIcon(x, y, m_hIcon);
 }
 
 HCURSOR UninstallerDialog::OnQueryDragIcon() { return (HCURSOR)m_hIcon; }
