@@ -6,18 +6,10 @@
 # ends with status 0.
 #
 # Usage: installer_cancel.sh SIM_BUILD_DIR
-set -uo pipefail
-build=$1
-winsim=$build/bin/winsim
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.bash" "$1"
 machine=$work/xp
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-command -v jq >/dev/null || { echo "FAIL: jq is not installed (./dev setup installs it)"; exit 1; }
 
-"$winsim" new "$machine" --os xp >/dev/null || { echo "FAIL: winsim new"; exit 1; }
-"$winsim" package "$machine" 'C:\Package' >/dev/null || { echo "FAIL: winsim package"; exit 1; }
+fresh_machine "$machine" xp
 printf 'dialog cancel\nmsgbox ok Install Canceled\n' >"$work/script"
 "$winsim" run "$machine" --script "$work/script" --cwd 'C:\Package' 'C:\Package\drvsetup.exe' 'C:\Package\' \
   >"$work/transcript" 2>&1

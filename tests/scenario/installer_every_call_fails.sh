@@ -8,15 +8,8 @@
 # driver without the driver.
 #
 # Usage: installer_every_call_fails.sh SIM_BUILD_DIR
-set -uo pipefail
-build=$1
-winsim=$build/bin/winsim
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
+source "$(dirname "$0")/common.bash" "$1"
 runs=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-command -v jq >/dev/null || { echo "FAIL: jq is not installed (./dev setup installs it)"; exit 1; }
 
 printf 'dialog radio 1006\ndialog ok\nmsgbox no\n' >"$work/com1"
 printf 'dialog radio 1000\ndialog ok\nmsgbox ok\n' >"$work/usb"
@@ -27,8 +20,7 @@ for _ in 1 2 3 4 5 6; do echo 'msgbox decline' >>"$work/decline"; done
 for row in "xp com1" "7-x64 usb"; do
   read -r os port <<<"$row"
   template=$work/template-$os
-  "$winsim" new "$template" --os "$os" >/dev/null && "$winsim" package "$template" 'C:\Package' >/dev/null ||
-    { echo "FAIL: machine $os"; exit 1; }
+  fresh_machine "$template" "$os"
   cp -a "$template" "$work/good"
   "$winsim" run "$work/good" --script "$work/$port" --cwd 'C:\Package' 'C:\Package\drvsetup.exe' >/dev/null 2>&1 ||
     { echo "FAIL: $os: the installation itself fails"; exit 1; }

@@ -10,26 +10,15 @@
 # calls that fail, and a package without its INF.
 #
 # Usage: installer_install.sh SIM_BUILD_DIR
-set -uo pipefail
-build=$1
-winsim=$build/bin/winsim
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-command -v jq >/dev/null || { echo "FAIL: jq is not installed (./dev setup installs it)"; exit 1; }
+source "$(dirname "$0")/common.bash" "$1"
 
-restart_question='Restart the computer can take effect.\nPlease restart the computer.\n\n[Yes] I want to restart my computer now.\n[No] I will restart my computer later.'
 usb_done='Installation is completed.\n\nPlease turn-off printer and turn-on printer.'
 fresh_com='Check drivers...\r\n|Add printer...\r\n|Install language monitor...\r\n|Copy files...\r\n|Install printer driver...\r\n|Install printer...\r\n|Delete installed files...\r\n|Completed!'
 fresh_usb='Check drivers...\r\n|Add printer...\r\n|Install language monitor...\r\n|Copy files...\r\n|Install printer driver...\r\n|Completed!'
 again_com='Check drivers...\r\n|Add printer...\r\n|Install printer...\r\n|Completed!'
 
 # new_machine NAME OS: a fresh machine with the package in C:\Package.
-new_machine() {
-  "$winsim" new "$work/$1" --os "$2" >/dev/null && "$winsim" package "$work/$1" 'C:\Package' >/dev/null ||
-    { echo "FAIL: machine $1"; exit 1; }
-}
+new_machine() { fresh_machine "$work/$1" "$2"; }
 # install NAME SCRIPT [FAULTS]: runs the installer from the package folder.
 install() {
   printf "$2" >"$work/$1.script"

@@ -11,13 +11,7 @@
 # key with its grant on Vista and later.
 #
 # Usage: round_trip.sh SIM_BUILD_DIR
-set -uo pipefail
-build=$1
-winsim=$build/bin/winsim
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/common.bash" "$1"
 
 # run MACHINE SCRIPT PROGRAM: a program of the machine, answered by SCRIPT.
 run() {
@@ -28,8 +22,8 @@ run() {
 
 while read -r os windir; do
   m=$work/$os
-  "$winsim" new "$m" --os "$os" >/dev/null && "$winsim" package "$m" 'C:\Package' >/dev/null &&
-    "$winsim" snapshot "$m" >/dev/null || { echo "FAIL: machine $os"; exit 1; }
+  fresh_machine "$m" "$os"
+  "$winsim" snapshot "$m" >/dev/null || { echo "FAIL: snapshot of $os"; exit 1; }
   run "$m" 'dialog radio 1006\ndialog ok\nmsgbox no\n' 'C:\Package\drvsetup.exe'
   run "$m" 'dialog radio 1000\ndialog ok\nmsgbox ok\n' 'C:\Package\drvsetup.exe'
   run "$m" 'dialog radio 1006\ndialog ok\nmsgbox no\n' 'C:\Package\drvsetup.exe'

@@ -9,15 +9,8 @@
 # vendor key.
 #
 # Usage: uninstaller_every_call_fails.sh SIM_BUILD_DIR
-set -uo pipefail
-build=$1
-winsim=$build/bin/winsim
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
+source "$(dirname "$0")/common.bash" "$1"
 runs=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-command -v jq >/dev/null || { echo "FAIL: jq is not installed (./dev setup installs it)"; exit 1; }
 
 printf 'check VELKORA KVL-M720\ncheck VELKORA KVL-M720(#1)\nclick 1001\n' >"$work/remove"
 for _ in 1 2 3 4 5 6; do echo 'msgbox decline' >>"$work/remove"; done
@@ -25,8 +18,7 @@ printf 'click 2\n' >"$work/cancel"
 
 while read -r os windir software; do
   template=$work/template-$os
-  "$winsim" new "$template" --os "$os" >/dev/null && "$winsim" package "$template" 'C:\Package' >/dev/null ||
-    { echo "FAIL: machine $os"; exit 1; }
+  fresh_machine "$template" "$os"
   printf 'dialog radio 1006\ndialog ok\nmsgbox no\n' >"$work/install"
   for _ in 1 2; do
     "$winsim" run "$template" --script "$work/install" --cwd 'C:\Package' 'C:\Package\drvsetup.exe' >/dev/null 2>&1 ||

@@ -9,17 +9,9 @@
 # the bar at 100.
 #
 # Usage: uninstaller_remove.sh SIM_BUILD_DIR
-set -uo pipefail
-build=$1
-winsim=$build/bin/winsim
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-command -v jq >/dev/null || { echo "FAIL: jq is not installed (./dev setup installs it)"; exit 1; }
+source "$(dirname "$0")/common.bash" "$1"
 
 program='C:\Windows\KVL-M720\KVLM720_Uninstaller.exe'
-restart_question='Restart the computer can take effect.\nPlease restart the computer.\n\n[Yes] I want to restart my computer now.\n[No] I will restart my computer later.'
 full='Checking OS...|Delete printers...|Delete printer driver...|Uninstall completed!'
 short='Checking OS...|Delete printers...|Uninstall completed!'
 uninstall_key='Uninstall\VELKORA_KVL-M720]'
@@ -28,8 +20,7 @@ usbprint_key='USBPRINT\VELKORA_KVL-M720'
 # new_machine NAME OS [RADIO]: a fresh machine with the package in
 # C:\Package, installed on the port of the radio button (none: not installed).
 new_machine() {
-  "$winsim" new "$work/$1" --os "$2" >/dev/null && "$winsim" package "$work/$1" 'C:\Package' >/dev/null ||
-    { echo "FAIL: machine $1"; exit 1; }
+  fresh_machine "$work/$1" "$2"
   [ -z "${3:-}" ] && return
   local answer='msgbox no'
   [ "$3" = 1000 ] && answer='msgbox ok'
