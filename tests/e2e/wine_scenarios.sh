@@ -13,7 +13,7 @@
 #   version  Windows NT 4.0 and Windows 2000 reported: the 64-bit program
 #            never asks for the version, so both install
 #
-# Screenshots are kept in OUT_DIR; each scenario works in a copy of a
+# Screenshots are kept in OUT_DIR as SCENARIO-WHAT.png; each scenario works in a copy of a
 # prepared prefix (OUT_DIR/template, made once).
 #
 # Usage: wine_scenarios.sh WIN64_BUILD_DIR OUT_DIR SCENARIO
@@ -127,7 +127,7 @@ wait_window() {
   wait_for 60 find_window "$@" || fatal "no window \"$1\" within 60 s"
   find_window "$@"
 }
-shot() { import -window root "$out_dir/$1.png" || fail "screenshot $1 failed"; }
+shot() { import -window root "$out_dir/$scenario-$1.png" || fail "screenshot $1 failed"; }
 # press WINDOW KEY...: the keys, typed into WINDOW.
 press() {
   local window=$1; shift
@@ -225,6 +225,8 @@ check_installed() {
   spooler=$(probe)
   grep -qxF "driver	VELKORA KVL-M720	QVRdrv56.dll" <<<"$spooler" || fail "$name: no x64 driver: $spooler"
   grep -qxF "monitor	Advanced Language Monitor	qpaNLM64.dll" <<<"$spooler" || fail "$name: no language monitor: $spooler"
+  # The 64-bit monitor module goes to the Windows directory.
+  cmp -s "$drive_c/windows/qpaNLM64.dll" "$bin/qpaNLM64.dll" || fail "$name: no qpaNLM64.dll in C:\\windows"
   [ "$(reg_value "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" MinorVersion)" = 0x6 ] ||
     fail "$name: version stamp $(reg_value "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" MinorVersion)"
   "$wine" reg query "$uninstall_key" /v DisplayName 2>/dev/null | grep -qF 'VELKORA KVL-M720  Windows Driver V4.6.64' ||
@@ -280,6 +282,8 @@ VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printe
   probe | grep -q '^driver	VELKORA KVL-M720' && fail "uninstall: the driver stayed"
   key_exists "$uninstall_key" && fail "uninstall: the uninstall entry stayed"
   ls "$drive_c/windows/system32/spool/drivers/x64/3/" | grep -qi 'NDRM7202' && fail "uninstall: data files stayed in x64\\3"
+  # The language monitor stays for other printers that may use it.
+  probe | grep -qxF "monitor	Advanced Language Monitor	qpaNLM64.dll" || fail "uninstall: the language monitor went"
 }
 
 scenario_usb() {
