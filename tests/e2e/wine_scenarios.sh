@@ -48,7 +48,8 @@ done
 mkdir -p "$out_dir"
 out_dir=$(cd "$out_dir" && pwd)
 work=$out_dir/$scenario
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# KVL_WINEDEBUG: Wine's debug channels for the programs' log (work/programs.log).
+export WINEDEBUG=${KVL_WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
