@@ -8,6 +8,9 @@ static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is a 148-byte recor
 typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
 
 int IsWow64() {
+#ifdef _WIN64
+  return 1;  // a 64-bit image only ever runs on 64-bit Windows
+#else
   // Looked up at run time: kernel32 of Windows 2000 has no IsWow64Process,
   // and an import of it would keep the program from loading there.
   FARPROC proc = GetProcAddress(GetModuleHandleA("kernel32"), "IsWow64Process");
@@ -16,6 +19,7 @@ int IsWow64() {
   BOOL wow64 = FALSE;
   isWow64Process(GetCurrentProcess(), &wow64);
   return wow64 ? 1 : 0;
+#endif
 }
 
 static int KindOfNT(DWORD major, DWORD minor) {

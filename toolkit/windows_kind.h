@@ -18,7 +18,8 @@ enum {
   kWindows64 = 2010,  // any 64-bit Windows, whatever its version
 };
 
-// 1 when this 32-bit process runs under WOW64 (64-bit Windows), else 0.
+// 1 when this program runs on 64-bit Windows (a 32-bit process under
+// WOW64, or the 64-bit build), else 0.
 int IsWow64();
 
 // The WindowsKind of the running system. A version that matches no known

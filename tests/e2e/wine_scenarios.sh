@@ -1,0 +1,320 @@
+#!/usr/bin/env bash
+# The 64-bit programs under Wine on a virtual display, driven like a person
+# (clicks and keys), each run checked through the real spooler (e2e_probe.exe
+# inside the prefix), `wine64 reg query` and the prefix's files.
+#
+#   install  a fresh installation on COM1 (Windows 7 reported), the same
+#            version again (a second, numbered printer), an older version
+#            stamp (the installer hands off to the uninstaller, which takes
+#            everything away), two printers again, and the uninstaller from
+#            the Windows folder with both printers checked
+#   usb      an installation on USB: no printer, the completion message, the
+#            USB print key gone
+#   version  Windows NT 4.0 and Windows 2000 reported: the 64-bit program
+#            never asks for the version, so both install
+#
+# Screenshots are kept in OUT_DIR as SCENARIO-WHAT.png; each scenario works in a copy of a
+# prepared prefix (OUT_DIR/template, made once).
+#
+# Usage: wine_scenarios.sh WIN64_BUILD_DIR OUT_DIR SCENARIO
+# Exits 77 (skipped) when the win64 build, Wine or Xvfb is missing.
+set -uo pipefail
+win64_build=$1 out_dir=$2 scenario=$3
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+package_data=$(cd "$(dirname "$0")/../data/package" && pwd)
+progress_title="VELKORA KVL-M720 Installation Progress"
+port_title="Select Port Type"
+uninstaller_title="VELKORA KVL-M720 Uninstaller"
+installer_caption="VELKORA KVL-M720 installer"
+print_key='HKLM\SYSTEM\CurrentControlSet\Control\Print'
+uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VELKORA_KVL-M720'
+usbprint_key='HKLM\SYSTEM\CurrentControlSet\Enum\USBPRINT\VELKORA_KVL-M720'
+
+skip() {
+  if [ -n "${KVL_REQUIRE_ALL:-}" ]; then echo "FAIL: $*"; exit 1; fi
+  echo "SKIP: $*"
+  exit 77
+}
+for file in drvsetup.exe KVLM720_Uninstaller.exe KVLM720_Uninstaller_vista.exe qpaNLM64.dll e2e_probe.exe; do
+  [ -f "$win64_build/bin/$file" ] || skip "$win64_build/bin/$file is not built"
+done
+bin=$(cd "$win64_build/bin" && pwd)
+[ -x "$wine" ] || skip "$wine is not installed"
+for tool in Xvfb xdotool import xdpyinfo; do
+  command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+
+mkdir -p "$out_dir"
+out_dir=$(cd "$out_dir" && pwd)
+work=$out_dir/$scenario
+# KVL_WINEDEBUG: Wine's debug channels for the programs' log (work/programs.log).
+export WINEDEBUG=${KVL_WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+fatal() { echo "FAIL: $*" >&2; import -window root "$work/fatal.png" 2>/dev/null; exit 1; }
+
+xvfb_pid= app_pid=
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "${WINEPREFIX:-}" ] && "$wineserver" -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+# wait_for SECONDS COMMAND...: runs COMMAND every 0.2 s until it succeeds.
+wait_for() {
+  local limit=$(($1 * 5)); shift
+  for ((i = 0; i < limit; i++)); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# A display nobody uses; another run may take the same number at the same
+# moment, so a server that does not come up means: try the next one.
+for n in $(seq 90 140); do
+  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$out_dir/xvfb-$scenario.log" 2>&1 &
+  xvfb_pid=$!
+  if DISPLAY=":$n" wait_for 15 xdpyinfo && kill -0 "$xvfb_pid" 2>/dev/null; then
+    display=:$n
+    break
+  fi
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=
+done
+[ -n "${display:-}" ] || fatal "no X display could be started between :90 and :140"
+export DISPLAY=$display
+
+# The template prefix: made once, windows drawn by Wine itself (no window
+# manager), no crash dialog.
+template=$out_dir/template
+if [ ! -f "$template/.ready" ]; then
+  echo "== making the template prefix $template"
+  rm -rf "$template"
+  export WINEPREFIX=$template
+  timeout 600 "$wine" wineboot -i >"$out_dir/wineboot.log" 2>&1 || fatal "wineboot failed (see $out_dir/wineboot.log)"
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
+    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
+    fatal "reg add in the template failed"
+  "$wineserver" -w
+  touch "$template/.ready"
+fi
+
+# A copy of the template with the package in C:\Package (the real language
+# monitor in place of the package's placeholder) and the probe in C:\.
+rm -rf "$work"
+mkdir -p "$work"
+cp -a "$template" "$work/prefix" || fatal "copying the template failed"
+export WINEPREFIX=$work/prefix
+drive_c=$WINEPREFIX/drive_c
+package=$drive_c/Package
+mkdir -p "$package"
+cp -r "$package_data/driver2k" "$package_data/driver64" "$package/"
+cp "$bin/drvsetup.exe" "$bin/KVLM720_Uninstaller.exe" "$bin/KVLM720_Uninstaller_vista.exe" "$package/"
+cp "$bin/qpaNLM64.dll" "$package/driver64/"
+cp "$bin/e2e_probe.exe" "$drive_c/"
+
+# find_window TITLE [NOT_ID]: a shown window titled TITLE (other than NOT_ID).
+find_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -vx "${2:-none}" | head -1; }
+# wait_window TITLE [NOT_ID]: the id of the window TITLE, once it is shown.
+wait_window() {
+  wait_for 60 find_window "$@" || fatal "no window \"$1\" within 60 s"
+  find_window "$@"
+}
+shot() { import -window root "$out_dir/$scenario-$1.png" || fail "screenshot $1 failed"; }
+# press WINDOW KEY...: the keys, typed into WINDOW.
+press() {
+  local window=$1; shift
+  # A click on the title bar first: a box that comes up while another
+  # process has the focus is not active, and the keys would go elsewhere.
+  eval "$(xdotool getwindowgeometry --shell "$window" 2>/dev/null)"
+  xdotool mousemove --window "$window" $((WIDTH / 2)) 8 click 1 2>/dev/null
+  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window" 2>/dev/null
+  xdotool key --clearmodifiers "$@"
+}
+window_gone() { ! xdotool getwindowname "$1" >/dev/null 2>&1 || ! xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1"; }
+# answer CAPTION KEY [SHOT [NOT_ID]]: waits for the message box CAPTION (a
+# window other than NOT_ID, the program's own of the same title), keeps a
+# screenshot, presses KEY (Return: the default button; n: No) and waits
+# until the box has gone.
+answer() {
+  local box
+  box=$(wait_window "$1" "${4:-}") || exit 1
+  sleep 0.3
+  [ -n "${3:-}" ] && shot "$3"
+  press "$box" "$2"
+  wait_for 20 window_gone "$box" || fatal "the box \"$1\" stayed after $2"
+}
+# click WINDOW X Y: a click at X,Y inside WINDOW.
+click() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.7
+}
+
+# start WINDOWS_PATH: the program, started from its folder (C:\ on the
+# host: drive_c).
+start() {
+  local dir=${1%\\*}
+  dir=$drive_c/$(tr '\\' / <<<"${dir#C:\\}")
+  (cd "$dir" && exec "$wine" "$1") >>"$work/programs.log" 2>&1 &
+  app_pid=$!
+}
+# finish NAME: waits until the program started last has ended with status 0.
+finish() {
+  wait_for 60 bash -c "! kill -0 $app_pid" || fatal "$1: still running 60 s on"
+  wait "$app_pid"
+  local status=$?
+  app_pid=
+  [ "$status" -eq 0 ] || fail "$1: ended with status $status"
+}
+
+# The port dialog: the radio button at X,Y (dialog units of the template
+# turned into pixels by Wine's dialog font), then Enter for "&Next".
+choose_port() {
+  local dialog
+  dialog=$(wait_window "$port_title") || exit 1
+  sleep 0.3
+  [ -n "${3:-}" ] && shot "$3"
+  click "$dialog" "$1" "$2"
+  press "$dialog" Return
+}
+com1=(61 67) usb=(53 146)
+
+# install_fresh NAME PORT [SHOT_OF_LAST_BOX [SHOT_OF_PORT_DIALOG]]: the
+# installer from C:\Package: the port, then the restart question answered
+# No (COM1) or the completion message answered (USB).
+install_fresh() {
+  local name=$1 port=$2
+  start 'C:\Package\drvsetup.exe'
+  local progress
+  progress=$(wait_window "$progress_title") || exit 1
+  if [ "$port" = USB ]; then
+    choose_port "${usb[@]}"
+    answer Information Return "${3:-}"
+  else
+    choose_port "${com1[@]}" "${4:-}"
+    # The progress window while the installation runs.
+    [ -n "${4:-}" ] && { sleep 0.5; shot progress; }
+    answer Question n "${3:-}"
+  fi
+  finish "$name"
+}
+
+# The spooler as the probe sees it.
+probe() { "$wine" 'C:\e2e_probe.exe' 2>&1 | tr -d '\r'; }
+printers() { probe | grep '^printer	VELKORA' | cut -f2-; }
+# reg_value KEY NAME: the data of one value as `reg query` prints it.
+reg_value() {
+  "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n {print $NF}'
+}
+key_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
+windows_version() {
+  "$wine" reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null 2>&1 || fatal "reg add Version $1"
+}
+
+# What a fresh installation on COM1 leaves in the prefix.
+check_installed() {
+  local name=$1
+  local spooler
+  spooler=$(probe)
+  grep -qxF "driver	VELKORA KVL-M720	QVRdrv56.dll" <<<"$spooler" || fail "$name: no x64 driver: $spooler"
+  grep -qxF "monitor	Advanced Language Monitor	qpaNLM64.dll" <<<"$spooler" || fail "$name: no language monitor: $spooler"
+  # The 64-bit monitor module goes to the Windows directory.
+  cmp -s "$drive_c/windows/qpaNLM64.dll" "$bin/qpaNLM64.dll" || fail "$name: no qpaNLM64.dll in C:\\windows"
+  [ "$(reg_value "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" MinorVersion)" = 0x6 ] ||
+    fail "$name: version stamp $(reg_value "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" MinorVersion)"
+  "$wine" reg query "$uninstall_key" /v DisplayName 2>/dev/null | grep -qF 'VELKORA KVL-M720  Windows Driver V4.6.64' ||
+    fail "$name: no uninstall entry"
+  "$wine" reg query "$uninstall_key" /v UninstallString 2>/dev/null | grep -qiF 'C:\windows\KVL-M720\KVLM720_Uninstaller.exe' ||
+    fail "$name: uninstall string"
+  # 64-bit Windows takes the uninstaller meant for Vista and later.
+  cmp -s "$drive_c/windows/KVL-M720/KVLM720_Uninstaller.exe" "$package/KVLM720_Uninstaller_vista.exe" ||
+    fail "$name: the installed uninstaller is not KVLM720_Uninstaller_vista.exe"
+  [ -f "$drive_c/windows/system32/spool/drivers/x64/3/QVRdrv56.dll" ] || fail "$name: no driver module in x64\\3"
+  [ ! -f "$drive_c/windows/system32/spool/drivers/x64/QVRUKR56.DLL" ] || fail "$name: staging copies left"
+}
+
+scenario_install() {
+  windows_version win7
+  install_fresh fresh COM1 restart-question port
+  [ "$(printers)" = "VELKORA KVL-M720	VELKORA KVL-M720	COM1:" ] || fail "fresh: printers $(printers)"
+  check_installed fresh
+
+  # The same version again: a second printer, numbered.
+  install_fresh again COM1
+  [ "$(printers | sort)" = "VELKORA KVL-M720	VELKORA KVL-M720	COM1:
+VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printers)"
+
+  # An older version: the installer says so, the uninstaller takes every
+  # printer, the driver and the entry away, and No to the restart ends it.
+  "$wine" reg add "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" /v MinorVersion /t REG_DWORD /d 5 /f \
+    >/dev/null 2>&1 || fail "older: reg add MinorVersion"
+  start 'C:\Package\drvsetup.exe'
+  answer "$installer_caption" Return different-version
+  answer "$installer_caption" n removed-restart
+  finish older
+  [ -z "$(printers)" ] || fail "older: printers left: $(printers)"
+  probe | grep -q '^driver	VELKORA KVL-M720' && fail "older: the driver stayed"
+  key_exists "$uninstall_key" && fail "older: the uninstall entry stayed"
+
+  # Two printers again, then the installed uninstaller with both checked.
+  install_fresh second COM1
+  install_fresh second-again COM1
+  [ "$(printers | wc -l)" -eq 2 ] || fail "second: printers $(printers)"
+  start 'C:\windows\KVL-M720\KVLM720_Uninstaller.exe'
+  local window
+  window=$(wait_window "$uninstaller_title") || exit 1
+  sleep 0.5
+  # Each entry's check box, at the left edge of its line.
+  click "$window" 12 46
+  click "$window" 12 62
+  shot uninstaller-list
+  press "$window" Return
+  answer KVLM720_Uninstaller n uninstalled-restart
+  finish uninstall
+  [ -z "$(printers)" ] || fail "uninstall: printers left: $(printers)"
+  probe | grep -q '^driver	VELKORA KVL-M720' && fail "uninstall: the driver stayed"
+  key_exists "$uninstall_key" && fail "uninstall: the uninstall entry stayed"
+  ls "$drive_c/windows/system32/spool/drivers/x64/3/" | grep -qi 'NDRM7202' && fail "uninstall: data files stayed in x64\\3"
+  # The language monitor stays for other printers that may use it.
+  probe | grep -qxF "monitor	Advanced Language Monitor	qpaNLM64.dll" || fail "uninstall: the language monitor went"
+}
+
+scenario_usb() {
+  windows_version win7
+  "$wine" reg add "$usbprint_key" /v Marker /d 1 /f >/dev/null 2>&1 || fail "usb: reg add $usbprint_key"
+  install_fresh usb USB usb-completed
+  # Wine lists the key that holds the version stamp as a printer of its
+  # own, without driver or port; a printer the installer added has both.
+  [ "$(printers)" = "VELKORA KVL-M720		" ] || fail "usb: a printer on USB: $(printers)"
+  probe | grep -qxF "driver	VELKORA KVL-M720	QVRdrv56.dll" || fail "usb: no driver"
+  key_exists "$usbprint_key" && fail "usb: the USB print key stayed"
+  # Staging copies stay after a USB installation.
+  [ -f "$drive_c/windows/system32/spool/drivers/x64/QVRUKR56.DLL" ] || fail "usb: staging copies gone"
+}
+
+scenario_version() {
+  local version
+  for version in nt40 win2k; do
+    windows_version $version
+    install_fresh "$version" COM1
+    probe | grep -qxF "driver	VELKORA KVL-M720	QVRdrv56.dll" || fail "$version: no x64 driver"
+  done
+  [ "$(printers | sort)" = "VELKORA KVL-M720	VELKORA KVL-M720	COM1:
+VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "version: printers $(printers)"
+}
+
+case $scenario in
+install | usb | version) "scenario_$scenario" ;;
+*) fatal "unknown scenario $scenario" ;;
+esac
+"$wineserver" -k 2>/dev/null
+if [ "$failures" -ne 0 ]; then exit 1; fi
+echo "OK: $scenario"
