@@ -45,33 +45,8 @@ trap 'exit 1' INT TERM
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-# wait_for SECONDS COMMAND...: runs COMMAND every half second until it
-# succeeds; fails after SECONDS.
-wait_for() {
-  local limit=$(($1 * 2)); shift
-  for ((i = 0; i < limit; i++)); do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.5
-  done
-  return 1
-}
-
-# A display nobody uses; another run may take the same number at the same
-# moment, so a server that does not come up means: try the next one.
-for n in $(seq 90 140); do
-  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$out_dir/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  if DISPLAY=":$n" wait_for 15 xdpyinfo && kill -0 "$xvfb_pid" 2>/dev/null; then
-    display=:$n
-    break
-  fi
-  kill "$xvfb_pid" 2>/dev/null
-  wait "$xvfb_pid" 2>/dev/null
-  xvfb_pid=
-done
-[ -n "${display:-}" ] || fail "no X display could be started between :90 and :140"
-export DISPLAY=$display
+source "$(dirname "$0")/wine_common.bash"
+start_display "$out_dir/xvfb.log" || fail "no X display could be started between :90 and :140"
 
 # A prefix of its own, made once and reused: the first wineboot takes a while.
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
