@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Lays out the driver package a person copies to Windows, and its zip.
 
-Usage: make_package.py WIN32_BIN_DIR OUT_DIR
+Usage: make_package.py WIN32_BUILD_DIR OUT_DIR
 
-OUT_DIR receives KVL-M720-driver-<version>/ (the programs of the win32 build
-beside the driver folders driver2k\\ and driver64\\, so that drvsetup.exe
-started in that folder with an empty command line finds them),
+OUT_DIR receives KVL-M720-driver-<version>/ (the programs of the win32
+build, from its bin/, beside the driver folders driver2k\\ and driver64\\
+that the build lays out in its package/ with both language monitors, so
+that drvsetup.exe started in that folder with an empty command line finds
+them),
 KVL-M720-driver-<version>.zip and SHA256SUMS (every file of the folder and
 the zip, for `sha256sum -c`). The same inputs give the same bytes: files in
 name order, one fixed date, no attributes beyond the MS-DOS directory and
@@ -21,9 +23,6 @@ import sys
 import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-# The driver folders. The driver's own build makes the real modules; these
-# are placeholders with the names the installer and velkora.inf use.
-DRIVER_SOURCE = os.path.join(ROOT, "tests", "data", "package")
 DRIVER_FOLDERS = ("driver2k", "driver64")
 PROGRAMS = ("drvsetup.exe", "KVLM720_Uninstaller.exe", "KVLM720_Uninstaller_vista.exe")
 # The date of every file in the zip and in the folder: the driver's date.
@@ -52,7 +51,7 @@ def files_under(top):
     return sorted(found)
 
 
-def lay_folder(bin_dir, folder):
+def lay_folder(bin_dir, driver_source, folder):
     if os.path.exists(folder):
         shutil.rmtree(folder)
     os.makedirs(folder)
@@ -64,7 +63,7 @@ def lay_folder(bin_dir, folder):
         else:
             missing.append(program)
     for sub in DRIVER_FOLDERS:
-        source = os.path.join(DRIVER_SOURCE, sub)
+        source = os.path.join(driver_source, sub)
         if not os.path.isdir(source):
             sys.exit(f"make_package: no driver folder {source}")
         for rel in files_under(source):
@@ -107,14 +106,15 @@ def sha256(path):
 
 def main():
     if len(sys.argv) != 3:
-        sys.exit("usage: make_package.py WIN32_BIN_DIR OUT_DIR")
-    bin_dir, out_dir = sys.argv[1], sys.argv[2]
+        sys.exit("usage: make_package.py WIN32_BUILD_DIR OUT_DIR")
+    build_dir, out_dir = sys.argv[1], sys.argv[2]
+    bin_dir = os.path.join(build_dir, "bin")
     name = "KVL-M720-driver-" + package_version()
     folder = os.path.join(out_dir, name)
     zip_path = folder + ".zip"
     os.makedirs(out_dir, exist_ok=True)
 
-    missing = lay_folder(bin_dir, folder)
+    missing = lay_folder(bin_dir, os.path.join(build_dir, "package"), folder)
     if os.path.exists(zip_path):
         os.remove(zip_path)
     write_zip(folder, zip_path)

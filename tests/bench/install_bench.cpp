@@ -22,7 +22,7 @@ namespace {
 bool LayPackage() {
   std::error_code ec;
   if (!MakeDir("C:\\pkg")) return false;
-  std::filesystem::copy(KVL_TEST_DATA "/package", HostOf("C:\\pkg"), std::filesystem::copy_options::recursive, ec);
+  std::filesystem::copy(KVL_PACKAGE_DIR, HostOf("C:\\pkg"), std::filesystem::copy_options::recursive, ec);
   return !ec && SetCurrentDirectoryA("C:\\pkg");
 }
 

@@ -7,19 +7,20 @@
 # carry it as resource BIN 130, and only the one for Vista and later a
 # manifest requiring an administrator), SHA256SUMS over
 # every file of the folder and the zip, the zip's order, date and
-# attributes, the same bytes from a second run on copies of other dates
-# into another folder, and an installation from the folder itself on
+# attributes, the language monitors (qpaNLMNT.dll PE32 and qpaNLM64.dll
+# PE32+, each exporting InitializePrintMonitor2 alone), the same bytes from
+# a second run on copies of other dates into another folder, and an installation from the folder itself on
 # simulated Windows XP and 64-bit Windows 7: the installer, started there
 # with an empty command line, finds every file it copies.
 #
-# Usage: check_package.sh OBJDUMP WIN32_BIN_DIR WINSIM PROGRAM.exe...
+# Usage: check_package.sh OBJDUMP WIN32_BUILD_DIR WINSIM PROGRAM.exe...
 # (the programs the package must hold). Exits 77 (skipped) when the win32
 # build is missing.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 make_package=$source_dir/tools/make_package.py
-objdump=$1 bin=$2 winsim=$3
+objdump=$1 build=$2 winsim=$3 bin=$2/bin
 shift 3
 programs=("$@")
 name=KVL-M720-driver-4.6.64
@@ -39,15 +40,19 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 dist=$work/dist
 package=$dist/$name
-if ! python3 "$make_package" "$bin" "$dist" >"$work/make.log" 2>&1; then
+if ! python3 "$make_package" "$build" "$dist" >"$work/make.log" 2>&1; then
   cat "$work/make.log"
-  echo "FAIL: make_package.py $bin $dist"
+  echo "FAIL: make_package.py $build $dist"
   exit 1
 fi
 
-# The shipped images.
+# The shipped images: IMAGE [pe32+]
 check_image() {
-  "$here/check_pe_image.sh" "$objdump" "$1" pe32 5.0 || fail "$1 is no image Windows 2000 loads"
+  if [ "${2:-pe32}" = pe32 ]; then
+    "$here/check_pe_image.sh" "$objdump" "$1" pe32 5.0 || fail "$1 is no image Windows 2000 loads"
+  else
+    "$here/check_pe_image.sh" "$objdump" "$1" pe32+ 5.2 || fail "$1 is no image 64-bit Windows loads"
+  fi
   local size
   size=$(stat -c %s "$1")
   [ "$size" -lt "$max_size" ] || fail "$1 has $size bytes, at most $((max_size - 1)) allowed"
@@ -64,10 +69,21 @@ check_image() {
 for program in "${programs[@]}"; do
   if [ -f "$package/$program" ]; then check_image "$package/$program"; else fail "$program is not in the package"; fi
 done
+exports() { "$objdump" -p "$1" | awk '/\[Ordinal\/Name Pointer\] Table/ {on = 1; next} on && NF == 0 {on = 0} on {print $NF}'; }
 check_image "$bin/LegacyPurge.dll"
-exports=$("$objdump" -p "$bin/LegacyPurge.dll" |
-  awk '/\[Ordinal\/Name Pointer\] Table/ {on = 1; next} on && NF == 0 {on = 0} on {print $NF}')
-[ "$exports" = RemoveFromWin2k ] || fail "LegacyPurge.dll exports '$(tr '\n' ' ' <<<"$exports")', expected RemoveFromWin2k alone"
+[ "$(exports "$bin/LegacyPurge.dll")" = RemoveFromWin2k ] ||
+  fail "LegacyPurge.dll exports '$(exports "$bin/LegacyPurge.dll" | tr '\n' ' ')', expected RemoveFromWin2k alone"
+# The spooler loads a language monitor and calls its InitializePrintMonitor2.
+for monitor in driver2k/qpaNLMNT.dll:pe32 driver64/qpaNLM64.dll:pe32+; do
+  image=$package/${monitor%:*}
+  if [ -f "$image" ]; then
+    check_image "$image" "${monitor#*:}"
+    [ "$(exports "$image")" = InitializePrintMonitor2 ] ||
+      fail "$image exports '$(exports "$image" | tr '\n' ' ')', expected InitializePrintMonitor2 alone"
+  else
+    fail "${monitor%:*} is not in the package"
+  fi
+done
 
 # Both uninstallers carry the built DLL as resource BIN 130 (English, United
 # States), byte for byte; only the one for Vista and later carries a
@@ -167,15 +183,16 @@ sys.exit(1 if problems else 0)
 EOF
 
 # The same bytes from programs of another date, laid out elsewhere.
-mkdir "$work/bin"
-cp "$bin"/*.exe "$work/bin/"
-touch -d '2001-02-03 04:05:06' "$work/bin"/*.exe
-if python3 "$make_package" "$work/bin" "$work/again" >/dev/null 2>&1; then
+mkdir -p "$work/build/bin"
+cp "$bin"/*.exe "$work/build/bin/"
+cp -r "$build/package" "$work/build/"
+find "$work/build" -type f -exec touch -d '2001-02-03 04:05:06' {} +
+if python3 "$make_package" "$work/build" "$work/again" >/dev/null 2>&1; then
   for f in "$name.zip" SHA256SUMS; do
     cmp -s "$dist/$f" "$work/again/$f" || fail "a second run gives another $f"
   done
 else
-  fail "make_package.py $work/bin $work/again"
+  fail "make_package.py $work/build $work/again"
 fi
 
 # An installation from the package folder, started there without arguments,

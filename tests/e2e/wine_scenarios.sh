@@ -22,7 +22,6 @@ set -uo pipefail
 win64_build=$1 out_dir=$2 scenario=$3
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
-package_data=$(cd "$(dirname "$0")/../data/package" && pwd)
 progress_title="VELKORA KVL-M720 Installation Progress"
 port_title="Select Port Type"
 uninstaller_title="VELKORA KVL-M720 Uninstaller"
@@ -40,6 +39,8 @@ for file in drvsetup.exe KVLM720_Uninstaller.exe KVLM720_Uninstaller_vista.exe q
   [ -f "$win64_build/bin/$file" ] || skip "$win64_build/bin/$file is not built"
 done
 bin=$(cd "$win64_build/bin" && pwd)
+# The driver folders of the build, with its real language monitors.
+package_data=$(cd "$win64_build/package" && pwd) || skip "$win64_build/package is not built"
 [ -x "$wine" ] || skip "$wine is not installed"
 for tool in Xvfb xdotool import xdpyinfo; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
@@ -83,8 +84,7 @@ if [ ! -f "$template/.ready" ]; then
   touch "$template/.ready"
 fi
 
-# A copy of the template with the package in C:\Package (the real language
-# monitor in place of the package's placeholder) and the probe in C:\.
+# A copy of the template with the package in C:\Package and the probe in C:\.
 rm -rf "$work"
 mkdir -p "$work"
 cp -a "$template" "$work/prefix" || fatal "copying the template failed"
@@ -94,7 +94,6 @@ package=$drive_c/Package
 mkdir -p "$package"
 cp -r "$package_data/driver2k" "$package_data/driver64" "$package/"
 cp "$bin/drvsetup.exe" "$bin/KVLM720_Uninstaller.exe" "$bin/KVLM720_Uninstaller_vista.exe" "$package/"
-cp "$bin/qpaNLM64.dll" "$package/driver64/"
 cp "$bin/e2e_probe.exe" "$drive_c/"
 
 # find_window TITLE [NOT_ID]: a shown window titled TITLE (other than NOT_ID).

@@ -53,6 +53,9 @@ while read -r os windir; do
   case $os in vista | 7 | 7-x64) uninstaller=KVLM720_Uninstaller_vista.exe ;; esac
   [ "$os" = 7-x64 ] && software='HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node' monitor="$windir\\qpaNLM64.dll"
   size=$(stat -c %s "$m/drive_c/Package/$uninstaller")
+  sub=driver2k
+  [ "$os" = 7-x64 ] && sub=driver64
+  monitor_size=$(stat -c %s "$m/drive_c/Package/$sub/${monitor##*\\}")
   {
     echo '+ key HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Monitors\Advanced Language Monitor'
     echo "+ value HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Advanced Language Monitor \"Driver\"=\"${monitor##*\\}\""
@@ -64,7 +67,7 @@ while read -r os windir; do
     esac
     echo "+ folder $windir\\KVL-M720 attributes D"
     echo "+ file $windir\\KVL-M720\\KVLM720_Uninstaller.exe size $size attributes A"
-    echo "+ file $monitor size 68 attributes A"
+    echo "+ file $monitor size $monitor_size attributes A"
   } | sort >"$work/expected"
   "$winsim" diff "$m" | sort >"$work/left"
   diff -u "$work/expected" "$work/left" >"$work/difference" || { fail "$os: what is left differs:"; cat "$work/difference"; }

@@ -45,7 +45,7 @@ class InstallSequenceTest : public ::testing::Test {
 ::testing::AssertionResult LayPackage() {
   if (!MakeDir("C:\\pkg")) return ::testing::AssertionFailure() << "no C:\\pkg";
   std::error_code ec;
-  std::filesystem::copy(KVL_TEST_DATA "/package", HostOf("C:\\pkg"), std::filesystem::copy_options::recursive, ec);
+  std::filesystem::copy(KVL_PACKAGE_DIR, HostOf("C:\\pkg"), std::filesystem::copy_options::recursive, ec);
   if (ec) return ::testing::AssertionFailure() << ec.message();
   if (!SetCurrentDirectoryA("C:\\pkg")) return ::testing::AssertionFailure() << "cwd";
   return ::testing::AssertionSuccess();

@@ -127,7 +127,7 @@ TEST(PackageDescription, SixtyFourBitSetExactlyFor2010) {
   }
 }
 
-std::string PackageDir() { return KVL_TEST_DATA "/package"; }
+std::string PackageDir() { return KVL_PACKAGE_DIR; }
 
 bool HasFile(const std::string& dir, const std::string& name) {
   for (const auto& e : std::filesystem::directory_iterator(dir))
