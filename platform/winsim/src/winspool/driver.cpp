@@ -10,6 +10,7 @@
 #include "core/filesystem.h"
 #include "core/journal.h"
 #include "core/machine.h"
+#include "core/pe_image.h"
 #include "winspool/spooler_store.h"
 #include "windows.h"
 #include "winspool.h"
@@ -58,12 +59,31 @@ Json DriverInfoJson(DWORD level, LPBYTE p) {
   return j;
 }
 
-// Where the spooler looks for a monitor module: its own system directory
-// (the native one, also under WOW64), then the Windows directory.
-bool MonitorModuleFound(const std::string& dll) {
-  if (dll.find_first_of("\\/") != std::string::npos) return FileExists(dll);
+// The spooler loads a new monitor's module into its own process and calls
+// its entry point before it records the monitor: 0 when that would work,
+// else the loader's error. The module is looked for in the spooler's own
+// system directory (the native one, also under WOW64), then in the Windows
+// directory. Windows 2000 and later call InitializePrintMonitor2, NT 4.0
+// the older InitializePrintMonitor. The 9x spooler is not modelled this far:
+// there the file only has to be there.
+DWORD LoadMonitorModule(const std::string& dll) {
   const winsim::OsInfo& os = Machine::Current().os();
-  return FileExists(os.SystemDir() + "\\" + dll) || FileExists(os.windir + "\\" + dll);
+  std::string path;
+  if (dll.find_first_of("\\/") != std::string::npos) {
+    path = dll;
+  } else {
+    for (const std::string& folder : {os.SystemDir(), os.windir}) {
+      if (FileExists(folder + "\\" + dll)) {
+        path = folder + "\\" + dll;
+        break;
+      }
+    }
+  }
+  if (path.empty() || !FileExists(path)) return ERROR_MOD_NOT_FOUND;
+  if (!os.IsNT()) return 0;
+  const char* entry = os.major >= 5 ? "InitializePrintMonitor2" : "InitializePrintMonitor";
+  return winsim::CheckModuleEntry(FileSystem::HostPath(path), os.wow64 ? winsim::kMachineAmd64 : winsim::kMachineI386,
+                                  entry);
 }
 
 // A driver file named in a DRIVER_INFO: a bare name is taken from the
@@ -128,7 +148,7 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitorInfo) {
   if (Empty(mi->pDLLName)) return call.Fail(ERROR_INVALID_PARAMETER);
   if (!CallerIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   if (FindMonitor(mi->pName)) return call.Fail(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
-  if (!MonitorModuleFound(mi->pDLLName)) return call.Fail(ERROR_MOD_NOT_FOUND);
+  if (DWORD error = LoadMonitorModule(mi->pDLLName)) return call.Fail(error);
   Registry::Get().Create(std::string(kMonitorsKey) + "\\" + mi->pName)->SetString("Driver", mi->pDLLName);
   SetLastError(ERROR_SUCCESS);
   return call.Ret((BOOL)TRUE);

@@ -5,6 +5,8 @@
 #include <winspool.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "core/registry_tree.h"
 #include "sim_machine.h"
@@ -25,10 +27,46 @@ BOOL RegisterMonitor(const char* name, const char* env, const char* dll, DWORD l
   return AddMonitorA(nullptr, level, (LPBYTE)&mi);
 }
 
+// The package's real language monitors, and variants of their bytes.
+std::string HostBytes(const std::string& hostPath) {
+  std::ifstream in(hostPath, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+enum Module { kNone, kMonitor32, kMonitor64, kOtherExport32, kOtherExport64, kText, kCutShort };
+
+std::string ModuleBytes(Module module) {
+  std::string m32 = HostBytes(KVL_PACKAGE_DIR "/driver2k/qpaNLMNT.dll");
+  std::string m64 = HostBytes(KVL_PACKAGE_DIR "/driver64/qpaNLM64.dll");
+  // The same DLL, its one export renamed: loadable, without the entry point.
+  auto renamed = [](std::string bytes) {
+    size_t at = bytes.find("InitializePrintMonitor2");
+    if (at != std::string::npos) bytes[at + 22] = 'X';
+    return bytes;
+  };
+  switch (module) {
+    case kMonitor32:
+      return m32;
+    case kMonitor64:
+      return m64;
+    case kOtherExport32:
+      return renamed(m32);
+    case kOtherExport64:
+      return renamed(m64);
+    case kText:
+      return "monitor";
+    case kCutShort:
+      return m32.substr(0, 0x200);
+    default:
+      return "";
+  }
+}
+
 struct MonitorRow {
   const char* what;
   const char* os;
-  const char* placeModuleIn;  // "system", "windows" or nothing
+  const char* placeModuleIn;  // "system", "windows", "syswow64" or nothing
+  Module module;
   const char* env;
   DWORD level;
   BOOL ok;
@@ -36,30 +74,48 @@ struct MonitorRow {
 };
 
 const MonitorRow kMonitorRows[] = {
-    {"module in the system directory", "xp", "system", "Windows NT x86", 2, TRUE, ERROR_SUCCESS},
-    {"module in the Windows directory", "xp", "windows", "Windows NT x86", 2, TRUE, ERROR_SUCCESS},
-    {"module in the Windows directory of 64-bit Windows", "7-x64", "windows", "Windows x64", 2, TRUE, ERROR_SUCCESS},
-    {"module nowhere", "xp", nullptr, "Windows NT x86", 2, FALSE, ERROR_MOD_NOT_FOUND},
-    {"module in the 32-bit system folder only", "7-x64", "syswow64", "Windows x64", 2, FALSE, ERROR_MOD_NOT_FOUND},
-    {"an environment not the spooler's own", "7-x64", "windows", "Windows NT x86", 2, FALSE, ERROR_INVALID_ENVIRONMENT},
-    {"an unknown environment", "xp", "system", "Windows 98", 2, FALSE, ERROR_INVALID_ENVIRONMENT},
-    {"level 1", "xp", "system", "Windows NT x86", 1, FALSE, ERROR_INVALID_LEVEL},
+    {"module in the system directory", "xp", "system", kMonitor32, "Windows NT x86", 2, TRUE, ERROR_SUCCESS},
+    {"module in the Windows directory", "xp", "windows", kMonitor32, "Windows NT x86", 2, TRUE, ERROR_SUCCESS},
+    {"Windows 2000", "2000", "system", kMonitor32, "Windows NT x86", 2, TRUE, ERROR_SUCCESS},
+    {"module in the Windows directory of 64-bit Windows", "7-x64", "windows", kMonitor64, "Windows x64", 2, TRUE,
+     ERROR_SUCCESS},
+    {"module nowhere", "xp", nullptr, kNone, "Windows NT x86", 2, FALSE, ERROR_MOD_NOT_FOUND},
+    {"module in the 32-bit system folder only", "7-x64", "syswow64", kMonitor64, "Windows x64", 2, FALSE,
+     ERROR_MOD_NOT_FOUND},
+    {"a text file", "xp", "system", kText, "Windows NT x86", 2, FALSE, ERROR_BAD_EXE_FORMAT},
+    {"a DLL cut short", "xp", "system", kCutShort, "Windows NT x86", 2, FALSE, ERROR_BAD_EXE_FORMAT},
+    {"a 64-bit DLL on 32-bit Windows", "xp", "system", kMonitor64, "Windows NT x86", 2, FALSE, ERROR_BAD_EXE_FORMAT},
+    {"a 32-bit DLL on 64-bit Windows", "7-x64", "windows", kMonitor32, "Windows x64", 2, FALSE, ERROR_BAD_EXE_FORMAT},
+    {"no InitializePrintMonitor2", "xp", "system", kOtherExport32, "Windows NT x86", 2, FALSE, ERROR_PROC_NOT_FOUND},
+    {"no InitializePrintMonitor2, 64-bit", "7-x64", "windows", kOtherExport64, "Windows x64", 2, FALSE,
+     ERROR_PROC_NOT_FOUND},
+    {"NT 4.0 calls the older InitializePrintMonitor", "nt4", "system", kMonitor32, "Windows NT x86", 2, FALSE,
+     ERROR_PROC_NOT_FOUND},
+    {"an environment not the spooler's own", "7-x64", "windows", kMonitor64, "Windows NT x86", 2, FALSE,
+     ERROR_INVALID_ENVIRONMENT},
+    {"an unknown environment", "xp", "system", kMonitor32, "Windows 98", 2, FALSE, ERROR_INVALID_ENVIRONMENT},
+    {"level 1", "xp", "system", kMonitor32, "Windows NT x86", 1, FALSE, ERROR_INVALID_LEVEL},
 };
 
 TEST(AddMonitorA, Table) {
   for (const auto& r : kMonitorRows) {
+    SCOPED_TRACE(r.what);
     SimMachine machine(r.os);
     const winsim::OsInfo& os = winsim::Machine::Current().os();
     std::string dir = !r.placeModuleIn                           ? ""
                       : strcmp(r.placeModuleIn, "system") == 0   ? os.SystemDir()
                       : strcmp(r.placeModuleIn, "syswow64") == 0 ? os.windir + "\\SysWOW64"
                                                                  : os.windir;
-    if (!dir.empty()) WriteFile(dir + "\\qpaNLM.dll", "monitor");
+    if (!dir.empty()) {
+      std::string bytes = ModuleBytes(r.module);
+      ASSERT_GT(bytes.size(), 6u);
+      WriteFile(dir + "\\qpaNLM.dll", bytes);
+    }
     SetLastError(0xdeadbeef);
-    EXPECT_EQ(r.ok, RegisterMonitor("Advanced Language Monitor", r.env, "qpaNLM.dll", r.level)) << r.what;
-    EXPECT_EQ(r.error, GetLastError()) << r.what;
+    EXPECT_EQ(r.ok, RegisterMonitor("Advanced Language Monitor", r.env, "qpaNLM.dll", r.level));
+    EXPECT_EQ(r.error, GetLastError());
     winsim::RegKey* key = Key(std::string(kMonitors) + "Advanced Language Monitor");
-    EXPECT_EQ(r.ok, key != nullptr) << r.what;
+    EXPECT_EQ(r.ok, key != nullptr);
   }
 }
 
@@ -75,7 +131,7 @@ TEST(AddMonitorA, NoRecordFailsWithoutAnError) {
 
 TEST(AddMonitorA, SecondTimeSaysAlreadyInstalled) {
   SimMachine machine("xp");
-  WriteFile("C:\\WINDOWS\\system32\\qpaNLMNT.dll", "monitor");
+  WriteFile("C:\\WINDOWS\\system32\\qpaNLMNT.dll", ModuleBytes(kMonitor32));
   ASSERT_TRUE(RegisterMonitor("Advanced Language Monitor", "Windows NT x86", "qpaNLMNT.dll"));
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(RegisterMonitor("advanced language monitor", "Windows NT x86", "other.dll"));
