@@ -558,6 +558,21 @@ void RegistryCases() {
   OpenKeyCase("reg.open.existing", HKEY_LOCAL_MACHINE, kKey, KEY_READ);
   OpenKeyCase("reg.open.missing", HKEY_LOCAL_MACHINE, "SOFTWARE\\ConformanceProbe\\Missing", KEY_READ);
   OpenKeyCase("reg.open.empty_name", HKEY_LOCAL_MACHINE, "", KEY_READ);
+  {
+    HKEY hKey = NULL;
+    SetLastError(kSentinel);
+    LONG status = RegOpenKeyA(HKEY_LOCAL_MACHINE, kKey, &hKey);
+    DWORD dwError = GetLastError();
+    ReportNumber("reg.openkey.old_style", status, dwError, hKey ? "key=open" : "key=null");
+    if (hKey) RegCloseKey(hKey);
+    // The toolkit's registry paths may name a machine; none names this one.
+    HKEY hRoot = NULL;
+    SetLastError(kSentinel);
+    status = RegConnectRegistryA(NULL, HKEY_LOCAL_MACHINE, &hRoot);
+    dwError = GetLastError();
+    ReportNumber("reg.connect.local", status, dwError, hRoot ? "key=open" : "key=null");
+    if (hRoot) RegCloseKey(hRoot);
+  }
 
   // The two views of HKLM\SOFTWARE, and HKCU\Software that both share.
   DispositionCase("reg.create.view64", HKEY_LOCAL_MACHINE, "SOFTWARE\\ConformanceProbe64", KEY_WOW64_64KEY);
@@ -789,12 +804,13 @@ void OpenPrinterCase(const char* pszId, const char* pszName, DWORD dwAccess) {
   if (bOk) ClosePrinter(hPrinter);
 }
 
-void DeleteDriverCase(const char* pszId, const char* pszEnvironment, const char* pszName, DWORD dwFlags) {
+void DeleteDriverCase(const char* pszId, const char* pszEnvironment, const char* pszName, DWORD dwFlags,
+                      DWORD dwVersion = 0) {
   char szEnvironment[32], szName[64];
   lstrcpynA(szEnvironment, pszEnvironment, sizeof szEnvironment);
   lstrcpynA(szName, pszName, sizeof szName);
   SetLastError(kSentinel);
-  BOOL bOk = DeletePrinterDriverExA(NULL, szEnvironment, szName, dwFlags, 0);
+  BOOL bOk = DeletePrinterDriverExA(NULL, szEnvironment, szName, dwFlags, dwVersion);
   ReportBool(pszId, bOk, GetLastError(), "");
 }
 
@@ -909,6 +925,16 @@ void SpoolerCases() {
     char szState[64];
     PresenceState(szVersion3, szState, sizeof szState);
     Report("deletedriver.files_left", "-", kSentinel, szState);
+  }
+  // The driver once more, taken away as the uninstaller does: every file,
+  // version 3 (which counts only with DPD_DELETE_SPECIFIC_VERSION).
+  AddDriverCase("adddriver.after_delete", 3, kEnvironment, "cprobedrv.dll");
+  DeleteDriverCase("deletedriver.specific_version2", kEnvironment, kDriver, DPD_DELETE_SPECIFIC_VERSION, 2);
+  DeleteDriverCase("deletedriver.all_files", kEnvironment, kDriver, DPD_DELETE_ALL_FILES, 3);
+  {
+    char szState[64];
+    PresenceState(szVersion3, szState, sizeof szState);
+    Report("deletedriver.all_files_left", "-", kSentinel, szState);
   }
 
   SetLastError(kSentinel);
