@@ -49,7 +49,7 @@ typedef struct _SP_DEVINFO_DATA {
 extern "C" {
 
 typedef DWORD(CALLBACK* PSP_DETSIG_CMPPROC)(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA NewDeviceData,
-                                           PSP_DEVINFO_DATA ExistingDeviceData, PVOID CompareContext);
+                                            PSP_DEVINFO_DATA ExistingDeviceData, PVOID CompareContext);
 
 BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation, DWORD OEMSourceMediaType,
                              DWORD CopyStyle, PSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,

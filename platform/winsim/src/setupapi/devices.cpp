@@ -306,7 +306,8 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
 }
 
 HDEVINFO WINAPI SetupDiCreateDeviceInfoList(const GUID* ClassGuid, HWND hwndParent) {
-  ApiCall call("SetupDiCreateDeviceInfoList", {ClassGuid ? Json(GuidText(*ClassGuid)) : Json(), HandleJson(hwndParent)});
+  ApiCall call("SetupDiCreateDeviceInfoList",
+               {ClassGuid ? Json(GuidText(*ClassGuid)) : Json(), HandleJson(hwndParent)});
   if (call.Fault()) return call.Ret((HDEVINFO)INVALID_HANDLE_VALUE);
   std::unique_ptr<struct DeviceInfoSet> set(new struct DeviceInfoSet());
   if (ClassGuid) {
@@ -398,9 +399,9 @@ BOOL WINAPI SetupDiSetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
 BOOL WINAPI SetupDiRegisterDeviceInfo(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Flags,
                                       PSP_DETSIG_CMPPROC CompareProc, PVOID CompareContext,
                                       PSP_DEVINFO_DATA DupDeviceInfoData) {
-  ApiCall call("SetupDiRegisterDeviceInfo", {HandleJson(DeviceInfoSet), DevInfoJson(DeviceInfoData), Flags,
-                                             CompareProc ? Json("proc") : Json(), HandleJson(CompareContext),
-                                             DevInfoJson(DupDeviceInfoData)});
+  ApiCall call("SetupDiRegisterDeviceInfo",
+               {HandleJson(DeviceInfoSet), DevInfoJson(DeviceInfoData), Flags, CompareProc ? Json("proc") : Json(),
+                HandleJson(CompareContext), DevInfoJson(DupDeviceInfoData)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
   Element* e = ElementOf(DeviceInfoSet, DeviceInfoData);
   if (!e) return call.Ret((BOOL)FALSE);
