@@ -1,5 +1,5 @@
 # Shared by the Wine scripts (sourced, not a test): waiting for something to
-# come up, and a virtual display of their own.
+# come up, a virtual display of their own, and the prepared prefix they copy.
 
 # wait_for SECONDS COMMAND...: runs COMMAND every 0.2 s until it succeeds;
 # fails after SECONDS.
@@ -31,4 +31,23 @@ start_display() {
     xvfb_pid=
   done
   return 1
+}
+
+# make_template TEMPLATE LOG: the prefix every Wine run copies, made once
+# (several minutes) unless TEMPLATE/.ready says it is there: windows drawn
+# by Wine itself (no window manager), no crash dialog. Needs $wine and
+# $wineserver; leaves WINEPREFIX alone; fails with the reason in LOG.
+make_template() {
+  local template=$1 log=$2
+  [ -f "$template/.ready" ] && return 0
+  echo "== making the template prefix $template"
+  rm -rf "$template"
+  (
+    export WINEPREFIX=$template
+    timeout 600 "$wine" wineboot -i >"$log" 2>&1 &&
+      "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1 &&
+      "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1 &&
+      "$wineserver" -w
+  ) || return 1
+  touch "$template/.ready"
 }

@@ -69,20 +69,8 @@ trap 'exit 1' INT TERM
 source "$(dirname "$0")/wine_common.bash"
 start_display "$out_dir/xvfb-$scenario.log" || fatal "no X display could be started between :90 and :140"
 
-# The template prefix: made once, windows drawn by Wine itself (no window
-# manager), no crash dialog.
 template=$out_dir/template
-if [ ! -f "$template/.ready" ]; then
-  echo "== making the template prefix $template"
-  rm -rf "$template"
-  export WINEPREFIX=$template
-  timeout 600 "$wine" wineboot -i >"$out_dir/wineboot.log" 2>&1 || fatal "wineboot failed (see $out_dir/wineboot.log)"
-  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
-    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
-    fatal "reg add in the template failed"
-  "$wineserver" -w
-  touch "$template/.ready"
-fi
+make_template "$template" "$out_dir/wineboot.log" || fatal "making the template prefix failed (see $out_dir/wineboot.log)"
 
 # A copy of the template with the package in C:\Package and the probe in C:\.
 rm -rf "$work"

@@ -17,6 +17,11 @@ typedef struct _SP_DEVINFO_DATA {
   ULONG_PTR Reserved;
 } SP_DEVINFO_DATA, *PSP_DEVINFO_DATA;
 
+#define DICD_GENERATE_ID 0x00000001
+#define DICD_INHERIT_CLASSDRVS 0x00000002
+
+#define SPRDI_FIND_DUPS 0x00000001
+
 #define DIGCF_PRESENT 0x00000002
 #define DIGCF_ALLCLASSES 0x00000004
 #define DIGCF_DEVICEINTERFACE 0x00000010
@@ -43,6 +48,9 @@ typedef struct _SP_DEVINFO_DATA {
 
 extern "C" {
 
+typedef DWORD(CALLBACK* PSP_DETSIG_CMPPROC)(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA NewDeviceData,
+                                            PSP_DEVINFO_DATA ExistingDeviceData, PVOID CompareContext);
+
 BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation, DWORD OEMSourceMediaType,
                              DWORD CopyStyle, PSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,
                              PDWORD RequiredSize, PSTR* DestinationInfFileNameComponent);
@@ -56,5 +64,14 @@ BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA
                                         DWORD DeviceInstanceIdSize, PDWORD RequiredSize);
 BOOL WINAPI SetupDiRemoveDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData);
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet);
+HDEVINFO WINAPI SetupDiCreateDeviceInfoList(const GUID* ClassGuid, HWND hwndParent);
+BOOL WINAPI SetupDiCreateDeviceInfoA(HDEVINFO DeviceInfoSet, PCSTR DeviceName, const GUID* ClassGuid,
+                                     PCSTR DeviceDescription, HWND hwndParent, DWORD CreationFlags,
+                                     PSP_DEVINFO_DATA DeviceInfoData);
+BOOL WINAPI SetupDiSetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
+                                              const BYTE* PropertyBuffer, DWORD PropertyBufferSize);
+BOOL WINAPI SetupDiRegisterDeviceInfo(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Flags,
+                                      PSP_DETSIG_CMPPROC CompareProc, PVOID CompareContext,
+                                      PSP_DEVINFO_DATA DupDeviceInfoData);
 
 }  // extern "C"

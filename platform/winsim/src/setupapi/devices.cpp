@@ -1,7 +1,9 @@
 // SETUPAPI's device information sets: SetupDiGetClassDevsA,
 // SetupDiEnumDeviceInfo, SetupDiGetDeviceRegistryPropertyA,
 // SetupDiGetDeviceInstanceIdA, SetupDiRemoveDevice,
-// SetupDiDestroyDeviceInfoList.
+// SetupDiDestroyDeviceInfoList, and new nodes: SetupDiCreateDeviceInfoList,
+// SetupDiCreateDeviceInfoA, SetupDiSetDeviceRegistryPropertyA,
+// SetupDiRegisterDeviceInfo.
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -28,6 +30,9 @@ struct Element {
   bool removed;
   std::string path;     // where the node lies, to find it again after a reload
   unsigned generation;  // of the registry tree `key` belongs to
+  // Made by SetupDiCreateDeviceInfoA and not yet registered: the node goes
+  // with the set unless SetupDiRegisterDeviceInfo makes it a device.
+  bool phantom = false;
 };
 
 // The element's node key; found again by its path when the registry was
@@ -43,6 +48,8 @@ RegKey* KeyOf(Element* e) {
 
 struct DeviceInfoSet {
   std::vector<Element> elements;
+  bool hasClass = false;  // a set made for one class takes elements of that class only
+  GUID classGuid = {};
 };
 
 winsim::HandleTable<DeviceInfoSet>& Sets() {
@@ -108,9 +115,50 @@ Json DevInfoJson(PSP_DEVINFO_DATA d) {
   return Json::Object().Set("cbSize", d->cbSize).Set("ClassGuid", GuidText(d->ClassGuid)).Set("DevInst", d->DevInst);
 }
 
+// An instance key goes, and its device key with it when no other instance
+// is left.
+void DeleteNode(RegKey* key) {
+  RegKey* device = key->parent();
+  std::string instance = key->name();
+  device->DeleteChild(instance);
+  if (device->children().empty()) {
+    std::string name = device->name();
+    device->parent()->DeleteChild(name);
+  }
+}
+
+// Fills the caller's record of element `index` of a set.
+void Describe(const Element& e, size_t index, PSP_DEVINFO_DATA data) {
+  data->ClassGuid = e.classGuid;
+  data->DevInst = (DWORD)index + 1;
+  data->Reserved = index + 1;
+}
+
+// "enumerator\device\instance", each part non-empty.
+bool IsInstanceId(const std::string& id) {
+  size_t first = id.find('\\');
+  size_t last = id.rfind('\\');
+  return first != std::string::npos && first != 0 && last != first && last + 1 != id.size() &&
+         id.find('\\', first + 1) == last;
+}
+
 struct Property {
   DWORD id;
   const char* value;
+};
+
+// What a caller may set, with the type the value is kept as.
+struct WritableProperty {
+  DWORD id;
+  const char* value;
+  DWORD type;
+};
+
+const WritableProperty kWritableProperties[] = {
+    {SPDRP_DEVICEDESC, "DeviceDesc", REG_SZ},
+    {SPDRP_HARDWAREID, "HardwareID", REG_MULTI_SZ},
+    {SPDRP_COMPATIBLEIDS, "CompatibleIDs", REG_MULTI_SZ},
+    {SPDRP_FRIENDLYNAME, "FriendlyName", REG_SZ},
 };
 
 const Property kProperties[] = {
@@ -165,10 +213,7 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP
   if (!DeviceInfoData) return call.Fail(ERROR_INVALID_PARAMETER);
   if (DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) return call.Fail(ERROR_INVALID_USER_BUFFER);
   if (MemberIndex >= s->elements.size()) return call.Fail(ERROR_NO_MORE_ITEMS);
-  const Element& e = s->elements[MemberIndex];
-  DeviceInfoData->ClassGuid = e.classGuid;
-  DeviceInfoData->DevInst = MemberIndex + 1;
-  DeviceInfoData->Reserved = MemberIndex + 1;
+  Describe(s->elements[MemberIndex], MemberIndex, DeviceInfoData);
   call.SetArg(2, DevInfoJson(DeviceInfoData));
   SetLastError(ERROR_SUCCESS);
   return call.Ret((BOOL)TRUE);
@@ -237,15 +282,8 @@ BOOL WINAPI SetupDiRemoveDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceI
   if (!winsim::Machine::Current().userIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
   RegKey* key = KeyOf(e);
   if (e->removed || !key || key->deleted()) return call.Fail(ERROR_NO_SUCH_DEVINST);
-  // The node goes, and its device key with it when no other instance is left.
   // The element stays in the set, so the caller's index walk goes on.
-  RegKey* device = key->parent();
-  std::string instance = key->name();
-  device->DeleteChild(instance);
-  if (device->children().empty()) {
-    std::string name = device->name();
-    device->parent()->DeleteChild(name);
-  }
+  DeleteNode(key);
   e->removed = true;
   SetLastError(ERROR_SUCCESS);
   return call.Ret((BOOL)TRUE);
@@ -254,7 +292,128 @@ BOOL WINAPI SetupDiRemoveDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceI
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
   ApiCall call("SetupDiDestroyDeviceInfoList", {HandleJson(DeviceInfoSet)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
-  if (!Sets().Remove(DeviceInfoSet)) return call.Fail(ERROR_INVALID_HANDLE);
+  struct DeviceInfoSet* s = Lookup(DeviceInfoSet);
+  if (!s) return call.Fail(ERROR_INVALID_HANDLE);
+  // Elements created and never registered leave no node behind.
+  for (Element& e : s->elements) {
+    if (!e.phantom || e.removed) continue;
+    RegKey* key = KeyOf(&e);
+    if (key && !key->deleted()) DeleteNode(key);
+  }
+  Sets().Remove(DeviceInfoSet);
+  SetLastError(ERROR_SUCCESS);
+  return call.Ret((BOOL)TRUE);
+}
+
+HDEVINFO WINAPI SetupDiCreateDeviceInfoList(const GUID* ClassGuid, HWND hwndParent) {
+  ApiCall call("SetupDiCreateDeviceInfoList",
+               {ClassGuid ? Json(GuidText(*ClassGuid)) : Json(), HandleJson(hwndParent)});
+  if (call.Fault()) return call.Ret((HDEVINFO)INVALID_HANDLE_VALUE);
+  std::unique_ptr<struct DeviceInfoSet> set(new struct DeviceInfoSet());
+  if (ClassGuid) {
+    set->hasClass = true;
+    set->classGuid = *ClassGuid;
+  }
+  HDEVINFO h = Sets().Insert(std::move(set));
+  SetLastError(ERROR_SUCCESS);
+  return call.Ret(h);
+}
+
+BOOL WINAPI SetupDiCreateDeviceInfoA(HDEVINFO DeviceInfoSet, PCSTR DeviceName, const GUID* ClassGuid,
+                                     PCSTR DeviceDescription, HWND hwndParent, DWORD CreationFlags,
+                                     PSP_DEVINFO_DATA DeviceInfoData) {
+  ApiCall call("SetupDiCreateDeviceInfoA",
+               {HandleJson(DeviceInfoSet), DeviceName, ClassGuid ? Json(GuidText(*ClassGuid)) : Json(),
+                DeviceDescription, HandleJson(hwndParent), CreationFlags, DevInfoJson(DeviceInfoData)});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  struct DeviceInfoSet* s = Lookup(DeviceInfoSet);
+  if (!s) return call.Fail(ERROR_INVALID_HANDLE);
+  if (CreationFlags & ~(DWORD)(DICD_GENERATE_ID | DICD_INHERIT_CLASSDRVS)) return call.Fail(ERROR_INVALID_FLAGS);
+  if (!ClassGuid) return call.Fail(ERROR_INVALID_PARAMETER);
+  if (s->hasClass && !IsEqualGUID(s->classGuid, *ClassGuid)) return call.Fail(ERROR_CLASS_MISMATCH);
+  std::string name = DeviceName ? DeviceName : "";
+  Registry& reg = Registry::Get();
+  std::string instanceId;
+  if (CreationFlags & DICD_GENERATE_ID) {
+    // A root-enumerated device: ROOT\<name>\0000, the first number free.
+    if (name.empty() || name.find('\\') != std::string::npos) return call.Fail(ERROR_INVALID_DEVINST_NAME);
+    for (unsigned n = 0; n <= 9999 && instanceId.empty(); ++n) {
+      char number[8];
+      snprintf(number, sizeof number, "%04u", n);
+      std::string candidate = "ROOT\\" + name + "\\" + number;
+      if (!reg.Find(std::string(winsim::devices::kEnumKey) + "\\" + candidate)) instanceId = candidate;
+    }
+    if (instanceId.empty()) return call.Fail(ERROR_DEVINST_ALREADY_EXISTS);
+  } else {
+    if (!IsInstanceId(name)) return call.Fail(ERROR_INVALID_DEVINST_NAME);
+    instanceId = name;
+  }
+  if (!winsim::Machine::Current().userIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
+  std::string path = std::string(winsim::devices::kEnumKey) + "\\" + instanceId;
+  if (reg.Find(path)) return call.Fail(ERROR_DEVINST_ALREADY_EXISTS);
+  // The node exists from now on, not yet a device: it goes with the set
+  // unless it is registered.
+  RegKey* key = reg.Create(path);
+  static const GUID kNull = {};
+  if (!IsEqualGUID(*ClassGuid, kNull)) key->SetString("ClassGUID", GuidText(*ClassGuid));
+  if (DeviceDescription) key->SetString("DeviceDesc", DeviceDescription);
+  Element e{instanceId, key, *ClassGuid, false, key->Path(), reg.generation()};
+  e.phantom = true;
+  s->elements.push_back(e);
+  // A record the function cannot fill leaves the element in the set.
+  if (DeviceInfoData) {
+    if (DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) return call.Fail(ERROR_INVALID_USER_BUFFER);
+    Describe(s->elements.back(), s->elements.size() - 1, DeviceInfoData);
+    call.SetArg(6, DevInfoJson(DeviceInfoData));
+  }
+  SetLastError(ERROR_SUCCESS);
+  return call.Ret((BOOL)TRUE);
+}
+
+BOOL WINAPI SetupDiSetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
+                                              const BYTE* PropertyBuffer, DWORD PropertyBufferSize) {
+  ApiCall call("SetupDiSetDeviceRegistryPropertyA",
+               {HandleJson(DeviceInfoSet), DevInfoJson(DeviceInfoData), Property,
+                PropertyBuffer ? Json(std::string((const char*)PropertyBuffer,
+                                                  strnlen((const char*)PropertyBuffer, PropertyBufferSize)))
+                               : Json(),
+                PropertyBufferSize});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  Element* e = ElementOf(DeviceInfoSet, DeviceInfoData);
+  if (!e) return call.Ret((BOOL)FALSE);
+  RegKey* key = KeyOf(e);
+  if (e->removed || !key || key->deleted()) return call.Fail(ERROR_NO_SUCH_DEVINST);
+  const WritableProperty* property = nullptr;
+  for (const auto& p : kWritableProperties)
+    if (p.id == Property) property = &p;
+  if (!property) return call.Fail(ERROR_INVALID_REG_PROPERTY);
+  if (!PropertyBuffer && PropertyBufferSize) return call.Fail(ERROR_INVALID_PARAMETER);
+  if (!PropertyBuffer)
+    key->DeleteValue(property->value);  // no data: the property is cleared
+  else
+    key->SetValue(property->value, property->type, PropertyBuffer, PropertyBufferSize);
+  SetLastError(ERROR_SUCCESS);
+  return call.Ret((BOOL)TRUE);
+}
+
+BOOL WINAPI SetupDiRegisterDeviceInfo(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Flags,
+                                      PSP_DETSIG_CMPPROC CompareProc, PVOID CompareContext,
+                                      PSP_DEVINFO_DATA DupDeviceInfoData) {
+  ApiCall call("SetupDiRegisterDeviceInfo",
+               {HandleJson(DeviceInfoSet), DevInfoJson(DeviceInfoData), Flags, CompareProc ? Json("proc") : Json(),
+                HandleJson(CompareContext), DevInfoJson(DupDeviceInfoData)});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  Element* e = ElementOf(DeviceInfoSet, DeviceInfoData);
+  if (!e) return call.Ret((BOOL)FALSE);
+  if (Flags & ~(DWORD)SPRDI_FIND_DUPS) return call.Fail(ERROR_INVALID_FLAGS);
+  RegKey* key = KeyOf(e);
+  if (e->removed || !key || key->deleted()) return call.Fail(ERROR_NO_SUCH_DEVINST);
+  // Nodes of this machine carry no resources, so no other node duplicates
+  // it. Registered, the node is a device in the tree: present from now on.
+  if (e->phantom) {
+    e->phantom = false;
+    if (!winsim::devices::IsPresent(key)) key->CreateChild("Control");
+  }
   SetLastError(ERROR_SUCCESS);
   return call.Ret((BOOL)TRUE);
 }

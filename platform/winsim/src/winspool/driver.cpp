@@ -1,5 +1,5 @@
-// WINSPOOL's monitor and driver installation: AddMonitorA, AddPrinterDriverA,
-// DeletePrinterDriverExA.
+// WINSPOOL's monitor and driver installation: AddMonitorA, DeleteMonitorA,
+// AddPrinterDriverA, DeletePrinterDriverExA.
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -150,6 +150,21 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitorInfo) {
   if (FindMonitor(mi->pName)) return call.Fail(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
   if (DWORD error = LoadMonitorModule(mi->pDLLName)) return call.Fail(error);
   Registry::Get().Create(std::string(kMonitorsKey) + "\\" + mi->pName)->SetString("Driver", mi->pDLLName);
+  SetLastError(ERROR_SUCCESS);
+  return call.Ret((BOOL)TRUE);
+}
+
+BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) {
+  ApiCall call("DeleteMonitorA", {pName, pEnvironment, pMonitorName});
+  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!SpoolerRunning()) return call.Ret((BOOL)FALSE);
+  if (!ResolveEnvironment(pEnvironment)) return call.Ret((BOOL)FALSE);
+  if (Empty(pMonitorName)) return call.Fail(ERROR_INVALID_PARAMETER);
+  if (!CallerIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
+  RegKey* monitor = FindMonitor(pMonitorName);
+  if (!monitor) return call.Fail(ERROR_UNKNOWN_PRINT_MONITOR);
+  std::string name = monitor->name();
+  monitor->parent()->DeleteChild(name);
   SetLastError(ERROR_SUCCESS);
   return call.Ret((BOOL)TRUE);
 }
