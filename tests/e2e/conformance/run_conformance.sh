@@ -43,10 +43,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# The probe adds a print monitor: each side takes a module of its own
-# machine's architecture, the sim build's when it makes one.
-sim_monitor=$(dirname "$winsim")/../monitors/driver64/qpaNLM64.dll
-[ -f "$sim_monitor" ] || sim_monitor=$win64_build/bin/qpaNLM64.dll
+# The probe adds a print monitor: each side takes the 64-bit language
+# monitor, the one its build lays out in its driver folders.
+sim_monitor=$(dirname "$winsim")/../package/driver64/qpaNLM64.dll
+[ -f "$sim_monitor" ] || fatal "$sim_monitor is not built"
 
 # The simulated machine.
 "$winsim" new "$work/machine" --os 7-x64 >/dev/null || fatal "winsim new failed"
