@@ -193,8 +193,7 @@ static int ListDevices() {
     if (!SetupDiGetDeviceInstanceIdA(set, &data, instance, sizeof instance, NULL))
       status = Failed("SetupDiGetDeviceInstanceIdA");
     // A node without hardware ids is listed with an empty one.
-    if (!SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, &type, ids, sizeof ids - 2, NULL))
-      ids[0] = 0;
+    if (!SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_HARDWAREID, &type, ids, sizeof ids - 2, NULL)) ids[0] = 0;
     printf("device\t%s\t%s\n", instance, reinterpret_cast<const char*>(ids));
   }
   SetupDiDestroyDeviceInfoList(set);
@@ -229,7 +228,6 @@ static std::string ClassOf(HWND window) {
   return name;
 }
 
-// A window watched for its status texts, and what its controls last showed.
 // A text counts as shown once two polls in a row have found it: one that
 // stands for less (replaced at once, or its window going with its process)
 // is not seen, unless a message box came up over it.
@@ -239,6 +237,7 @@ struct ControlText {
   int polls = 0;
 };
 
+// A window watched for its status texts, and what its controls showed.
 struct Watched {
   std::string title;
   int control;  // -1: every static control
@@ -253,7 +252,8 @@ struct StaticTexts {
 static BOOL CALLBACK CollectStatic(HWND child, LPARAM param) {
   StaticTexts* found = reinterpret_cast<StaticTexts*>(param);
   int id = GetDlgCtrlID(child);
-  if (lstrcmpiA(ClassOf(child).c_str(), "Static") == 0 && (found->watched->control < 0 || id == found->watched->control))
+  if (lstrcmpiA(ClassOf(child).c_str(), "Static") == 0 &&
+      (found->watched->control < 0 || id == found->watched->control))
     found->texts.push_back(std::make_pair(id, WindowText(child)));
   return TRUE;
 }
@@ -347,9 +347,7 @@ static int Watch(int argc, char** argv) {
     }
     watched.push_back(w);
   }
-  if (watched.empty()) {
-    return Usage();
-  }
+  if (watched.empty()) return Usage();
   // The caller waits for this line before it starts the program.
   printf("watching\n");
   fflush(stdout);
