@@ -8,13 +8,19 @@
 #            stamp (the installer hands off to the uninstaller, which takes
 #            everything away), two printers again, and the uninstaller from
 #            the Windows folder with both printers checked
-#   usb      an installation on USB: no printer, the completion message, the
-#            USB print key gone
+#   usb      an installation on USB over a device node of the printer: no
+#            printer, the completion message, the USB print key and the
+#            device node gone
 #   version  Windows NT 4.0 and Windows 2000 reported: the 64-bit program
 #            never asks for the version, so both install
 #
 # Screenshots are kept in OUT_DIR as SCENARIO-WHAT.png; each scenario works in a copy of a
-# prepared prefix (OUT_DIR/template, made once).
+# prepared prefix (OUT_DIR/template, made once). For wine_differential.sh,
+# OUT_DIR/SCENARIO keeps what the programs showed (transcript.txt: for each
+# run "run<TAB>name", then "status<TAB>text" and "box<TAB>caption<TAB>text"
+# lines as e2e_probe.exe watched them) and what the prefix held after each
+# step (outcome.txt), both as sim_scenarios.sh writes them; "passed" marks a
+# run that passed.
 #
 # Usage: wine_scenarios.sh WIN64_BUILD_DIR OUT_DIR SCENARIO
 # Exits 77 (skipped) when the win64 build, Wine or Xvfb is missing.
@@ -31,6 +37,8 @@ uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VELKORA_
 usbprint_key='HKLM\SYSTEM\CurrentControlSet\Enum\USBPRINT\VELKORA_KVL-M720'
 
 skip() {
+  # No earlier run's files may stand for this one.
+  rm -rf "${out_dir:?}/${scenario:?}"
   if [ -n "${KVL_REQUIRE_ALL:-}" ]; then echo "FAIL: $*"; exit 1; fi
   echo "SKIP: $*"
   exit 77
@@ -56,9 +64,10 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 fatal() { echo "FAIL: $*" >&2; import -window root "$work/fatal.png" 2>/dev/null; exit 1; }
 
-xvfb_pid= app_pid=
+xvfb_pid= app_pid= watch_pid=
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "$watch_pid" ] && kill "$watch_pid" 2>/dev/null
   [ -n "${WINEPREFIX:-}" ] && "$wineserver" -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
@@ -67,6 +76,7 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 source "$(dirname "$0")/wine_common.bash"
+source "$(dirname "$0")/outcome.bash"
 start_display "$out_dir/xvfb-$scenario.log" || fatal "no X display could be started between :90 and :140"
 
 template=$out_dir/template
@@ -83,6 +93,9 @@ mkdir -p "$package"
 cp -r "$package_data/driver2k" "$package_data/driver64" "$package/"
 cp "$bin/drvsetup.exe" "$bin/KVLM720_Uninstaller.exe" "$bin/KVLM720_Uninstaller_vista.exe" "$package/"
 cp "$bin/e2e_probe.exe" "$drive_c/"
+transcript=$work/transcript.txt outcome_file=$work/outcome.txt
+: >"$transcript"
+: >"$outcome_file"
 
 # find_window TITLE [NOT_ID]: a shown window titled TITLE (other than NOT_ID).
 find_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -vx "${2:-none}" | head -1; }
@@ -122,8 +135,14 @@ click() {
 }
 
 # start WINDOWS_PATH: the program, started from its folder (C:\ on the
-# host: drive_c).
+# host: drive_c), watched by the probe from before it starts to after it
+# has ended.
 start() {
+  rm -f "$drive_c/e2e_watch.stop"
+  "$wine" 'C:\e2e_probe.exe' watch "$progress_title=1003" "$uninstaller_title=1000" --until 'C:\e2e_watch.stop' \
+    >"$work/watch.out" 2>>"$work/programs.log" &
+  watch_pid=$!
+  wait_for 30 grep -q '^watching' "$work/watch.out" || fatal "the probe does not watch"
   local dir=${1%\\*}
   dir=$drive_c/$(tr '\\' / <<<"${dir#C:\\}")
   (cd "$dir" && exec "$wine" "$1") >>"$work/programs.log" 2>&1 &
@@ -136,6 +155,13 @@ finish() {
   local status=$?
   app_pid=
   [ "$status" -eq 0 ] || fail "$1: ended with status $status"
+  # What the probe saw, once it has looked a last time and ended.
+  touch "$drive_c/e2e_watch.stop"
+  wait_for 20 bash -c "! kill -0 $watch_pid" || fatal "$1: the probe still watches"
+  wait "$watch_pid" || fail "$1: the probe ended with status $?"
+  watch_pid=
+  printf 'run\t%s\n' "$1" >>"$transcript"
+  tr -d '\r' <"$work/watch.out" | grep -v '^watching$' >>"$transcript"
 }
 
 # The port dialog: the radio button at X,Y (dialog units of the template
@@ -178,6 +204,22 @@ reg_value() {
   "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n {print $NF}'
 }
 key_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
+# outcome NAME: what the prefix holds after the step NAME, as
+# sim_scenarios.sh writes it.
+outcome() {
+  local seen
+  seen=$("$wine" 'C:\e2e_probe.exe' --values stamp "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" \
+    --values uninstall "$uninstall_key" --key "$usbprint_label" "$usbprint_key" 2>&1 | tr -d '\r')
+  {
+    printf 'step\t%s\n' "$1"
+    grep '^printer	VELKORA' <<<"$seen" | LC_ALL=C sort
+    grep '^driver	VELKORA' <<<"$seen"
+    grep '^monitor	Advanced Language Monitor	' <<<"$seen"
+    awk -F'\t' '$1 == "device" && toupper($2) ~ /^USB\\VID_7A3C&PID_0008\\/' <<<"$seen"
+    grep -E '^(value|key)	' <<<"$seen" | grep -v '^value	uninstall	OemFileName	'
+  } >>"$outcome_file"
+}
+devices() { "$wine" 'C:\e2e_probe.exe' devices 2>&1 | tr -d '\r'; }
 windows_version() {
   "$wine" reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null 2>&1 || fatal "reg add Version $1"
 }
@@ -206,7 +248,9 @@ check_installed() {
 
 scenario_install() {
   windows_version win7
+  outcome before
   install_fresh fresh COM1 restart-question port
+  outcome fresh
   [ "$(printers)" = "VELKORA KVL-M720	VELKORA KVL-M720	COM1:" ] || fail "fresh: printers $(printers)"
   check_installed fresh
 
@@ -214,6 +258,7 @@ scenario_install() {
   install_fresh again COM1
   [ "$(printers | sort)" = "VELKORA KVL-M720	VELKORA KVL-M720	COM1:
 VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printers)"
+  outcome again
 
   # An older version: the installer says so, the uninstaller takes every
   # printer, the driver and the entry away, and No to the restart ends it.
@@ -223,6 +268,7 @@ VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printe
   answer "$installer_caption" Return different-version
   answer "$installer_caption" n removed-restart
   finish older
+  outcome older
   [ -z "$(printers)" ] || fail "older: printers left: $(printers)"
   probe | grep -q '^driver	VELKORA KVL-M720' && fail "older: the driver stayed"
   key_exists "$uninstall_key" && fail "older: the uninstall entry stayed"
@@ -231,6 +277,7 @@ VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printe
   install_fresh second COM1
   install_fresh second-again COM1
   [ "$(printers | wc -l)" -eq 2 ] || fail "second: printers $(printers)"
+  outcome second
   start 'C:\windows\KVL-M720\KVLM720_Uninstaller.exe'
   local window
   window=$(wait_window "$uninstaller_title") || exit 1
@@ -242,6 +289,7 @@ VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printe
   press "$window" Return
   answer KVLM720_Uninstaller n uninstalled-restart
   finish uninstall
+  outcome uninstall
   [ -z "$(printers)" ] || fail "uninstall: printers left: $(printers)"
   probe | grep -q '^driver	VELKORA KVL-M720' && fail "uninstall: the driver stayed"
   key_exists "$uninstall_key" && fail "uninstall: the uninstall entry stayed"
@@ -253,7 +301,14 @@ VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printe
 scenario_usb() {
   windows_version win7
   "$wine" reg add "$usbprint_key" /v Marker /d 1 /f >/dev/null 2>&1 || fail "usb: reg add $usbprint_key"
+  # What plug and play leaves once the printer has been connected.
+  "$wine" 'C:\e2e_probe.exe' device-add "$printer_instance_id" "$printer_hardware_id" >>"$work/programs.log" 2>&1 ||
+    fail "usb: the device node could not be made"
+  devices | grep -qxF "device	$printer_instance_id	$printer_hardware_id" || fail "usb: no device node: $(devices)"
+  outcome before
   install_fresh usb USB usb-completed
+  outcome usb
+  devices | grep -qiF 'USB\VID_7A3C&PID_0008' && fail "usb: the device node stayed: $(devices)"
   # Wine lists the key that holds the version stamp as a printer of its
   # own, without driver or port; a printer the installer added has both.
   [ "$(printers)" = "VELKORA KVL-M720		" ] || fail "usb: a printer on USB: $(printers)"
@@ -265,9 +320,11 @@ scenario_usb() {
 
 scenario_version() {
   local version
+  outcome before
   for version in nt40 win2k; do
     windows_version $version
     install_fresh "$version" COM1
+    outcome "$version"
     probe | grep -qxF "driver	VELKORA KVL-M720	QVRdrv56.dll" || fail "$version: no x64 driver"
   done
   [ "$(printers | sort)" = "VELKORA KVL-M720	VELKORA KVL-M720	COM1:
@@ -280,4 +337,5 @@ install | usb | version) "scenario_$scenario" ;;
 esac
 "$wineserver" -k 2>/dev/null
 if [ "$failures" -ne 0 ]; then exit 1; fi
+touch "$work/passed"
 echo "OK: $scenario"
