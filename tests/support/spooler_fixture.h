@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,14 @@ inline void RemoveShippedPrinting() {
         for (const auto& v : drivers->children())
           for (const auto& d : v->children()) keys.push_back(d->Path());
   for (const auto& k : keys) reg.Delete(k);
+}
+
+// The bytes of the build's real language monitor, 32- or 64-bit: AddMonitorA
+// reads the module it registers as the loader would.
+inline std::string MonitorModule(bool x64) {
+  std::ifstream in(x64 ? KVL_PACKAGE_DIR "/driver64/qpaNLM64.dll" : KVL_PACKAGE_DIR "/driver2k/qpaNLMNT.dll",
+                   std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // Writes a small file at a Windows path of the machine, making its folders.

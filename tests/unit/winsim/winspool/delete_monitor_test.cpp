@@ -41,7 +41,7 @@ TEST(DeleteMonitorA, Table) {
     SCOPED_TRACE(r.what);
     SimMachine machine(r.os);
     const winsim::OsInfo& os = winsim::Machine::Current().os();
-    spooler_fixture::WriteFile(os.windir + "\\probemon.dll", "monitor");
+    spooler_fixture::WriteFile(os.windir + "\\probemon.dll", spooler_fixture::MonitorModule(os.wow64));
     MONITOR_INFO_2A monitor = {(LPSTR) "Probe Monitor", (LPSTR)(os.wow64 ? "Windows x64" : "Windows NT x86"),
                                (LPSTR) "probemon.dll"};
     ASSERT_TRUE(AddMonitorA(nullptr, 2, (LPBYTE)&monitor));
@@ -56,7 +56,7 @@ TEST(DeleteMonitorA, Table) {
 
 TEST(DeleteMonitorA, SecondTimeTheMonitorIsUnknown) {
   SimMachine machine("xp");
-  spooler_fixture::WriteFile("C:\\WINDOWS\\system32\\probemon.dll", "monitor");
+  spooler_fixture::WriteFile("C:\\WINDOWS\\system32\\probemon.dll", spooler_fixture::MonitorModule(false));
   MONITOR_INFO_2A monitor = {(LPSTR) "Probe Monitor", (LPSTR) "Windows NT x86", (LPSTR) "probemon.dll"};
   ASSERT_TRUE(AddMonitorA(nullptr, 2, (LPBYTE)&monitor));
   ASSERT_TRUE(DeleteMonitorA(nullptr, nullptr, (LPSTR) "Probe Monitor"));

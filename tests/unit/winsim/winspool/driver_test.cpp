@@ -5,8 +5,6 @@
 #include <winspool.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "core/registry_tree.h"
 #include "sim_machine.h"
@@ -28,16 +26,11 @@ BOOL RegisterMonitor(const char* name, const char* env, const char* dll, DWORD l
 }
 
 // The package's real language monitors, and variants of their bytes.
-std::string HostBytes(const std::string& hostPath) {
-  std::ifstream in(hostPath, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 enum Module { kNone, kMonitor32, kMonitor64, kOtherExport32, kOtherExport64, kText, kCutShort };
 
 std::string ModuleBytes(Module module) {
-  std::string m32 = HostBytes(KVL_PACKAGE_DIR "/driver2k/qpaNLMNT.dll");
-  std::string m64 = HostBytes(KVL_PACKAGE_DIR "/driver64/qpaNLM64.dll");
+  std::string m32 = MonitorModule(false);
+  std::string m64 = MonitorModule(true);
   // The same DLL, its one export renamed: loadable, without the entry point.
   auto renamed = [](std::string bytes) {
     size_t at = bytes.find("InitializePrintMonitor2");
