@@ -1,5 +1,14 @@
-# Shared by the Wine scripts (sourced, not a test): waiting for something to
-# come up, a virtual display of their own, and the prepared prefix they copy.
+# Shared by the Wine scripts (sourced, not a test): skipping a test whose
+# tools are missing, waiting for something to come up, a virtual display of
+# their own, and the prepared prefix they copy.
+
+# skip REASON: the test cannot run here: exit 77 (skipped), or fail when
+# KVL_REQUIRE_ALL says everything must run (./dev test installs it all).
+skip() {
+  if [ -n "${KVL_REQUIRE_ALL:-}" ]; then echo "FAIL: $*"; exit 1; fi
+  echo "SKIP: $*"
+  exit 77
+}
 
 # wait_for SECONDS COMMAND...: runs COMMAND every 0.2 s until it succeeds;
 # fails after SECONDS.

@@ -14,11 +14,7 @@ set -uo pipefail
 sim_build=$1 out_dir=$2 known=$3
 scenarios=(install usb version)
 
-skip() {
-  if [ -n "${KVL_REQUIRE_ALL:-}" ]; then echo "FAIL: $*"; exit 1; fi
-  echo "SKIP: $*"
-  exit 77
-}
+source "$(dirname "$0")/wine_common.bash"
 for scenario in "${scenarios[@]}"; do
   [ -f "$out_dir/$scenario/passed" ] || skip "the Wine scenario $scenario has not passed in $out_dir/$scenario"
 done

@@ -15,11 +15,7 @@ progress_title="VELKORA KVL-M720 Installation Progress"
 port_title="Select Port Type"
 
 # ./dev test builds and installs everything, so there a missing piece fails.
-skip() {
-  if [ -n "${KVL_REQUIRE_ALL:-}" ]; then echo "FAIL: $*"; exit 1; fi
-  echo "SKIP: $*"
-  exit 77
-}
+source "$(dirname "$0")/wine_common.bash"
 
 [ -f "$exe" ] || skip "$exe is not built"
 exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
@@ -45,7 +41,6 @@ trap 'exit 1' INT TERM
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-source "$(dirname "$0")/wine_common.bash"
 start_display "$out_dir/xvfb.log" || fail "no X display could be started between :90 and :140"
 
 # A prefix of its own, made once and reused: the first wineboot takes a while.

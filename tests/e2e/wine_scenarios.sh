@@ -36,8 +36,9 @@ print_key='HKLM\SYSTEM\CurrentControlSet\Control\Print'
 uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VELKORA_KVL-M720'
 usbprint_key='HKLM\SYSTEM\CurrentControlSet\Enum\USBPRINT\VELKORA_KVL-M720'
 
+source "$(dirname "$0")/wine_common.bash"
+# A skipped scenario leaves no earlier run's files to stand for it.
 skip() {
-  # No earlier run's files may stand for this one.
   rm -rf "${out_dir:?}/${scenario:?}"
   if [ -n "${KVL_REQUIRE_ALL:-}" ]; then echo "FAIL: $*"; exit 1; fi
   echo "SKIP: $*"
@@ -75,7 +76,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-source "$(dirname "$0")/wine_common.bash"
 source "$(dirname "$0")/outcome.bash"
 start_display "$out_dir/xvfb-$scenario.log" || fatal "no X display could be started between :90 and :140"
 

@@ -16,11 +16,7 @@ known=$here/../KNOWN_DIFFERENCES.md
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 
-skip() {
-  if [ -n "${KVL_REQUIRE_ALL:-}" ]; then echo "FAIL: $*"; exit 1; fi
-  echo "SKIP: $*"
-  exit 77
-}
+source "$here/../wine_common.bash"
 fatal() { echo "FAIL: $*"; exit 1; }
 
 for file in conformance_probe.exe qpaNLM64.dll; do
@@ -55,7 +51,6 @@ WINSIM_MACHINE=$work/machine "$sim_probe" >"$work/sim.txt" 2>"$work/sim.err" ||
   fatal "the probe failed on the simulated machine: $(tail -3 "$work/sim.err")"
 
 # Wine, without a display: no case needs one.
-source "$here/../wine_common.bash"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 make_template "$out_dir/template" "$out_dir/wineboot.log" ||
