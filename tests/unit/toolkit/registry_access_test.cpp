@@ -100,6 +100,7 @@ TEST(GrantRegistryAccess, SpecificationAndPathGrammar) {
       // The system's own refusals, passed on.
       {"\\\\ELSEWHERE\\HKLM\\SOFTWARE", kEveryoneFull, ERROR_BAD_NETPATH, 0, false, true},
       {"HKLM\\SOFTWARE\\NoSuchVendor", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
+      {"\\\\WINSIM\\HKLM\\SOFTWARE\\NoSuchVendor", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
       {vendor, "/PG:Nobody:Fc", ERROR_NONE_MAPPED, 0, false, true},
   };
   for (const Row& r : rows) {
