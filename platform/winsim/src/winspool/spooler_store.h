@@ -63,6 +63,13 @@ bool IsPrinter(const RegKey* key);
 std::vector<RegKey*> Printers();
 // The printer of that name (letter case ignored), or null.
 RegKey* FindPrinter(const std::string& name);
+// A printer's "ChangeID": Windows sets it to a new value whenever the
+// printer's information changes. Nothing changes a printer here once it is
+// made, so it also tells a printer from a later one of the same name. The
+// next value is kept in machine.ini, so that no printer any later process
+// makes has the value of an earlier one.
+extern const char kChangeId[];
+DWORD NewChangeId();
 RegKey* FindMonitor(const std::string& name);
 bool PortExists(const std::string& port);
 
