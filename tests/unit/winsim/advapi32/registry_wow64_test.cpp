@@ -160,6 +160,8 @@ const RelativeRow kRelativeRows[] = {
      kNode},
     {"create Wow6432Node below, 32-bit flag", "Software", 0, true, "Wow6432Node\\Wine\\Winetest", KEY_WOW64_32KEY, 0, 0,
      kNode},
+    {"32-bit flag handle, create Wow6432Node below", "Software", KEY_WOW64_32KEY, true, "Wow6432Node\\Wine\\Winetest",
+     0, 0, 0, kNode},
     {"open Wow6432Node below, 64-bit flag", "Software", 0, false, "Wow6432Node\\Wine\\Winetest", KEY_WOW64_64KEY,
      ERROR_FILE_NOT_FOUND, 0, nullptr},
     {"open Wow6432Node below, 32-bit flag", "Software", 0, false, "Wow6432Node\\Wine\\Winetest", KEY_WOW64_32KEY,
