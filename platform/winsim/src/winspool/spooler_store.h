@@ -2,7 +2,8 @@
 // printers under HKLM\SYSTEM\CurrentControlSet\Control\Print, the local ports
 // under HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports, driver files
 // in the driver directory of each environment and its version folder. The
-// spooler keeps nothing else, so what one process does the next one sees.
+// spooler keeps nothing else but the next printer ChangeID (in machine.ini),
+// so what one process does the next one sees.
 #pragma once
 
 #include <string>
