@@ -21,10 +21,8 @@ namespace winsim {
 
 namespace {
 
-// CS_GLOBALCLASS: a class every module of the process finds by its name.
-const UINT kGlobalClass = 0x4000;
-
-bool IsGlobalClass(const WindowClass& c) { return !c.system && (c.wc.style & kGlobalClass); }
+// A class every module of the process finds by its name.
+bool IsGlobalClass(const WindowClass& c) { return !c.system && (c.wc.style & CS_GLOBALCLASS); }
 
 HandleTable<Window>& Table() {
   static HandleTable<Window> table(0x00010010, 0x10);
@@ -492,7 +490,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
   winsim::RegisterSystemClasses();
   auto& classes = winsim::Classes();
   // A module has one local class of a name; the process one global class.
-  bool global = (lpWndClass->style & winsim::kGlobalClass) != 0;
+  bool global = (lpWndClass->style & CS_GLOBALCLASS) != 0;
   for (const auto& c : classes)
     if (!c.system && strcasecmp(c.name.c_str(), lpWndClass->lpszClassName) == 0 && winsim::IsGlobalClass(c) == global &&
         (global || c.wc.hInstance == lpWndClass->hInstance))

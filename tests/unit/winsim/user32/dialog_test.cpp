@@ -106,7 +106,6 @@ LRESULT CALLBACK ModuleAProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return De
 LRESULT CALLBACK ModuleBProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(h, msg, wp, lp); }
 LRESULT CALLBACK GlobalProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(h, msg, wp, lp); }
 
-const UINT kGlobalClass = 0x4000;  // CS_GLOBALCLASS
 HINSTANCE const kModuleA = (HINSTANCE)(uintptr_t)0x10000000;
 HINSTANCE const kModuleB = (HINSTANCE)(uintptr_t)0x20000000;
 
@@ -139,7 +138,7 @@ TEST(WindowClasses, LocalClassesBelongToTheirModule) {
   EXPECT_EQ(0, Register("label", kModuleA, ModuleBProc));
   EXPECT_EQ((DWORD)ERROR_CLASS_ALREADY_EXISTS, GetLastError());
   ASSERT_NE(0, Register("OnlyA", kModuleA, ModuleAProc));
-  ASSERT_NE(0, Register("Shared", kModuleA, GlobalProc, kGlobalClass));
+  ASSERT_NE(0, Register("Shared", kModuleA, GlobalProc, CS_GLOBALCLASS));
   ASSERT_NE(0, Register("Shared", kModuleB, ModuleBProc));
   ASSERT_NE(0, Register("Static", kModuleA, ModuleAProc));
   const ClassRow rows[] = {
