@@ -158,6 +158,15 @@ TEST(GrantRegistryAccess, WhatIsAppliedWhenTheRightsDoNotParse) {
     EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GrantRegistryAccess(kVendorKey, "/PS:Everyone:Fc"));
   }
   EXPECT_EQ((DWORD)KEY_READ, ExplicitEntry(kVendorKey, "Everyone")->mask);
+  // The path's two work buffers: either one missing opens nothing.
+  for (int nth : {1, 2}) {
+    SCOPED_TRACE(nth);
+    FailAllocation failing(FailAllocation::kMalloc, nth);
+    HKEY key = (HKEY)1;
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, OpenRegistryPath(kVendorKey, &key));
+    EXPECT_TRUE(failing.failed());
+    EXPECT_EQ(nullptr, key);
+  }
 }
 
 TEST(GrantRegistryAccess, SubKeysInheritTheEntryAndRevokeTakesItAway) {
