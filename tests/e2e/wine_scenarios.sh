@@ -216,7 +216,7 @@ outcome() {
     grep '^driver	VELKORA' <<<"$seen"
     grep '^monitor	Advanced Language Monitor	' <<<"$seen"
     awk -F'\t' '$1 == "device" && toupper($2) ~ /^USB\\VID_7A3C&PID_0008\\/' <<<"$seen"
-    grep -E '^(value|key)	' <<<"$seen" | grep -v '^value	uninstall	OemFileName	'
+    grep -E '^(value|key)	' <<<"$seen"
   } >>"$outcome_file"
 }
 devices() { "$wine" 'C:\e2e_probe.exe' devices 2>&1 | tr -d '\r'; }
@@ -244,6 +244,12 @@ check_installed() {
     fail "$name: the installed uninstaller is not KVLM720_Uninstaller_vista.exe"
   [ -f "$drive_c/windows/system32/spool/drivers/x64/3/QVRdrv56.dll" ] || fail "$name: no driver module in x64\\3"
   [ ! -f "$drive_c/windows/system32/spool/drivers/x64/QVRUKR56.DLL" ] || fail "$name: staging copies left"
+  # The set-up service's copy of the INF, named by the uninstall entry.
+  local oem
+  oem=$(reg_value "$uninstall_key" OemFileName)
+  oem_copy=$drive_c/$(tr '\\' / <<<"${oem#[Cc]:\\}")
+  [[ "$oem" =~ ^[Cc]:\\windows\\inf\\ ]] && cmp -s "$oem_copy" "$package/driver64/velkora.inf" ||
+    fail "$name: no copy of velkora.inf at OemFileName '$oem'"
 }
 
 scenario_install() {
@@ -294,6 +300,7 @@ VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printe
   probe | grep -q '^driver	VELKORA KVL-M720' && fail "uninstall: the driver stayed"
   key_exists "$uninstall_key" && fail "uninstall: the uninstall entry stayed"
   ls "$drive_c/windows/system32/spool/drivers/x64/3/" | grep -qi 'NDRM7202' && fail "uninstall: data files stayed in x64\\3"
+  [ -e "$oem_copy" ] && fail "uninstall: the INF copy $oem_copy stayed"
   # The language monitor stays for other printers that may use it.
   probe | grep -qxF "monitor	Advanced Language Monitor	qpaNLM64.dll" || fail "uninstall: the language monitor went"
 }
