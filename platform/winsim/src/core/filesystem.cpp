@@ -166,7 +166,46 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
   out->windows = p.Text();
   out->trailingSeparator = p.trailing;
   out->isRoot = p.parts.empty();
-  std::string host = DriveRoot();
+  std::string root = DriveRoot();
+  if (out->isRoot) {
+    out->host = root;
+    out->exists = true;
+    out->parentExists = true;
+    return true;
+  }
+  // The names as they stand, all of them or all but the last, are the
+  // exact matches when the host has them: each component then wins over any
+  // other spelling, so one lstat stands for the walk below.
+  std::string spelled = root;
+  size_t exactParts = 0;
+  for (const std::string& part : p.parts) {
+    if (part == "." || part == "..") break;
+    ++exactParts;
+  }
+  struct stat st;
+  if (exactParts == p.parts.size()) {
+    std::string parent;
+    for (size_t i = 0; i < p.parts.size(); ++i) {
+      if (i + 1 == p.parts.size()) parent = spelled;
+      spelled += "/" + p.parts[i];
+    }
+    if (lstat(spelled.c_str(), &st) == 0) {
+      out->host = spelled;
+      out->exists = true;
+      out->parentExists = true;
+      out->attributes = FileSystem::AttributesOf(spelled, st);
+      return true;
+    }
+    if (p.parts.size() > 1 && stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      // The folder is there as spelled; only the last name needs looking up.
+      std::string actual;
+      out->parentExists = true;
+      out->exists = FindEntry(parent, p.parts.back(), &actual);
+      out->host = parent + "/" + (out->exists ? actual : p.parts.back());
+      return true;
+    }
+  }
+  std::string host = root;
   bool found = true;
   for (size_t i = 0; i < p.parts.size(); ++i) {
     bool last = i + 1 == p.parts.size();
@@ -180,13 +219,8 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
     }
   }
   out->host = host;
-  if (out->isRoot) {
-    out->exists = true;
-    out->parentExists = true;
-  } else {
-    struct stat st;
-    out->exists = found && lstat(host.c_str(), &st) == 0;
-  }
+  out->exists = found && lstat(host.c_str(), &st) == 0;
+  if (out->exists) out->attributes = FileSystem::AttributesOf(host, st);
   return true;
 }
 
@@ -270,10 +304,15 @@ void FileSystem::SetRedirectionEnabled(bool enabled) {
 DWORD FileSystem::Attributes(const std::string& hostPath) {
   struct stat st;
   if (lstat(hostPath.c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
+  return AttributesOf(hostPath, st);
+}
+
+DWORD FileSystem::AttributesOf(const std::string& hostPath, const struct stat& st) {
   std::string root = DriveRoot();
-  std::string h = hostPath;
-  while (h.size() > root.size() && h.back() == '/') h.pop_back();
-  if (h == root) return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  size_t end = hostPath.size();
+  while (end > root.size() && hostPath[end - 1] == '/') --end;
+  if (end == root.size() && hostPath.compare(0, end, root) == 0)
+    return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   if (S_ISLNK(st.st_mode)) {
     // A junction, or a symbolic link to a file; a dangling one is taken for
     // a junction, as most links on a system drive are.
@@ -317,15 +356,33 @@ bool FileSystem::SetAttributes(const std::string& hostPath, DWORD attributes) {
   else
     mode |= S_IXOTH;
   mode |= S_IRUSR | (dir ? S_IXUSR : 0);
+  if (mode == (st.st_mode & 07777)) return true;
   return chmod(hostPath.c_str(), mode) == 0;
 }
 
 bool FileSystem::NameLess(const std::string& a, const std::string& b) {
-  std::string ua = UpperName(a), ub = UpperName(b);
+  return NameKeyLess(UpperName(a), a, UpperName(b), b);
+}
+
+bool FileSystem::NameKeyLess(const std::string& ua, const std::string& a, const std::string& ub, const std::string& b) {
   int c = memcmp(ua.data(), ub.data(), std::min(ua.size(), ub.size()));
   if (c != 0) return c < 0;
   if (ua.size() != ub.size()) return ua.size() < ub.size();
   return a < b;
+}
+
+std::vector<FileSystem::Name> FileSystem::Names(const std::string& hostDir) {
+  std::vector<Name> names;
+  DIR* d = opendir(hostDir.c_str());
+  if (!d) return names;
+  while (struct dirent* e = readdir(d)) {
+    if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) continue;
+    names.push_back(Name{UpperName(e->d_name), e->d_name});
+  }
+  closedir(d);
+  std::sort(names.begin(), names.end(),
+            [](const Name& a, const Name& b) { return NameKeyLess(a.upper, a.name, b.upper, b.name); });
+  return names;
 }
 
 bool FileSystem::Stat(const std::string& hostPath, DirEntry* entry) {
@@ -333,7 +390,7 @@ bool FileSystem::Stat(const std::string& hostPath, DirEntry* entry) {
   if (lstat(hostPath.c_str(), &st) != 0) return false;
   size_t slash = hostPath.find_last_of('/');
   entry->name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
-  entry->attributes = Attributes(hostPath);
+  entry->attributes = AttributesOf(hostPath, st);
   entry->size = S_ISREG(st.st_mode) ? (uint64_t)st.st_size : 0;
   entry->writeTime = FileTimeOf(st);
   return true;
@@ -341,16 +398,10 @@ bool FileSystem::Stat(const std::string& hostPath, DirEntry* entry) {
 
 std::vector<DirEntry> FileSystem::List(const std::string& hostDir) {
   std::vector<DirEntry> entries;
-  DIR* d = opendir(hostDir.c_str());
-  if (!d) return entries;
-  while (struct dirent* e = readdir(d)) {
-    if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) continue;
+  for (const Name& n : Names(hostDir)) {
     DirEntry entry;
-    if (Stat(hostDir + "/" + e->d_name, &entry)) entries.push_back(entry);
+    if (Stat(hostDir + "/" + n.name, &entry)) entries.push_back(entry);
   }
-  closedir(d);
-  std::sort(entries.begin(), entries.end(),
-            [](const DirEntry& a, const DirEntry& b) { return NameLess(a.name, b.name); });
   return entries;
 }
 
