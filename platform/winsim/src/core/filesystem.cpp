@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "core/machine.h"
 #include "core/windows_path.h"
@@ -47,15 +48,19 @@ bool IsDirectoryHost(const std::string& host) {
 
 // The entry of `dir` named `name` without regard to case; an exact match
 // wins over a case-insensitive one when the host holds both.
-bool FindEntry(const std::string& dir, const std::string& name, std::string* actual) {
+// `listed` says whether the folder's listing was read; `exact` gets what
+// lstat gave when the name matched as it stands.
+bool FindEntry(const std::string& dir, const std::string& name, std::string* actual, bool* listed = nullptr,
+               struct stat* exact = nullptr) {
   // The name as it stands is the exact match, found without reading the
   // whole folder: a walk that names each entry as the folder spelled it
   // stays linear in the number of entries.
   struct stat st;
-  if (name != "." && name != ".." && lstat((dir + "/" + name).c_str(), &st) == 0) {
+  if (name != "." && name != ".." && lstat((dir + "/" + name).c_str(), exact ? exact : &st) == 0) {
     *actual = name;
     return true;
   }
+  if (listed) *listed = true;
   DIR* d = opendir(dir.c_str());
   if (!d) return false;
   std::string best;
@@ -75,6 +80,82 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string* act
   closedir(d);
   if (found) *actual = best;
   return found;
+}
+
+// The host folder of the first `n` names of a path that the host spells
+// otherwise somewhere (C:\WINDOWS\system32\spool\DRIVERS on .../drivers):
+// a walk over many files in one folder would read the same listings for
+// every file. An answer is kept while the folder is there and every folder
+// whose listing the look-up read is unchanged on the host (device, inode,
+// modification and change times), as a name added, removed or renamed in
+// it changes them. False, and nothing kept, when a name is missing.
+struct FolderLookup {
+  struct Listed {
+    std::string dir;
+    struct stat st;
+  };
+  std::string host;
+  std::vector<Listed> listed;
+};
+
+bool Unchanged(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+std::unordered_map<std::string, FolderLookup>& FolderCache() {
+  static std::unordered_map<std::string, FolderLookup> cache;
+  return cache;
+}
+
+std::string FolderKey(const std::string& root, const std::vector<std::string>& parts, size_t n) {
+  std::string key = root;
+  for (size_t i = 0; i < n; ++i) key += "\\" + parts[i];
+  return key;
+}
+
+// The kept answer for `key` while it holds, or null.
+const FolderLookup* KeptFolder(const std::string& key) {
+  auto& cache = FolderCache();
+  auto it = cache.find(key);
+  if (it == cache.end()) return nullptr;
+  struct stat st;
+  bool valid = stat(it->second.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  for (const FolderLookup::Listed& l : it->second.listed)
+    valid = valid && stat(l.dir.c_str(), &st) == 0 && Unchanged(st, l.st);
+  if (valid) return &it->second;
+  cache.erase(it);
+  return nullptr;
+}
+
+bool ResolveFolder(const std::string& root, const std::vector<std::string>& parts, size_t n, std::string* host) {
+  std::string key = FolderKey(root, parts, n);
+  if (const FolderLookup* kept = KeptFolder(key)) {
+    *host = kept->host;
+    return true;
+  }
+  FolderLookup lookup;
+  std::string h = root;
+  for (size_t i = 0; i < n; ++i) {
+    FolderLookup::Listed l;
+    if (stat(h.c_str(), &l.st) != 0) return false;
+    std::string actual;
+    bool listed = false;
+    if (!FindEntry(h, parts[i], &actual, &listed)) return false;
+    if (listed) {
+      l.dir = h;
+      lookup.listed.push_back(l);
+    }
+    h += "/" + actual;
+  }
+  if (!IsDirectoryHost(h)) return false;
+  auto& cache = FolderCache();
+  if (cache.size() >= 1024) cache.clear();
+  lookup.host = h;
+  cache[key] = lookup;
+  *host = h;
+  return true;
 }
 
 uint64_t FileTimeOf(const struct stat& st) {
@@ -173,9 +254,10 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
     out->parentExists = true;
     return true;
   }
-  // The names as they stand, all of them or all but the last, are the
-  // exact matches when the host has them: each component then wins over any
-  // other spelling, so one lstat stands for the walk below.
+  // The names as they stand are the exact matches when the host has them:
+  // each component then wins over any other spelling, so one lstat stands
+  // for the walk below. Otherwise the folder is looked up once and kept
+  // (ResolveFolder) and only the last name is looked for in it.
   std::string spelled = root;
   size_t exactParts = 0;
   for (const std::string& part : p.parts) {
@@ -184,11 +266,23 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
   }
   struct stat st;
   if (exactParts == p.parts.size()) {
-    std::string parent;
-    for (size_t i = 0; i < p.parts.size(); ++i) {
-      if (i + 1 == p.parts.size()) parent = spelled;
-      spelled += "/" + p.parts[i];
-    }
+    size_t n = p.parts.size();
+    // The last name in its folder; the folder as the host spells it.
+    auto inFolder = [&](const std::string& folder) {
+      std::string actual;
+      struct stat exact;
+      exact.st_mode = 0;  // a real entry never has mode 0
+      out->parentExists = true;
+      out->exists = FindEntry(folder, p.parts.back(), &actual, nullptr, &exact);
+      out->host = folder + "/" + (out->exists ? actual : p.parts.back());
+      if (out->exists && exact.st_mode != 0) out->attributes = FileSystem::AttributesOf(out->host, exact);
+      return true;
+    };
+    // A folder already found under another spelling: no name as it stands
+    // can be the whole path.
+    const FolderLookup* kept = n > 1 ? KeptFolder(FolderKey(root, p.parts, n - 1)) : nullptr;
+    if (kept && !kept->listed.empty()) return inFolder(kept->host);
+    for (const std::string& part : p.parts) spelled += "/" + part;
     if (lstat(spelled.c_str(), &st) == 0) {
       out->host = spelled;
       out->exists = true;
@@ -196,14 +290,9 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
       out->attributes = FileSystem::AttributesOf(spelled, st);
       return true;
     }
-    if (p.parts.size() > 1 && stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-      // The folder is there as spelled; only the last name needs looking up.
-      std::string actual;
-      out->parentExists = true;
-      out->exists = FindEntry(parent, p.parts.back(), &actual);
-      out->host = parent + "/" + (out->exists ? actual : p.parts.back());
-      return true;
-    }
+    if (n == 1) return inFolder(root);
+    std::string folder;
+    if (ResolveFolder(root, p.parts, n - 1, &folder)) return inFolder(folder);
   }
   std::string host = root;
   bool found = true;
