@@ -22,3 +22,10 @@ fresh_machine() {
   "$winsim" new "$1" --os "$2" >/dev/null && "$winsim" package "$1" 'C:\Package' >/dev/null ||
     { echo "FAIL: machine $2 in $1"; exit 1; }
 }
+
+# take_shard FILE K/N: keeps the K-th of every N lines of FILE, the share of
+# one of N shards of a sweep; 1/1 keeps them all.
+take_shard() {
+  local k=${2%/*} n=${2#*/}
+  awk -v k="$k" -v n="$n" '(NR - k) % n == 0' "$1" >"$1.shard" && mv "$1.shard" "$1"
+}
