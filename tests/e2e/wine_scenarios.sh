@@ -153,6 +153,10 @@ else
   cp "$bin/drvsetup.exe" "$bin/KVLM720_Uninstaller.exe" "$bin/KVLM720_Uninstaller_vista.exe" "$package/"
 fi
 cp "$probe_exe" "$drive_c/"
+# One server for the whole scenario: Wine's services then start once, not
+# again for every program after the server's idle exit (under the emulator
+# seconds each time); the clean-up ends it.
+"$wineserver" -p || fatal "no wineserver for $WINEPREFIX"
 transcript=$work/transcript.txt outcome_file=$work/outcome.txt
 : >"$transcript"
 : >"$outcome_file"
@@ -257,18 +261,15 @@ install_fresh() {
   finish "$name"
 }
 
-# The spooler as the probe sees it.
-probe() { "$wine" 'C:\e2e_probe.exe' 2>&1 | tr -d '\r'; }
+# The spooler and the keys as the probe saw them at the last outcome (each
+# program start costs, the more so under the emulator).
+probe() { printf '%s\n' "$seen"; }
 printers() { probe | grep '^printer	VELKORA' | cut -f2-; }
-# reg_value KEY NAME: the data of one value as `reg query` prints it.
-reg_value() {
-  "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n {print $NF}'
-}
 key_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
 # outcome NAME: what the prefix holds after the step NAME, as
-# sim_scenarios.sh writes it.
+# sim_scenarios.sh writes it; all the probe printed stays in $seen.
+seen=
 outcome() {
-  local seen
   seen=$("$wine" 'C:\e2e_probe.exe' --values stamp "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" \
     --values uninstall "$uninstall_key" --key "$usbprint_label" "$usbprint_key" 2>&1 | tr -d '\r')
   {
@@ -288,20 +289,17 @@ windows_version() {
 # What a fresh installation on COM1 leaves in the prefix.
 check_installed() {
   local name=$1
-  local spooler
-  spooler=$(probe)
-  grep -qxF "driver	VELKORA KVL-M720	$driver_module" <<<"$spooler" || fail "$name: no $env_dir driver: $spooler"
-  grep -qxF "monitor	Advanced Language Monitor	$monitor_module" <<<"$spooler" ||
-    fail "$name: no language monitor: $spooler"
+  grep -qxF "driver	VELKORA KVL-M720	$driver_module" <<<"$seen" || fail "$name: no $env_dir driver: $seen"
+  grep -qxF "monitor	Advanced Language Monitor	$monitor_module" <<<"$seen" ||
+    fail "$name: no language monitor: $seen"
   # The 64-bit monitor module goes to the Windows directory, the 32-bit one
   # to the system directory.
   cmp -s "$drive_c/windows/$monitor_dir/$monitor_module" "$package/$driver_dir/$monitor_module" ||
     fail "$name: no $monitor_module in C:\\windows\\$monitor_dir"
-  [ "$(reg_value "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" MinorVersion)" = 0x6 ] ||
-    fail "$name: version stamp $(reg_value "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" MinorVersion)"
-  "$wine" reg query "$uninstall_key" /v DisplayName 2>/dev/null | grep -qF 'VELKORA KVL-M720  Windows Driver V4.6.64' ||
+  grep -qxF "value	stamp	MinorVersion	6" <<<"$seen" || fail "$name: version stamp: $(grep '^value	stamp' <<<"$seen")"
+  grep -qxF "value	uninstall	DisplayName	VELKORA KVL-M720  Windows Driver V4.6.64" <<<"$seen" ||
     fail "$name: no uninstall entry"
-  "$wine" reg query "$uninstall_key" /v UninstallString 2>/dev/null | grep -qiF 'C:\windows\KVL-M720\KVLM720_Uninstaller.exe' ||
+  grep -qixF 'value	uninstall	UninstallString	C:\windows\KVL-M720\KVLM720_Uninstaller.exe' <<<"$seen" ||
     fail "$name: uninstall string"
   # 64-bit Windows takes the uninstaller meant for Vista and later, XP the other.
   cmp -s "$drive_c/windows/KVL-M720/KVLM720_Uninstaller.exe" "$package/$installed_uninstaller" ||
@@ -322,9 +320,9 @@ scenario_install() {
 
   # The same version again: a second printer, numbered.
   install_fresh again COM1
+  outcome again
   [ "$(printers | sort)" = "VELKORA KVL-M720	VELKORA KVL-M720	COM1:
 VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printers)"
-  outcome again
 
   # An older version: the installer says so, the uninstaller takes every
   # printer, the driver and the entry away, and No to the restart ends it.
@@ -342,8 +340,8 @@ VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printe
   # Two printers again, then the installed uninstaller with both checked.
   install_fresh second COM1
   install_fresh second-again COM1
-  [ "$(printers | wc -l)" -eq 2 ] || fail "second: printers $(printers)"
   outcome second
+  [ "$(printers | wc -l)" -eq 2 ] || fail "second: printers $(printers)"
   start 'C:\windows\KVL-M720\KVLM720_Uninstaller.exe'
   local window
   window=$(wait_window "$uninstaller_title") || exit 1
