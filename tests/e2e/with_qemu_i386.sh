@@ -22,7 +22,8 @@ qemu=/usr/bin/qemu-i386
 binfmt=/proc/sys/fs/binfmt_misc
 state=/run/kvl-m720-binfmt
 prefix=kvl-m720-i386-
-name=$prefix$$
+owner=$$
+name=$prefix$owner
 
 [ -x "$qemu" ] || skip "$qemu is not installed (./dev setup installs qemu-user)"
 [ "$(id -u)" -eq 0 ] || skip "registering qemu-i386 with binfmt_misc needs root"
@@ -58,7 +59,7 @@ enter() {
     mount -t binfmt_misc binfmt_misc "$binfmt" || return 1
     touch "$state/mounted"
   fi
-  touch "$state/users/$$"
+  touch "$state/users/$owner"
   # An i386 ELF executable or shared object; F: the emulator is opened now,
   # so it serves inside any root and mount namespace.
   printf ':%s:M::%s:%s:%s:F' "$name" \
@@ -69,12 +70,12 @@ enter() {
 
 leave() {
   [ -e "$binfmt/$name" ] && echo -1 >"$binfmt/$name"
-  rm -f "$state/users/$$"
+  rm -f "$state/users/$owner"
   prune
 }
 
 export -f prune enter leave
-export binfmt state prefix name qemu
+export binfmt state prefix owner name qemu
 child=
 finish() {
   [ -n "$child" ] && kill -TERM "$child" 2>/dev/null && wait "$child" 2>/dev/null
