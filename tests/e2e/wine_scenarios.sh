@@ -157,6 +157,10 @@ cp "$probe_exe" "$drive_c/"
 # again for every program after the server's idle exit (under the emulator
 # seconds each time); the clean-up ends it.
 "$wineserver" -p || fatal "no wineserver for $WINEPREFIX"
+# The services start with the first program and keep its standard handles
+# as long as the server lives: a program of their own, so that none of them
+# holds a probe's output pipe open.
+"$wine" cmd /c exit </dev/null >>"$work/programs.log" 2>&1 || fatal "no program starts in $WINEPREFIX"
 transcript=$work/transcript.txt outcome_file=$work/outcome.txt
 : >"$transcript"
 : >"$outcome_file"
