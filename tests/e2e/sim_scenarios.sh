@@ -10,9 +10,8 @@
 #       or whose process ended, at the same moment is never seen) and
 #       "box<TAB>caption<TAB>text"
 #   OUT_DIR/SCENARIO/outcome.txt     after each run "step<TAB>name", then the
-#       product's printers, drivers (x64, on XP x86), language monitor, USB device nodes,
-#       version stamp, uninstall entry (but its OemFileName: what Wine leaves
-#       there differs from run to run) and USB print key
+#       product's printers, drivers (x64, on XP x86), language monitor, USB
+#       device nodes, version stamp, uninstall entry and USB print key
 #
 # Carriage returns, line feeds and tabs inside texts are written \r, \n, \t.
 #
@@ -119,7 +118,7 @@ outcome() {
     "$winsim" ls "$m" monitors | grep '^Advanced Language Monitor	' | sed 's/^/monitor	/'
     "$winsim" ls "$m" devices | awk -F'\t' 'toupper($1) ~ /^USB\\VID_7A3C&PID_0008\\/ {print "device\t" $1 "\t" $3}'
     reg_values stamp "$print_key\\Printers\\VELKORA KVL-M720\\VersionData"
-    reg_values uninstall "$uninstall_key" | grep -v '^value	uninstall	OemFileName	'
+    reg_values uninstall "$uninstall_key"
     local there=absent
     "$winsim" reg "$m" export "$usbprint_key" 2>/dev/null | grep -q '^\[' && there=present
     printf 'key\t%s\t%s\n' "$usbprint_label" "$there"

@@ -282,7 +282,7 @@ outcome() {
     grep '^driver	VELKORA' <<<"$seen"
     grep '^monitor	Advanced Language Monitor	' <<<"$seen"
     awk -F'\t' '$1 == "device" && toupper($2) ~ /^USB\\VID_7A3C&PID_0008\\/' <<<"$seen"
-    grep -E '^(value|key)	' <<<"$seen" | grep -v '^value	uninstall	OemFileName	'
+    grep -E '^(value|key)	' <<<"$seen"
   } >>"$outcome_file"
 }
 devices() { "$wine" 'C:\e2e_probe.exe' devices 2>&1 | tr -d '\r'; }
@@ -312,6 +312,12 @@ check_installed() {
     fail "$name: no driver module in $env_dir\\3"
   [ ! -f "$drive_c/windows/system32/spool/drivers/$env_dir/QVRUKR${driver_module:6:2}.DLL" ] ||
     fail "$name: staging copies left"
+  # The set-up service's copy of the INF, named by the uninstall entry.
+  local oem
+  oem=$(awk -F'\t' '$1 == "value" && $2 == "uninstall" && $3 == "OemFileName" {print $4}' <<<"$seen")
+  oem_copy=$drive_c/$(tr '\\' / <<<"${oem#[Cc]:\\}")
+  [[ "$oem" =~ ^[Cc]:\\windows\\inf\\ ]] && cmp -s "$oem_copy" "$package/$driver_dir/velkora.inf" ||
+    fail "$name: no copy of velkora.inf at OemFileName '$oem'"
 }
 
 scenario_install() {
@@ -363,6 +369,7 @@ VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printe
   key_exists "$uninstall_key" && fail "uninstall: the uninstall entry stayed"
   ls "$drive_c/windows/system32/spool/drivers/$env_dir/3/" | grep -qi 'NDRM7202' &&
     fail "uninstall: data files stayed in $env_dir\\3"
+  [ -e "$oem_copy" ] && fail "uninstall: the INF copy $oem_copy stayed"
   # The language monitor stays for other printers that may use it.
   probe | grep -qxF "monitor	Advanced Language Monitor	$monitor_module" || fail "uninstall: the language monitor went"
 }

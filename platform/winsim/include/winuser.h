@@ -40,6 +40,8 @@ typedef struct tagWNDCLASSA {
   LPCSTR lpszClassName;
 } WNDCLASSA, *LPWNDCLASSA;
 
+#define CS_GLOBALCLASS 0x4000
+
 typedef struct tagCREATESTRUCTA {
   LPVOID lpCreateParams;
   HINSTANCE hInstance;

@@ -78,7 +78,7 @@ LONG OpenSubKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult) 
   if (!IsNT()) samDesired = MAXIMUM_ALLOWED;
   REGSAM view = winsim::ViewBelow(parent, samDesired);
   std::string logical;
-  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, view, &logical)) return e;
+  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, &logical)) return e;
   return winsim::OpenKeyAt(logical, (samDesired & ~KEY_WOW64_RES) | view, phkResult);
 }
 
@@ -95,7 +95,7 @@ LONG CreateSubKey(HKEY hKey, LPCSTR lpSubKey, DWORD options, REGSAM samDesired, 
   if (LONG e = winsim::ResolveKey(hKey, &parent)) return e;
   REGSAM view = winsim::ViewBelow(parent, samDesired);
   std::string logical;
-  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, view, &logical)) return e;
+  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, &logical)) return e;
   return winsim::CreateKeyAt(logical, (samDesired & ~KEY_WOW64_RES) | view, options, phkResult, lpdwDisposition);
 }
 
@@ -257,9 +257,10 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   if (!lpSubKey) return call.Ret((LONG)ERROR_INVALID_PARAMETER);
   OpenKey parent;
   if (LONG e = winsim::ResolveKey(hKey, &parent)) return call.Ret(e);
+  REGSAM view = winsim::ViewBelow(parent, 0);
   std::string logical;
-  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, parent.view, &logical)) return call.Ret(e);
-  return call.Ret(winsim::DeleteKeyAt(logical, parent.view));
+  if (LONG e = winsim::SubKeyPath(parent, lpSubKey, &logical)) return call.Ret(e);
+  return call.Ret(winsim::DeleteKeyAt(logical, view));
 }
 
 LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved, LPSTR lpClass,

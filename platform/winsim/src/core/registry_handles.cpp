@@ -208,11 +208,28 @@ std::string RedirectPath(const std::string& logical, REGSAM sam) {
   return logical;
 }
 
+namespace {
+
+// True when the handle's key lies in the 32-bit view of 64-bit Windows:
+// at or below a Wow6432Node key.
+bool In32BitView(const OpenKey& k) {
+  if (k.predefined || !k.key || !Machine::Current().os().wow64) return false;
+  for (const RegKey* key = k.key; key; key = key->parent())
+    if (SameKeyName(key->name(), "Wow6432Node")) return true;
+  return false;
+}
+
+}  // namespace
+
 REGSAM ViewBelow(const OpenKey& parent, REGSAM sam) {
+  // A view flag chooses only where a path crosses a redirected key from
+  // above; below a handle that is already in the 32-bit view every path
+  // stays in it (Windows 7).
+  if (In32BitView(parent)) return KEY_WOW64_32KEY;
   return (sam & KEY_WOW64_RES) ? (sam & KEY_WOW64_RES) : parent.view;
 }
 
-LONG SubKeyPath(const OpenKey& parent, const char* subKey, REGSAM view, std::string* logical) {
+LONG SubKeyPath(const OpenKey& parent, const char* subKey, std::string* logical) {
   *logical = parent.logical;
   if (!subKey || !*subKey) return ERROR_SUCCESS;
   if (*subKey == '\\') {
@@ -222,12 +239,10 @@ LONG SubKeyPath(const OpenKey& parent, const char* subKey, REGSAM view, std::str
     ++subKey;
   }
   std::vector<std::string> names = Split(subKey);
-  // A handle in the 32-bit view whose key is the Wow6432Node key itself
-  // (HKLM\SOFTWARE opened by a 32-bit program) has no Wow6432Node below it:
-  // the name is an ordinary one there, looked up below the handle's own key.
-  if (!parent.predefined && !(view & KEY_WOW64_64KEY) && !names.empty() && SameKeyName(names[0], "Wow6432Node") &&
-      RedirectPath(parent.logical, view) != parent.logical)
-    *logical = parent.key->Path();
+  // Below a handle in the 32-bit view (HKLM\SOFTWARE opened by a 32-bit
+  // program is the Wow6432Node key itself) Wow6432Node is an ordinary name,
+  // looked up below the handle's own key, whatever the view flag.
+  if (In32BitView(parent) && !names.empty() && SameKeyName(names[0], "Wow6432Node")) *logical = parent.key->Path();
   for (const auto& name : names) *logical += "\\" + name;
   return ERROR_SUCCESS;
 }

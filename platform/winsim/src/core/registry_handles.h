@@ -40,13 +40,16 @@ LONG CloseKey(HKEY hKey);
 // KEY_WOW64_32KEY. Unchanged on a 32-bit machine.
 std::string RedirectPath(const std::string& logical, REGSAM sam);
 
-// The view a call relative to the parent works in: the view flag of `sam`,
-// else the parent's view.
+// The view a call relative to the parent works in: the 32-bit view below a
+// handle whose key lies in it (at or below a Wow6432Node key), whatever the
+// flag, as on Windows 7; else the view flag of `sam`, else the parent's view.
 REGSAM ViewBelow(const OpenKey& parent, REGSAM sam);
 
-// The path of subKey below the parent, seen in `view`, or an error:
-// ERROR_BAD_PATHNAME for a subkey that starts with a backslash.
-LONG SubKeyPath(const OpenKey& parent, const char* subKey, REGSAM view, std::string* logical);
+// The logical path of subKey below the parent, or an error:
+// ERROR_BAD_PATHNAME for a subkey that starts with a backslash. Below a
+// handle in the 32-bit view a first name Wow6432Node is a key of that name
+// below the handle's own key.
+LONG SubKeyPath(const OpenKey& parent, const char* subKey, std::string* logical);
 
 // Opens the key at a logical path with the access asked for, checked
 // against its DACL. A new handle in *result, in the view of `sam`.

@@ -41,9 +41,10 @@ DWORD WINAPI SHDeleteKeyA(HKEY hkey, LPCSTR pszSubKey) {
   if (unsigned e = call.Fault()) return call.Ret((DWORD)e);
   winsim::OpenKey parent;
   if (LONG e = winsim::ResolveKey(hkey, &parent)) return call.Ret((DWORD)e);
+  REGSAM view = winsim::ViewBelow(parent, 0);
   std::string logical;
-  if (LONG e = winsim::SubKeyPath(parent, pszSubKey, parent.view, &logical)) return call.Ret((DWORD)e);
-  return call.Ret((DWORD)DeleteTree(logical, parent.view));
+  if (LONG e = winsim::SubKeyPath(parent, pszSubKey, &logical)) return call.Ret((DWORD)e);
+  return call.Ret((DWORD)DeleteTree(logical, view));
 }
 
 }  // extern "C"

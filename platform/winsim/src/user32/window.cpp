@@ -21,6 +21,9 @@ namespace winsim {
 
 namespace {
 
+// A class every module of the process finds by its name.
+bool IsGlobalClass(const WindowClass& c) { return !c.system && (c.wc.style & CS_GLOBALCLASS); }
+
 HandleTable<Window>& Table() {
   static HandleTable<Window> table(0x00010010, 0x10);
   return table;
@@ -88,10 +91,14 @@ void Windows::Clear() {
 const WindowClass* FindClass(const char* name, HINSTANCE instance) {
   RegisterSystemClasses();
   if (IS_INTRESOURCE(name)) return nullptr;
-  // The program's own classes first, then the system's.
+  // As USER32 looks a class up: the local classes of the module whose
+  // instance is given (modules may each have one of the same name), then
+  // the process's global classes, then the system's.
   for (const auto& c : Classes())
-    if (!c.system && strcasecmp(c.name.c_str(), name) == 0 && (!instance || c.wc.hInstance == instance || true))
+    if (!c.system && !IsGlobalClass(c) && c.wc.hInstance == instance && strcasecmp(c.name.c_str(), name) == 0)
       return &c;
+  for (const auto& c : Classes())
+    if (IsGlobalClass(c) && strcasecmp(c.name.c_str(), name) == 0) return &c;
   for (const auto& c : Classes())
     if (c.system && strcasecmp(c.name.c_str(), name) == 0) return &c;
   return nullptr;
@@ -482,8 +489,11 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
     return call.Fail(ERROR_INVALID_PARAMETER, (ATOM)0);
   winsim::RegisterSystemClasses();
   auto& classes = winsim::Classes();
+  // A module has one local class of a name; the process one global class.
+  bool global = (lpWndClass->style & CS_GLOBALCLASS) != 0;
   for (const auto& c : classes)
-    if (!c.system && strcasecmp(c.name.c_str(), lpWndClass->lpszClassName) == 0)
+    if (!c.system && strcasecmp(c.name.c_str(), lpWndClass->lpszClassName) == 0 && winsim::IsGlobalClass(c) == global &&
+        (global || c.wc.hInstance == lpWndClass->hInstance))
       return call.Fail(ERROR_CLASS_ALREADY_EXISTS, (ATOM)0);
   winsim::WindowClass c;
   c.name = lpWndClass->lpszClassName;
@@ -498,7 +508,8 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
   ApiCall call("UnregisterClassA", {NameJson(lpClassName), HandleJson(hInstance)});
   auto& classes = winsim::Classes();
   for (auto it = classes.begin(); it != classes.end(); ++it)
-    if (!it->system && !IS_INTRESOURCE(lpClassName) && strcasecmp(it->name.c_str(), lpClassName) == 0) {
+    if (!it->system && it->wc.hInstance == hInstance && !IS_INTRESOURCE(lpClassName) &&
+        strcasecmp(it->name.c_str(), lpClassName) == 0) {
       classes.erase(it);
       return call.Ret((BOOL)TRUE);
     }

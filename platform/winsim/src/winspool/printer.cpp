@@ -18,9 +18,15 @@ using namespace winsim::spooler;
 namespace {
 
 // An open printer (or the print server, for a null name) of this process.
+// It belongs to the printer object it was opened on, not to the name: once
+// that printer is deleted the handle reaches no printer, even when a later
+// one has the same name.
 struct PrinterHandle {
   std::string name;  // "" for the server
   ACCESS_MASK access;
+  RegKey* key;          // the printer's key in the registry as it was read then
+  unsigned generation;  // of that reading (Registry::generation)
+  DWORD changeId;       // the printer's ChangeID, to know it again after a reload
 };
 
 winsim::HandleTable<PrinterHandle>& PrinterHandles() {
@@ -28,8 +34,25 @@ winsim::HandleTable<PrinterHandle>& PrinterHandles() {
   return table;
 }
 
-HANDLE NewHandle(const std::string& name, ACCESS_MASK access) {
-  return PrinterHandles().Insert(std::make_unique<PrinterHandle>(PrinterHandle{name, access}));
+HANDLE NewHandle(RegKey* printer, ACCESS_MASK access) {
+  std::string name = printer ? printer->name() : "";
+  DWORD changeId = printer ? DwordValue(printer, kChangeId) : 0;
+  return PrinterHandles().Insert(
+      std::make_unique<PrinterHandle>(PrinterHandle{name, access, printer, Registry::Get().generation(), changeId}));
+}
+
+// The printer of a handle, or null when it was deleted. Within one reading
+// of the registry a deleted key stays marked as such; after the machine was
+// read back (a child process ran) the key of that name is the same printer
+// only when its ChangeID is the one the handle saw.
+RegKey* PrinterOf(PrinterHandle& h) {
+  if (h.generation != Registry::Get().generation()) {
+    RegKey* key = FindPrinter(h.name);
+    h.key = key && DwordValue(key, kChangeId) == h.changeId ? key : nullptr;
+    h.generation = Registry::Get().generation();
+  }
+  if (!h.key || h.key->deleted() || !IsPrinter(h.key)) h.key = nullptr;
+  return h.key;
 }
 
 bool Empty(LPCSTR s) { return !s || !*s; }
@@ -150,9 +173,10 @@ HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
   key->SetDword("StartTime", pi->StartTime);
   key->SetDword("UntilTime", pi->UntilTime);
   key->SetDword("Status", pi->Status);
+  key->SetDword(kChangeId, NewChangeId());
   key->CreateChild("PrinterDriverData");
   SetLastError(ERROR_SUCCESS);
-  return call.Ret(NewHandle(pi->pPrinterName, PRINTER_ALL_ACCESS));
+  return call.Ret(NewHandle(key, PRINTER_ALL_ACCESS));
 }
 
 BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA pDefault) {
@@ -178,7 +202,7 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
       return call.Fail(ERROR_ACCESS_DENIED);
   }
   if ((access & kAdminRights) && !CallerIsAdmin()) return call.Fail(ERROR_ACCESS_DENIED);
-  *phPrinter = NewHandle(server ? "" : key->name(), access);
+  *phPrinter = NewHandle(key, access);
   call.SetArg(1, HandleJson(*phPrinter));
   return call.Ret((BOOL)TRUE);
 }
@@ -200,9 +224,9 @@ BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
   PrinterHandle* h = PrinterHandles().Get(hPrinter);
   if (!h || h->name.empty()) return call.Fail(ERROR_INVALID_HANDLE);
   if (!(h->access & DELETE)) return call.Fail(ERROR_ACCESS_DENIED);
-  RegKey* key = FindPrinter(h->name);
+  RegKey* key = PrinterOf(*h);
   if (!key) return call.Fail(ERROR_PRINTER_DELETED);
-  key->parent()->DeleteChild(h->name);
+  key->parent()->DeleteChild(key->name());
   return call.Ret((BOOL)TRUE);
 }
 

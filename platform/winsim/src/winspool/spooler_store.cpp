@@ -187,6 +187,7 @@ void SeedPrinterOf(Registry& reg, const SeedPrinter& p) {
   key->SetDword("StartTime", 0);
   key->SetDword("UntilTime", 0);
   key->SetDword("Status", 0);
+  key->SetDword(kChangeId, NewChangeId());
   key->CreateChild("PrinterDriverData");
 }
 
@@ -343,6 +344,15 @@ RegKey* FindPrinter(const std::string& name) {
   RegKey* printers = PrintersKey();
   RegKey* key = printers ? printers->Child(name) : nullptr;
   return IsPrinter(key) ? key : nullptr;
+}
+
+const char kChangeId[] = "ChangeID";
+
+DWORD NewChangeId() {
+  IniFile& ini = Machine::Current().ini();
+  long next = ini.GetInt("spooler", "next_change_id", 1);
+  ini.SetInt("spooler", "next_change_id", next + 1);
+  return (DWORD)next;
 }
 
 RegKey* FindMonitor(const std::string& name) {

@@ -2,7 +2,8 @@
 // printers under HKLM\SYSTEM\CurrentControlSet\Control\Print, the local ports
 // under HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports, driver files
 // in the driver directory of each environment and its version folder. The
-// spooler keeps nothing else, so what one process does the next one sees.
+// spooler keeps nothing else but the next printer ChangeID (in machine.ini),
+// so what one process does the next one sees.
 #pragma once
 
 #include <string>
@@ -63,6 +64,13 @@ bool IsPrinter(const RegKey* key);
 std::vector<RegKey*> Printers();
 // The printer of that name (letter case ignored), or null.
 RegKey* FindPrinter(const std::string& name);
+// A printer's "ChangeID": Windows sets it to a new value whenever the
+// printer's information changes. Nothing changes a printer here once it is
+// made, so it also tells a printer from a later one of the same name. The
+// next value is kept in machine.ini, so that no printer any later process
+// makes has the value of an earlier one.
+extern const char kChangeId[];
+DWORD NewChangeId();
 RegKey* FindMonitor(const std::string& name);
 bool PortExists(const std::string& port);
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+
 #include "core/registry_tree.h"
 #include "sim_machine.h"
 
@@ -122,6 +124,86 @@ TEST(Wow64Registry, AHandleKeepsItsView) {
   // Named from above, the node is the 32-bit view itself.
   EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\Vendor32", 0, KEY_READ, &found));
   RegCloseKey(found);
+}
+
+// Relative to a handle, a view flag chooses only where the path crosses a
+// redirected key from above. A handle that already lies in the 32-bit view
+// (HKLM\SOFTWARE opened by a 32-bit program is SOFTWARE\Wow6432Node) keeps
+// what lies below it whatever the flag, and a Wow6432Node named below it is
+// an ordinary key of that name, as on 64-bit Windows 7.
+struct RelativeRow {
+  const char* what;
+  const char* base;  // opened below HKEY_LOCAL_MACHINE
+  REGSAM baseView;
+  bool create;
+  const char* subKey;
+  REGSAM sam;
+  LONG error;
+  DWORD mark;         // the Mark value the key holds, 0 for none
+  const char* lands;  // the key reached, as the registry holds it
+};
+
+const char k64[] = "HKLM\\SOFTWARE\\Wine\\Winetest";
+const char k32[] = "HKLM\\SOFTWARE\\Wow6432Node\\Wine\\Winetest";
+const char kNode[] = "HKLM\\SOFTWARE\\Wow6432Node\\Wow6432Node\\Wine\\Winetest";
+
+const RelativeRow kRelativeRows[] = {
+    {"32-bit handle, no flag", "Software", 0, false, "Wine\\Winetest", 0, 0, 32, k32},
+    {"32-bit handle, 64-bit flag", "Software", 0, false, "Wine\\Winetest", KEY_WOW64_64KEY, 0, 32, k32},
+    {"32-bit handle, 32-bit flag", "Software", 0, false, "Wine\\Winetest", KEY_WOW64_32KEY, 0, 32, k32},
+    {"32-bit handle, create, 64-bit flag", "Software", 0, true, "Wine\\Winetest", KEY_WOW64_64KEY, 0, 32, k32},
+    {"deeper 32-bit handle, 64-bit flag", "Software\\Wine", 0, false, "Winetest", KEY_WOW64_64KEY, 0, 32, k32},
+    {"named node, 64-bit flag", "Software\\Wow6432Node\\Wine", KEY_WOW64_64KEY, false, "Winetest", KEY_WOW64_64KEY, 0,
+     32, k32},
+    {"create Wow6432Node below, no flag", "Software", 0, true, "Wow6432Node\\Wine\\Winetest", 0, 0, 0, kNode},
+    {"create Wow6432Node below, 64-bit flag", "Software", 0, true, "Wow6432Node\\Wine\\Winetest", KEY_WOW64_64KEY, 0, 0,
+     kNode},
+    {"create Wow6432Node below, 32-bit flag", "Software", 0, true, "Wow6432Node\\Wine\\Winetest", KEY_WOW64_32KEY, 0, 0,
+     kNode},
+    {"32-bit flag handle, create Wow6432Node below", "Software", KEY_WOW64_32KEY, true, "Wow6432Node\\Wine\\Winetest",
+     0, 0, 0, kNode},
+    {"open Wow6432Node below, 64-bit flag", "Software", 0, false, "Wow6432Node\\Wine\\Winetest", KEY_WOW64_64KEY,
+     ERROR_FILE_NOT_FOUND, 0, nullptr},
+    {"open Wow6432Node below, 32-bit flag", "Software", 0, false, "Wow6432Node\\Wine\\Winetest", KEY_WOW64_32KEY,
+     ERROR_FILE_NOT_FOUND, 0, nullptr},
+    {"64-bit handle keeps its view", "Software", KEY_WOW64_64KEY, false, "Wine\\Winetest", 0, 0, 64, k64},
+    {"64-bit handle, 32-bit flag", "Software", KEY_WOW64_64KEY, false, "Wine\\Winetest", KEY_WOW64_32KEY, 0, 32, k32},
+    {"64-bit handle, create, 32-bit flag", "Software", KEY_WOW64_64KEY, true, "Wine\\Winetest", KEY_WOW64_32KEY, 0, 32,
+     k32},
+};
+
+TEST(Wow64Registry, RelativePathsBelowA32BitHandleStayBelowIt) {
+  for (const auto& row : kRelativeRows) {
+    SCOPED_TRACE(row.what);
+    SimMachine machine("7-x64");
+    Registry& reg = Registry::Get();
+    reg.Create(k64)->SetDword("Mark", 64);
+    reg.Create(k32)->SetDword("Mark", 32);
+    HKEY base = nullptr, h = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, row.base, 0, KEY_ALL_ACCESS | row.baseView, &base));
+    LONG e = row.create
+                 ? RegCreateKeyExA(base, row.subKey, 0, nullptr, 0, KEY_ALL_ACCESS | row.sam, nullptr, &h, nullptr)
+                 : RegOpenKeyExA(base, row.subKey, 0, KEY_ALL_ACCESS | row.sam, &h);
+    RegCloseKey(base);
+    ASSERT_EQ(row.error, e);
+    if (e != ERROR_SUCCESS) {
+      EXPECT_EQ(nullptr, reg.Find(kNode));
+      continue;
+    }
+    DWORD mark = 0, size = sizeof mark;
+    RegQueryValueExA(h, "Mark", nullptr, nullptr, (BYTE*)&mark, &size);
+    EXPECT_EQ(row.mark, mark);
+    // The handle stands for that key: deleting it by the empty name takes
+    // that one and leaves the other view alone.
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(h, ""));
+    RegCloseKey(h);
+    EXPECT_EQ(nullptr, reg.Find(row.lands));
+    for (const char* other : {k64, k32}) {
+      if (strcmp(other, row.lands) != 0) {
+        EXPECT_NE(nullptr, reg.Find(other)) << other;
+      }
+    }
+  }
 }
 
 TEST(Wow64Registry, BothViewFlagsAreRefused) {

@@ -102,6 +102,84 @@ TEST_F(DialogTest, OwnedWindowsGoWithTheirOwnerWhateverTheyDestroy) {
   EXPECT_FALSE(IsWindow(second));
 }
 
+LRESULT CALLBACK ModuleAProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(h, msg, wp, lp); }
+LRESULT CALLBACK ModuleBProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(h, msg, wp, lp); }
+LRESULT CALLBACK GlobalProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(h, msg, wp, lp); }
+
+HINSTANCE const kModuleA = (HINSTANCE)(uintptr_t)0x10000000;
+HINSTANCE const kModuleB = (HINSTANCE)(uintptr_t)0x20000000;
+
+ATOM Register(const char* name, HINSTANCE instance, WNDPROC proc, UINT style = 0) {
+  WNDCLASSA wc;
+  memset(&wc, 0, sizeof wc);
+  wc.style = style;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.lpszClassName = name;
+  return RegisterClassA(&wc);
+}
+
+// A class a module registers for itself is found by its name and that
+// module's instance; a global class (CS_GLOBALCLASS) by its name from any
+// module, after the module's own; the system's classes last.
+struct ClassRow {
+  const char* name;
+  HINSTANCE instance;
+  WNDPROC proc;  // the class found, null for none
+};
+
+TEST(WindowClasses, LocalClassesBelongToTheirModule) {
+  SimMachine machine;
+  WNDCLASSA system;
+  ASSERT_TRUE(GetClassInfoA(nullptr, "Static", &system));
+  ASSERT_NE(0, Register("Label", kModuleA, ModuleAProc));
+  ASSERT_NE(0, Register("Label", kModuleB, ModuleBProc));
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(0, Register("label", kModuleA, ModuleBProc));
+  EXPECT_EQ((DWORD)ERROR_CLASS_ALREADY_EXISTS, GetLastError());
+  ASSERT_NE(0, Register("OnlyA", kModuleA, ModuleAProc));
+  ASSERT_NE(0, Register("Shared", kModuleA, GlobalProc, CS_GLOBALCLASS));
+  ASSERT_NE(0, Register("Shared", kModuleB, ModuleBProc));
+  ASSERT_NE(0, Register("Static", kModuleA, ModuleAProc));
+  const ClassRow rows[] = {
+      {"Label", kModuleA, ModuleAProc},  {"LABEL", kModuleB, ModuleBProc},
+      {"Label", nullptr, nullptr},       {"OnlyA", kModuleB, nullptr},
+      {"OnlyA", kModuleA, ModuleAProc},  {"Shared", kModuleA, GlobalProc},
+      {"Shared", kModuleB, ModuleBProc}, {"Shared", nullptr, GlobalProc},
+      {"Static", kModuleA, ModuleAProc}, {"Static", kModuleB, system.lpfnWndProc},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(::testing::Message() << r.name << " of " << r.instance);
+    WNDCLASSA wc;
+    memset(&wc, 0, sizeof wc);
+    SetLastError(0xdeadbeef);
+    BOOL found = GetClassInfoA(r.instance, r.name, &wc);
+    EXPECT_EQ(r.proc != nullptr, found != FALSE);
+    if (found) {
+      EXPECT_EQ(r.proc, wc.lpfnWndProc);
+    } else {
+      EXPECT_EQ((DWORD)ERROR_CLASS_DOES_NOT_EXIST, GetLastError());
+    }
+    SetLastError(0xdeadbeef);
+    HWND h = CreateWindowExA(0, r.name, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, r.instance, nullptr);
+    EXPECT_EQ(r.proc != nullptr, h != nullptr);
+    if (h) {
+      EXPECT_EQ((LONG_PTR)r.proc, GetWindowLongPtrA(h, GWLP_WNDPROC));
+      DestroyWindow(h);
+    } else {
+      EXPECT_EQ((DWORD)ERROR_CANNOT_FIND_WND_CLASS, GetLastError());
+    }
+  }
+  // Only the module that registered a class removes it.
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(UnregisterClassA("OnlyA", kModuleB));
+  EXPECT_EQ((DWORD)ERROR_CLASS_DOES_NOT_EXIST, GetLastError());
+  EXPECT_TRUE(UnregisterClassA("Label", kModuleB));
+  WNDCLASSA wc;
+  EXPECT_TRUE(GetClassInfoA(kModuleA, "Label", &wc));
+  EXPECT_FALSE(GetClassInfoA(kModuleB, "Label", &wc));
+}
+
 TEST_F(DialogTest, ExtendedTemplateControls) {
   HWND dlg = Create(101);
   ASSERT_NE(nullptr, dlg);

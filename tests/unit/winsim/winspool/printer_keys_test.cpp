@@ -99,14 +99,12 @@ TEST(PrinterKeys, OnlyKeysWithDriverAndPortArePrinters) {
       EXPECT_EQ((DWORD)ERROR_PRINTER_DRIVER_IN_USE, GetLastError());
     }
 
-    // The handle's printer is gone; a key under its name that is no printer
-    // stays.
-    if (!r.printer) {
-      SetLastError(0xdeadbeef);
-      EXPECT_FALSE(DeletePrinter(replaced));
-      EXPECT_EQ((DWORD)ERROR_PRINTER_DELETED, GetLastError());
-      EXPECT_NE(nullptr, Key(kReplaced));
-    }
+    // The handle's printer is gone; whatever key now has its name, printer
+    // or not, is another object and stays.
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(DeletePrinter(replaced));
+    EXPECT_EQ((DWORD)ERROR_PRINTER_DELETED, GetLastError());
+    EXPECT_NE(nullptr, Key(kReplaced));
     EXPECT_TRUE(ClosePrinter(replaced));
 
     // Adding the printer keeps what the key already holds.

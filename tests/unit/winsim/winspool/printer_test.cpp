@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "core/machine.h"
 #include "core/registry_tree.h"
 #include "journal_query.h"
 #include "sim_machine.h"
@@ -207,6 +208,44 @@ TEST(DeletePrinter, RemovesThePrinterKeyWithItsSubkeys) {
   EXPECT_TRUE(DeletePrinter(h));
   ClosePrinter(h);
   EXPECT_TRUE(DeletePrinterDriverExA(nullptr, (LPSTR) "Windows NT x86", (LPSTR)kDriver, DPD_DELETE_ALL_FILES, 3));
+}
+
+// A handle belongs to the printer it was opened on, also after the machine
+// was read back (a child process ran): a later printer of the same name is
+// another printer, which the old handle never reaches.
+TEST(DeletePrinter, AHandleBelongsToItsPrinterNotToItsName) {
+  SimMachine machine("xp");
+  ASSERT_TRUE(InstallDriver());
+  ASSERT_TRUE(AddPrinterAndClose("Label", kDriver));
+  PRINTER_DEFAULTSA all = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+  HANDLE old = nullptr, gone = nullptr, same = nullptr;
+  ASSERT_TRUE(OpenPrinterA((LPSTR) "Label", &old, &all));
+  ASSERT_TRUE(OpenPrinterA((LPSTR) "Label", &gone, &all));
+  for (bool reload : {false, true}) {
+    SCOPED_TRACE(reload ? "after a reload" : "in one process");
+    if (reload) {
+      winsim::Machine::SaveAll();
+      winsim::Machine::ReloadAll();
+    }
+    ASSERT_TRUE(DeletePrinter(gone));
+    ASSERT_TRUE(ClosePrinter(gone));
+    ASSERT_TRUE(AddPrinterAndClose("Label", kDriver, "COM2:"));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(DeletePrinter(old));
+    EXPECT_EQ((DWORD)ERROR_PRINTER_DELETED, GetLastError());
+    EXPECT_NE(nullptr, PrinterKey("Label"));
+    ASSERT_TRUE(OpenPrinterA((LPSTR) "Label", &gone, &all));
+  }
+  // The printer of a handle is still its own after a reload.
+  ASSERT_TRUE(OpenPrinterA((LPSTR) "Label", &same, &all));
+  winsim::Machine::SaveAll();
+  winsim::Machine::ReloadAll();
+  EXPECT_TRUE(DeletePrinter(same));
+  EXPECT_EQ(nullptr, PrinterKey("Label"));
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(DeletePrinter(gone));
+  EXPECT_EQ((DWORD)ERROR_PRINTER_DELETED, GetLastError());
+  for (HANDLE h : {old, gone, same}) EXPECT_TRUE(ClosePrinter(h));
 }
 
 TEST(AddPrinterA, JournalRecordsTheRecordByFieldNames) {
