@@ -31,12 +31,14 @@ function(kvl_add_resources target rc)
 endfunction()
 
 # Windows GUI program: subsystem windows, a subsystem version old Windows
-# accepts, and static run-times.
+# accepts, terminal-server aware, and static run-times.
 function(kvl_windows_program target)
   if(KVL_TARGET STREQUAL "sim")
     target_link_libraries(${target} PRIVATE winsim_main)
   else()
-    target_link_options(${target} PRIVATE -mwindows
+    # Terminal-server aware: on a Terminal Server host Windows would give a
+    # program without the flag a private Windows directory per user.
+    target_link_options(${target} PRIVATE -mwindows -Wl,--tsaware
       -Wl,--major-subsystem-version,${KVL_SUBSYSTEM_MAJOR}
       -Wl,--minor-subsystem-version,${KVL_SUBSYSTEM_MINOR}
       -Wl,--major-os-version,${KVL_SUBSYSTEM_MAJOR}

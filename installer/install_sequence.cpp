@@ -194,13 +194,21 @@ void InstallEngine::Install(int nPortCode) {
     if (!bFound) DeleteStagedFiles(set);
   }
 
-  // Plug and play finds the driver through the package's INF.
+  // Plug and play finds the driver through the package's INF. The set-up
+  // service takes a full path (it records the INF's folder as the source of
+  // the driver), and the package folder is relative when the installer was
+  // started without arguments.
   char szOemInf[kPathSize];
   memset(szOemInf, 0, sizeof szOemInf);
-  char szInf[kPathSize];
+  char szInf[kPathSize], szFullInf[kPathSize];
   if (bSourceDir && FormatPath(szInf, sizeof szInf, "%s%s", szSourceDir, g_szInfFile)) {
+    DWORD cchFull = GetFullPathNameA(szInf, sizeof szFullInf, szFullInf, NULL);
     DWORD cbRequired = 0;
-    SetupCopyOEMInfA(szInf, NULL, SPOST_PATH, SP_COPY_FORCE_NEWER, szOemInf, sizeof szOemInf, &cbRequired, NULL);
+    // A failed copy may leave stray bytes in the name buffer: no name then.
+    if (cchFull > 0 && cchFull < sizeof szFullInf &&
+        !SetupCopyOEMInfA(szFullInf, NULL, SPOST_PATH, SP_COPY_FORCE_NEWER, szOemInf, sizeof szOemInf, &cbRequired,
+                          NULL))
+      memset(szOemInf, 0, sizeof szOemInf);
   }
   CleanInfDirectory();
 

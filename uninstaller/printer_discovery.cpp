@@ -15,6 +15,8 @@ namespace {
 
 const int kNameSize = 256;
 
+typedef BOOL(WINAPI* SetupUninstallOEMInfFn)(PCSTR, DWORD, PVOID);
+
 // The value "OemFileName" of the uninstall key: the full path of the INF
 // copy, as the set-up service named it. FALSE, with an empty name, when the
 // key or the value is missing, or when the value does not fit the buffer
@@ -117,7 +119,18 @@ void UninstallerDialog::UninstallOemInf() {
   *lpszFile = '\0';
   BOOL bInInfDir = lstrcmpiA(szName, szInfDir) == 0;
   *lpszFile = '\\';
-  if (bInInfDir) SetupUninstallOEMInfA(lpszFile + 1, SUOI_FORCEDELETE, NULL);
+  if (!bInInfDir) return;
+  // Looked up at run time: SETUPAPI of Windows 2000 has no
+  // SetupUninstallOEMInfA, and an import of it would keep the program from
+  // loading there. Not found, the step does nothing, as when the call fails.
+  HMODULE hSetupApi = LoadLibraryA("setupapi.dll");
+  if (!hSetupApi) return;
+  FARPROC proc = GetProcAddress(hSetupApi, "SetupUninstallOEMInfA");
+  if (proc) {
+    SetupUninstallOEMInfFn uninstallOemInf = reinterpret_cast<SetupUninstallOEMInfFn>(reinterpret_cast<void*>(proc));
+    uninstallOemInf(lpszFile + 1, SUOI_FORCEDELETE, NULL);
+  }
+  FreeLibrary(hSetupApi);
 }
 
 void UninstallerDialog::DeleteOemInfFiles() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The package that ./dev package lays out from the win32 build, made here in
 # a folder of its own: the shipped programs and LegacyPurge.dll (PE32 for
-# i386, subsystem 5.0 at most, system DLLs only, each under 128 KB, without
+# i386, subsystem 5.0 at most, only functions of system DLLs that Windows
+# 2000 exports (check_pe_image.sh), each under 128 KB, without
 # the C++ exception machinery or MinGW's printf, without link time or build
 # paths; the DLL exports RemoveFromWin2k and nothing else; both uninstallers
 # carry it as resource BIN 130, and only the one for Vista and later a

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The scenarios of wine_scenarios.sh on a simulated 64-bit Windows 7 (the
-# 32-bit programs of the sim build under WOW64), answered as the Wine runs
-# answer them, written in the Wine runs' form for wine_differential.sh:
+# 32-bit programs of the sim build under WOW64), or Windows XP for the
+# scenario xp, answered as the Wine runs answer them, written in the Wine
+# runs' form for wine_differential.sh:
 #
 #   OUT_DIR/SCENARIO/transcript.txt  for each run "run<TAB>name", then what it
 #       showed in order: "status<TAB>text" (a status text of the progress
@@ -9,9 +10,8 @@
 #       or whose process ended, at the same moment is never seen) and
 #       "box<TAB>caption<TAB>text"
 #   OUT_DIR/SCENARIO/outcome.txt     after each run "step<TAB>name", then the
-#       product's printers, x64 drivers, language monitor, USB device nodes,
-#       version stamp, uninstall entry (but its OemFileName: what Wine leaves
-#       there differs from run to run) and USB print key
+#       product's printers, drivers (x64, on XP x86), language monitor, USB
+#       device nodes, version stamp, uninstall entry and USB print key
 #
 # Carriage returns, line feeds and tabs inside texts are written \r, \n, \t.
 #
@@ -36,12 +36,17 @@ hklm='HKEY_LOCAL_MACHINE'
 print_key="$hklm\\SYSTEM\\CurrentControlSet\\Control\\Print"
 # The 32-bit programs see the 32-bit view of HKLM\SOFTWARE.
 uninstall_key="$hklm\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720"
+os=7-x64 environment='Windows x64'
+if [ "$scenario" = xp ]; then
+  os=xp environment='Windows NT x86'
+  uninstall_key="$hklm\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720"
+fi
 usbprint_key="$hklm\\SYSTEM\\CurrentControlSet\\Enum\\USBPRINT\\VELKORA_KVL-M720"
 
 fatal() { echo "FAIL: $*"; exit 1; }
 
-"$winsim" new "$m" --os 7-x64 >/dev/null && "$winsim" package "$m" 'C:\Package' >/dev/null ||
-  fatal "a 7-x64 machine with the package in $m"
+"$winsim" new "$m" --os $os >/dev/null && "$winsim" package "$m" 'C:\Package' >/dev/null ||
+  fatal "a $os machine with the package in $m"
 
 # import TEXT: registry lines (REGEDIT4 without its header) into the machine.
 import() {
@@ -109,11 +114,11 @@ outcome() {
   {
     printf 'step\t%s\n' "$1"
     "$winsim" ls "$m" printers | grep '^VELKORA' | sed 's/^/printer	/' | sort
-    "$winsim" ls "$m" drivers | awk -F'\t' '$1 == "Windows x64" && $3 ~ /^VELKORA/ {print "driver\t" $3 "\t" $4}'
+    "$winsim" ls "$m" drivers | awk -F'\t' -v env="$environment" '$1 == env && $3 ~ /^VELKORA/ {print "driver\t" $3 "\t" $4}'
     "$winsim" ls "$m" monitors | grep '^Advanced Language Monitor	' | sed 's/^/monitor	/'
     "$winsim" ls "$m" devices | awk -F'\t' 'toupper($1) ~ /^USB\\VID_7A3C&PID_0008\\/ {print "device\t" $1 "\t" $3}'
     reg_values stamp "$print_key\\Printers\\VELKORA KVL-M720\\VersionData"
-    reg_values uninstall "$uninstall_key" | grep -v '^value	uninstall	OemFileName	'
+    reg_values uninstall "$uninstall_key"
     local there=absent
     "$winsim" reg "$m" export "$usbprint_key" 2>/dev/null | grep -q '^\[' && there=present
     printf 'key\t%s\t%s\n' "$usbprint_label" "$there"
@@ -124,7 +129,7 @@ com1='dialog radio 1006\ndialog ok\nmsgbox no\n'
 usb='dialog radio 1000\ndialog ok\nmsgbox ok\n'
 
 case $scenario in
-install)
+install | xp)
   outcome before
   run fresh "$com1" 'C:\Package\drvsetup.exe'
   outcome fresh
@@ -140,7 +145,7 @@ install)
     'C:\Windows\KVL-M720\KVLM720_Uninstaller.exe'
   outcome uninstall
   ;;
-usb)
+usb | wow64)
   import "[$usbprint_key]"$'\r\n''"Marker"="1"'
   "$winsim" device "$m" add "$printer_hardware_id" --instance "$printer_instance_id" >/dev/null ||
     fatal "device node $printer_instance_id"
@@ -148,6 +153,11 @@ usb)
   run usb "$usb" 'C:\Package\drvsetup.exe'
   outcome usb
   "$winsim" ls "$m" devices | grep -qiF 'USB\VID_7A3C&PID_0008' && fatal "usb: the device node stayed"
+  if [ "$scenario" = wow64 ]; then
+    # No printer uses the driver: the uninstaller removes everything at once.
+    run uninstall 'msgbox no\n' 'C:\Windows\KVL-M720\KVLM720_Uninstaller.exe'
+    outcome uninstall
+  fi
   ;;
 version)
   # Wine reports NT 4.0, then Windows 2000, to the 64-bit programs, which
@@ -160,4 +170,4 @@ version)
   ;;
 *) fatal "unknown scenario $scenario" ;;
 esac
-echo "OK: $scenario on the simulated 7-x64"
+echo "OK: $scenario on the simulated $os"

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# The 64-bit programs under Wine on a virtual display, driven like a person
-# (clicks and keys), each run checked through the real spooler (e2e_probe.exe
-# inside the prefix), `wine64 reg query` and the prefix's files.
+# The programs under Wine on a virtual display, driven like a person (clicks
+# and keys), each run checked through the real spooler (e2e_probe.exe inside
+# the prefix), `wine reg query` and the prefix's files. The scenarios
+# install, usb and version run the 64-bit twin of the win64 build in a
+# 64-bit prefix; xp and wow64 run the shipped 32-bit programs, the package
+# folder of DIST_DIR as its SHA256SUMS names it, on 32-bit Wine (its Linux
+# side on qemu-i386: run them under with_qemu_i386.sh).
 #
 #   install  a fresh installation on COM1 (Windows 7 reported), the same
 #            version again (a second, numbered printer), an older version
@@ -13,6 +17,13 @@
 #            device node gone
 #   version  Windows NT 4.0 and Windows 2000 reported: the 64-bit program
 #            never asks for the version, so both install
+#   xp       the steps of install in a 32-bit prefix (WINEARCH=win32)
+#            reporting Windows XP: the x86 driver set, the uninstaller
+#            without manifest
+#   wow64    usb in a 64-bit prefix reporting Windows 7, the 32-bit
+#            program under WOW64 (the x64 set, the 32-bit registry view),
+#            then the installed uninstaller, which finds no printer and
+#            removes everything by itself
 #
 # Screenshots are kept in OUT_DIR as SCENARIO-WHAT.png; each scenario works in a copy of a
 # prepared prefix (OUT_DIR/template, made once). For wine_differential.sh,
@@ -22,10 +33,12 @@
 # step (outcome.txt), both as sim_scenarios.sh writes them; "passed" marks a
 # run that passed.
 #
-# Usage: wine_scenarios.sh WIN64_BUILD_DIR OUT_DIR SCENARIO
-# Exits 77 (skipped) when the win64 build, Wine or Xvfb is missing.
+# Usage: wine_scenarios.sh BUILD_DIR OUT_DIR SCENARIO [DIST_DIR]
+# BUILD_DIR: the build of the probe (win32 for xp, else win64), and of the
+# programs for install, usb and version.
+# Exits 77 (skipped) when a build, the package, Wine or Xvfb is missing.
 set -uo pipefail
-win64_build=$1 out_dir=$2 scenario=$3
+build=$1 out_dir=$2 scenario=$3 dist=${4:-}
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 progress_title="VELKORA KVL-M720 Installation Progress"
@@ -35,6 +48,33 @@ installer_caption="VELKORA KVL-M720 installer"
 print_key='HKLM\SYSTEM\CurrentControlSet\Control\Print'
 uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VELKORA_KVL-M720'
 usbprint_key='HKLM\SYSTEM\CurrentControlSet\Enum\USBPRINT\VELKORA_KVL-M720'
+# What an installation leaves, by the driver set of the machine: spooler
+# environment folder, driver module, language monitor and its folder (under
+# C:\windows), the package folder, the installed uninstaller.
+x64=(x64 QVRdrv56.dll qpaNLM64.dll . driver64 KVLM720_Uninstaller_vista.exe)
+x86=(w32x86 QVRdrv50.dll qpaNLMNT.dll system32 driver2k KVLM720_Uninstaller.exe)
+set_=("${x64[@]}") template_name=template probe_exe=bin/e2e_probe.exe shipped= windows=win7 monitor_warning=
+case $scenario in
+install | usb | version) ;;
+xp)
+  # A 32-bit prefix: the 32-bit loader, and 32-bit Windows' driver set.
+  wine=/usr/lib/wine/wine template_name=template32 probe_exe=e2e/e2e_probe.exe shipped=1 windows=winxp
+  export WINEARCH=win32
+  set_=("${x86[@]}")
+  ;;
+wow64)
+  # The 32-bit program writes HKLM\SOFTWARE through WOW64's 32-bit view.
+  uninstall_key='HKLM\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\VELKORA_KVL-M720'
+  # Its prefix is made with 32-bit Wine at hand, so syswow64 is filled.
+  template_name=template-wow64 shipped=1
+  # Wine's spooler loads a monitor into the process that adds it: the
+  # 32-bit installer cannot load qpaNLM64.dll, and says so in a box.
+  monitor_warning=1
+  ;;
+*) echo "FAIL: unknown scenario $scenario"; exit 1 ;;
+esac
+env_dir=${set_[0]} driver_module=${set_[1]} monitor_module=${set_[2]} monitor_dir=${set_[3]}
+driver_dir=${set_[4]} installed_uninstaller=${set_[5]}
 
 source "$(dirname "$0")/wine_common.bash"
 # A skipped scenario leaves no earlier run's files to stand for it.
@@ -44,12 +84,22 @@ skip() {
   echo "SKIP: $*"
   exit 77
 }
-for file in drvsetup.exe KVLM720_Uninstaller.exe KVLM720_Uninstaller_vista.exe qpaNLM64.dll e2e_probe.exe; do
-  [ -f "$win64_build/bin/$file" ] || skip "$win64_build/bin/$file is not built"
-done
-bin=$(cd "$win64_build/bin" && pwd)
-# The driver folders of the build, with its real language monitors.
-package_data=$(cd "$win64_build/package" && pwd) || skip "$win64_build/package is not built"
+[ -f "$build/$probe_exe" ] || skip "$build/$probe_exe is not built"
+probe_exe=$(cd "$(dirname "$build/$probe_exe")" && pwd)/e2e_probe.exe
+if [ -n "$shipped" ]; then
+  # The folder that SHA256SUMS names, as ./dev package laid it out.
+  [ -f "$dist/SHA256SUMS" ] || skip "no package in ${dist:-DIST_DIR} (./dev package lays it out)"
+  dist=$(cd "$dist" && pwd)
+  package_name=$(grep -o ' [^/]*/drvsetup\.exe$' "$dist/SHA256SUMS" | sed 's|^ *||; s|/.*||')
+  [ -n "$package_name" ] && [ -d "$dist/$package_name" ] || skip "$dist/SHA256SUMS names no package folder"
+else
+  for file in drvsetup.exe KVLM720_Uninstaller.exe KVLM720_Uninstaller_vista.exe; do
+    [ -f "$build/bin/$file" ] || skip "$build/bin/$file is not built"
+  done
+  bin=$(cd "$build/bin" && pwd)
+  # The driver folders of the build, with its real language monitors.
+  package_data=$(cd "$build/package" && pwd) || skip "$build/package is not built"
+fi
 [ -x "$wine" ] || skip "$wine is not installed"
 for tool in Xvfb xdotool import xdpyinfo; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
@@ -79,7 +129,7 @@ trap 'exit 1' INT TERM
 source "$(dirname "$0")/outcome.bash"
 start_display "$out_dir/xvfb-$scenario.log" || fatal "no X display could be started between :90 and :140"
 
-template=$out_dir/template
+template=$out_dir/$template_name
 make_template "$template" "$out_dir/wineboot.log" || fatal "making the template prefix failed (see $out_dir/wineboot.log)"
 
 # A copy of the template with the package in C:\Package and the probe in C:\.
@@ -90,9 +140,27 @@ export WINEPREFIX=$work/prefix
 drive_c=$WINEPREFIX/drive_c
 package=$drive_c/Package
 mkdir -p "$package"
-cp -r "$package_data/driver2k" "$package_data/driver64" "$package/"
-cp "$bin/drvsetup.exe" "$bin/KVLM720_Uninstaller.exe" "$bin/KVLM720_Uninstaller_vista.exe" "$package/"
-cp "$bin/e2e_probe.exe" "$drive_c/"
+if [ -n "$shipped" ]; then
+  cp -r "$dist/$package_name/." "$package/"
+  # What runs is what ships: the copies are the files SHA256SUMS names.
+  sed -n "s|^\([0-9a-f]*\)  $package_name/|\1  |p" "$dist/SHA256SUMS" >"$work/package.sha256"
+  (cd "$package" && sha256sum --quiet --strict -c "$work/package.sha256") ||
+    fatal "C:\\Package differs from $dist/SHA256SUMS"
+  [ "$(find "$package" -type f | wc -l)" -eq "$(wc -l <"$work/package.sha256")" ] ||
+    fatal "C:\\Package holds files that $dist/SHA256SUMS does not name"
+else
+  cp -r "$package_data/driver2k" "$package_data/driver64" "$package/"
+  cp "$bin/drvsetup.exe" "$bin/KVLM720_Uninstaller.exe" "$bin/KVLM720_Uninstaller_vista.exe" "$package/"
+fi
+cp "$probe_exe" "$drive_c/"
+# One server for the whole scenario: Wine's services then start once, not
+# again for every program after the server's idle exit (under the emulator
+# seconds each time); the clean-up ends it.
+"$wineserver" -p || fatal "no wineserver for $WINEPREFIX"
+# The services start with the first program and keep its standard handles
+# as long as the server lives: a program of their own, so that none of them
+# holds a probe's output pipe open.
+"$wine" cmd /c exit </dev/null >>"$work/programs.log" 2>&1 || fatal "no program starts in $WINEPREFIX"
 transcript=$work/transcript.txt outcome_file=$work/outcome.txt
 : >"$transcript"
 : >"$outcome_file"
@@ -186,6 +254,7 @@ install_fresh() {
   progress=$(wait_window "$progress_title") || exit 1
   if [ "$port" = USB ]; then
     choose_port "${usb[@]}"
+    [ -n "$monitor_warning" ] && answer Warning Return monitor-warning
     answer Information Return "${3:-}"
   else
     choose_port "${com1[@]}" "${4:-}"
@@ -196,18 +265,15 @@ install_fresh() {
   finish "$name"
 }
 
-# The spooler as the probe sees it.
-probe() { "$wine" 'C:\e2e_probe.exe' 2>&1 | tr -d '\r'; }
+# The spooler and the keys as the probe saw them at the last outcome (each
+# program start costs, the more so under the emulator).
+probe() { printf '%s\n' "$seen"; }
 printers() { probe | grep '^printer	VELKORA' | cut -f2-; }
-# reg_value KEY NAME: the data of one value as `reg query` prints it.
-reg_value() {
-  "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n {print $NF}'
-}
 key_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
 # outcome NAME: what the prefix holds after the step NAME, as
-# sim_scenarios.sh writes it.
+# sim_scenarios.sh writes it; all the probe printed stays in $seen.
+seen=
 outcome() {
-  local seen
   seen=$("$wine" 'C:\e2e_probe.exe' --values stamp "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" \
     --values uninstall "$uninstall_key" --key "$usbprint_label" "$usbprint_key" 2>&1 | tr -d '\r')
   {
@@ -216,7 +282,7 @@ outcome() {
     grep '^driver	VELKORA' <<<"$seen"
     grep '^monitor	Advanced Language Monitor	' <<<"$seen"
     awk -F'\t' '$1 == "device" && toupper($2) ~ /^USB\\VID_7A3C&PID_0008\\/' <<<"$seen"
-    grep -E '^(value|key)	' <<<"$seen" | grep -v '^value	uninstall	OemFileName	'
+    grep -E '^(value|key)	' <<<"$seen"
   } >>"$outcome_file"
 }
 devices() { "$wine" 'C:\e2e_probe.exe' devices 2>&1 | tr -d '\r'; }
@@ -227,27 +293,35 @@ windows_version() {
 # What a fresh installation on COM1 leaves in the prefix.
 check_installed() {
   local name=$1
-  local spooler
-  spooler=$(probe)
-  grep -qxF "driver	VELKORA KVL-M720	QVRdrv56.dll" <<<"$spooler" || fail "$name: no x64 driver: $spooler"
-  grep -qxF "monitor	Advanced Language Monitor	qpaNLM64.dll" <<<"$spooler" || fail "$name: no language monitor: $spooler"
-  # The 64-bit monitor module goes to the Windows directory.
-  cmp -s "$drive_c/windows/qpaNLM64.dll" "$bin/qpaNLM64.dll" || fail "$name: no qpaNLM64.dll in C:\\windows"
-  [ "$(reg_value "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" MinorVersion)" = 0x6 ] ||
-    fail "$name: version stamp $(reg_value "$print_key\\Printers\\VELKORA KVL-M720\\VersionData" MinorVersion)"
-  "$wine" reg query "$uninstall_key" /v DisplayName 2>/dev/null | grep -qF 'VELKORA KVL-M720  Windows Driver V4.6.64' ||
+  grep -qxF "driver	VELKORA KVL-M720	$driver_module" <<<"$seen" || fail "$name: no $env_dir driver: $seen"
+  grep -qxF "monitor	Advanced Language Monitor	$monitor_module" <<<"$seen" ||
+    fail "$name: no language monitor: $seen"
+  # The 64-bit monitor module goes to the Windows directory, the 32-bit one
+  # to the system directory.
+  cmp -s "$drive_c/windows/$monitor_dir/$monitor_module" "$package/$driver_dir/$monitor_module" ||
+    fail "$name: no $monitor_module in C:\\windows\\$monitor_dir"
+  grep -qxF "value	stamp	MinorVersion	6" <<<"$seen" || fail "$name: version stamp: $(grep '^value	stamp' <<<"$seen")"
+  grep -qxF "value	uninstall	DisplayName	VELKORA KVL-M720  Windows Driver V4.6.64" <<<"$seen" ||
     fail "$name: no uninstall entry"
-  "$wine" reg query "$uninstall_key" /v UninstallString 2>/dev/null | grep -qiF 'C:\windows\KVL-M720\KVLM720_Uninstaller.exe' ||
+  grep -qixF 'value	uninstall	UninstallString	C:\windows\KVL-M720\KVLM720_Uninstaller.exe' <<<"$seen" ||
     fail "$name: uninstall string"
-  # 64-bit Windows takes the uninstaller meant for Vista and later.
-  cmp -s "$drive_c/windows/KVL-M720/KVLM720_Uninstaller.exe" "$package/KVLM720_Uninstaller_vista.exe" ||
-    fail "$name: the installed uninstaller is not KVLM720_Uninstaller_vista.exe"
-  [ -f "$drive_c/windows/system32/spool/drivers/x64/3/QVRdrv56.dll" ] || fail "$name: no driver module in x64\\3"
-  [ ! -f "$drive_c/windows/system32/spool/drivers/x64/QVRUKR56.DLL" ] || fail "$name: staging copies left"
+  # 64-bit Windows takes the uninstaller meant for Vista and later, XP the other.
+  cmp -s "$drive_c/windows/KVL-M720/KVLM720_Uninstaller.exe" "$package/$installed_uninstaller" ||
+    fail "$name: the installed uninstaller is not $installed_uninstaller"
+  [ -f "$drive_c/windows/system32/spool/drivers/$env_dir/3/$driver_module" ] ||
+    fail "$name: no driver module in $env_dir\\3"
+  [ ! -f "$drive_c/windows/system32/spool/drivers/$env_dir/QVRUKR${driver_module:6:2}.DLL" ] ||
+    fail "$name: staging copies left"
+  # The set-up service's copy of the INF, named by the uninstall entry.
+  local oem
+  oem=$(awk -F'\t' '$1 == "value" && $2 == "uninstall" && $3 == "OemFileName" {print $4}' <<<"$seen")
+  oem_copy=$drive_c/$(tr '\\' / <<<"${oem#[Cc]:\\}")
+  [[ "$oem" =~ ^[Cc]:\\windows\\inf\\ ]] && cmp -s "$oem_copy" "$package/$driver_dir/velkora.inf" ||
+    fail "$name: no copy of velkora.inf at OemFileName '$oem'"
 }
 
 scenario_install() {
-  windows_version win7
+  windows_version $windows
   outcome before
   install_fresh fresh COM1 restart-question port
   outcome fresh
@@ -256,9 +330,9 @@ scenario_install() {
 
   # The same version again: a second printer, numbered.
   install_fresh again COM1
+  outcome again
   [ "$(printers | sort)" = "VELKORA KVL-M720	VELKORA KVL-M720	COM1:
 VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printers)"
-  outcome again
 
   # An older version: the installer says so, the uninstaller takes every
   # printer, the driver and the entry away, and No to the restart ends it.
@@ -276,8 +350,8 @@ VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printe
   # Two printers again, then the installed uninstaller with both checked.
   install_fresh second COM1
   install_fresh second-again COM1
-  [ "$(printers | wc -l)" -eq 2 ] || fail "second: printers $(printers)"
   outcome second
+  [ "$(printers | wc -l)" -eq 2 ] || fail "second: printers $(printers)"
   start 'C:\windows\KVL-M720\KVLM720_Uninstaller.exe'
   local window
   window=$(wait_window "$uninstaller_title") || exit 1
@@ -293,9 +367,11 @@ VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printe
   [ -z "$(printers)" ] || fail "uninstall: printers left: $(printers)"
   probe | grep -q '^driver	VELKORA KVL-M720' && fail "uninstall: the driver stayed"
   key_exists "$uninstall_key" && fail "uninstall: the uninstall entry stayed"
-  ls "$drive_c/windows/system32/spool/drivers/x64/3/" | grep -qi 'NDRM7202' && fail "uninstall: data files stayed in x64\\3"
+  ls "$drive_c/windows/system32/spool/drivers/$env_dir/3/" | grep -qi 'NDRM7202' &&
+    fail "uninstall: data files stayed in $env_dir\\3"
+  [ -e "$oem_copy" ] && fail "uninstall: the INF copy $oem_copy stayed"
   # The language monitor stays for other printers that may use it.
-  probe | grep -qxF "monitor	Advanced Language Monitor	qpaNLM64.dll" || fail "uninstall: the language monitor went"
+  probe | grep -qxF "monitor	Advanced Language Monitor	$monitor_module" || fail "uninstall: the language monitor went"
 }
 
 scenario_usb() {
@@ -312,7 +388,7 @@ scenario_usb() {
   # Wine lists the key that holds the version stamp as a printer of its
   # own, without driver or port; a printer the installer added has both.
   [ "$(printers)" = "VELKORA KVL-M720		" ] || fail "usb: a printer on USB: $(printers)"
-  probe | grep -qxF "driver	VELKORA KVL-M720	QVRdrv56.dll" || fail "usb: no driver"
+  probe | grep -qxF "driver	VELKORA KVL-M720	$driver_module" || fail "usb: no driver"
   key_exists "$usbprint_key" && fail "usb: the USB print key stayed"
   # Staging copies stay after a USB installation.
   [ -f "$drive_c/windows/system32/spool/drivers/x64/QVRUKR56.DLL" ] || fail "usb: staging copies gone"
@@ -331,9 +407,23 @@ scenario_version() {
 VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "version: printers $(printers)"
 }
 
+# After an installation on USB no printer uses the driver: the installed
+# uninstaller offers none and removes everything by itself.
+scenario_wow64() {
+  scenario_usb
+  start 'C:\windows\KVL-M720\KVLM720_Uninstaller.exe'
+  answer KVLM720_Uninstaller n uninstalled-restart
+  finish uninstall
+  outcome uninstall
+  probe | grep -q '^driver	VELKORA KVL-M720' && fail "uninstall: the driver stayed"
+  key_exists "$uninstall_key" && fail "uninstall: the uninstall entry stayed"
+  ls "$drive_c/windows/system32/spool/drivers/$env_dir/3/" | grep -qi 'NDRM7202' &&
+    fail "uninstall: data files stayed in $env_dir\\3"
+}
+
 case $scenario in
-install | usb | version) "scenario_$scenario" ;;
-*) fatal "unknown scenario $scenario" ;;
+install | usb | version | wow64) "scenario_$scenario" ;;
+xp) scenario_install ;;
 esac
 "$wineserver" -k 2>/dev/null
 if [ "$failures" -ne 0 ]; then exit 1; fi

@@ -34,3 +34,10 @@ expect_no_handles_left() {
     [ -z "$left" ] || fail "$(basename "$(dirname "$journal")"): handles left open: $left"
   done < <(find "$work" -name journal.jsonl)
 }
+
+# take_shard FILE K/N: keeps the K-th of every N lines of FILE, the share of
+# one of N shards of a sweep; 1/1 keeps them all.
+take_shard() {
+  local k=${2%/*} n=${2#*/}
+  awk -v k="$k" -v n="$n" '(NR - k) % n == 0' "$1" >"$1.shard" && mv "$1.shard" "$1"
+}

@@ -7,8 +7,11 @@
 # and none may leave an uninstall entry, a version stamp or a printer of the
 # driver without the driver.
 #
-# Usage: installer_every_call_fails.sh SIM_BUILD_DIR
+# Usage: installer_every_call_fails.sh SIM_BUILD_DIR [K/N]
+# With K/N, only the K-th of every N calls of each kind of Windows: one of N
+# shards that run side by side and together make every run.
 source "$(dirname "$0")/common.bash" "$1"
+shard=${2:-1/1}
 runs=0
 
 printf 'dialog radio 1006\ndialog ok\nmsgbox no\n' >"$work/com1"
@@ -27,6 +30,7 @@ for row in "xp com1" "7-x64 usb"; do
   # Each call as Name#n, the n-th call of that name.
   "$winsim" journal "$work/good" | jq -r 'select(.call) | .call' | awk '{n[$1]++; print $1 "#" n[$1]}' >"$work/calls"
   rm -rf "$work/good"
+  take_shard "$work/calls" "$shard"
   # The port line of the person, then declining whatever comes.
   { head -n 2 "$work/$port"; cat "$work/decline"; } >"$work/script"
   while read -r call; do

@@ -61,7 +61,8 @@ check_machine() {
   case $os in vista | 7 | 7-x64) windir='C:\Windows' ;; 2000) windir='C:\WINNT' ;; esac
   # The 32-bit program's HKLM\SOFTWARE is the 32-bit view on 64-bit Windows.
   local software="$hklm\\SOFTWARE"
-  [ "$env" = "Windows x64" ] && { mod=56 lm=qpaNLM64.dll dir=x64 software="$hklm\\SOFTWARE\\Wow6432Node"; }
+  local sub=driver2k
+  [ "$env" = "Windows x64" ] && { mod=56 lm=qpaNLM64.dll dir=x64 sub=driver64 software="$hklm\\SOFTWARE\\Wow6432Node"; }
   local uninstall_key="$software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720"
   local vendor_key="$software\\VELKORA_LABEL_PRINTER"
   "$winsim" ls "$work/$name" monitors | grep -qxF "Advanced Language Monitor	$lm" || fail "$name: no monitor $lm"
@@ -87,6 +88,10 @@ check_machine() {
 \"OemFileName\"=" ] || fail "$name: uninstall entry $entry"
   [[ "$oem" =~ ^"$windir"\\inf\\oem[0-9]+\.inf$ ]] && [ -n "$(host_file "$name" "$oem")" ] ||
     fail "$name: no OEM INF copy at '$oem'"
+  # Started without arguments in C:\Package: the INF by its full path.
+  journal "$name" --call SetupCopyOEMInfA |
+    jq -e --arg inf "C:\\Package\\$sub\\velkora.inf" '.args[0:4] == [$inf, null, 1, 8192]' >/dev/null ||
+    fail "$name: SetupCopyOEMInfA $(journal "$name" --call SetupCopyOEMInfA)"
   local vendor source=KVLM720_Uninstaller_vista.exe
   vendor=$(values "$name" "$vendor_key" 2>/dev/null)
   case $os in

@@ -8,8 +8,11 @@
 # other printer, the uninstaller's own file, the language monitor or the
 # vendor key.
 #
-# Usage: uninstaller_every_call_fails.sh SIM_BUILD_DIR
+# Usage: uninstaller_every_call_fails.sh SIM_BUILD_DIR [K/N]
+# With K/N, only the K-th of every N calls of each kind of Windows: one of N
+# shards that run side by side and together make every run.
 source "$(dirname "$0")/common.bash" "$1"
+shard=${2:-1/1}
 runs=0
 
 printf 'check VELKORA KVL-M720\ncheck VELKORA KVL-M720(#1)\nclick 1001\n' >"$work/remove"
@@ -36,6 +39,7 @@ while read -r os windir software; do
   [ -z "$("$winsim" ls "$work/good" printers | grep -F 'VELKORA KVL-M720')" ] || { echo "FAIL: $os: printers stayed"; exit 1; }
   "$winsim" journal "$work/good" | jq -r 'select(.call) | .call' | awk '{n[$1]++; print $1 "#" n[$1]}' >"$work/calls"
   rm -rf "$work/good"
+  take_shard "$work/calls" "$shard"
 
   while read -r call; do
     case "${call%%#*}" in

@@ -3,7 +3,8 @@
 // e2e_probe.exe [--values LABEL KEY]... [--key LABEL KEY]...: what the
 // spooler and the plug-and-play manager hold, and the keys of HKLM named
 //   printer <name> <driver> <port>
-//   driver <name> <driver module>      (environment "Windows x64")
+//   driver <name> <driver module>      (environment "Windows x64", or
+//                                      "Windows NT x86" when built 32-bit)
 //   monitor <name> <module>
 //   device <instance id> <first hardware id>     (the USB enumerator's)
 //   value <label> <name> <data>        each value of KEY by name, numbers
@@ -82,7 +83,11 @@ static int ListSpooler() {
            Text(printer[i].pPortName));
   free(printers);
 
+#ifdef _WIN64
   char environment[] = "Windows x64";
+#else
+  char environment[] = "Windows NT x86";
+#endif
   BYTE* drivers = ReadList(
       [&environment](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
         return EnumPrinterDriversA(NULL, environment, 2, buffer, size, needed, returned);

@@ -53,11 +53,26 @@ class InstallSequenceTest : public ::testing::Test {
   return ::testing::AssertionSuccess();
 }
 
-void RunInstall(int nPortCode, int nKind, const char* script) {
+// sourceDir: the installer's command-line text, the package folder's prefix.
+void RunInstall(int nPortCode, int nKind, const char* script, const char* sourceDir = "") {
   winsim::Script::UseForTests(script);
   InstallEngine engine;
   engine.m_nWindowsKind = nKind;
+  lstrcpynA(engine.m_szSourceDir, sourceDir, sizeof engine.m_szSourceDir);
   engine.Install(nPortCode);
+}
+
+// "OemFileName" of the uninstall entry, or "(none)".
+std::string StoredOemFileName() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720", 0,
+                    KEY_READ, &key) != ERROR_SUCCESS)
+    return "(none)";
+  char oem[MAX_PATH] = "";
+  DWORD size = sizeof oem;
+  LONG result = RegQueryValueExA(key, "OemFileName", nullptr, nullptr, (LPBYTE)oem, &size);
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS ? std::string(oem) : "(none)";
 }
 
 std::vector<PRINTER_INFO_2A> PrintersOf(std::vector<BYTE>* storage) {
@@ -98,13 +113,22 @@ TEST_F(InstallSequenceTest, FreshInstallations) {
     const char* monitorModule;  // where the monitor's module goes
     const char* portName;       // of the printer, or null for USB
     const char* answer;         // to the restart question
+    const char* sourceDir;      // the command-line text
+    const char* inf;            // handed to the set-up service
   };
+  // The package folder C:\pkg is the current directory; the installer is
+  // started there without arguments, with a relative or a full path.
   const Row rows[] = {
-      {"2000", kWindows2000, 1004, "Windows NT x86", "C:\\WINNT\\system32\\qpaNLMNT.dll", "LPT1:", "yes"},
-      {"xp", kWindowsXP, 1000, "Windows NT x86", "C:\\WINDOWS\\system32\\qpaNLMNT.dll", "COM1:", "no"},
-      {"7", kWindows7, 1006, "Windows NT x86", "C:\\Windows\\system32\\qpaNLMNT.dll", nullptr, nullptr},
-      {"7-x64", kWindows64, 1003, "Windows x64", "C:\\Windows\\qpaNLM64.dll", "COM4:", "no"},
-      {"7-x64", kWindows64, 1006, "Windows x64", "C:\\Windows\\qpaNLM64.dll", nullptr, nullptr},
+      {"2000", kWindows2000, 1004, "Windows NT x86", "C:\\WINNT\\system32\\qpaNLMNT.dll", "LPT1:", "yes", "",
+       "C:\\pkg\\driver2k\\velkora.inf"},
+      {"xp", kWindowsXP, 1000, "Windows NT x86", "C:\\WINDOWS\\system32\\qpaNLMNT.dll", "COM1:", "no", "..\\pkg\\",
+       "C:\\pkg\\driver2k\\velkora.inf"},
+      {"7", kWindows7, 1006, "Windows NT x86", "C:\\Windows\\system32\\qpaNLMNT.dll", nullptr, nullptr, "C:\\pkg\\",
+       "C:\\pkg\\driver2k\\velkora.inf"},
+      {"7-x64", kWindows64, 1003, "Windows x64", "C:\\Windows\\qpaNLM64.dll", "COM4:", "no", "",
+       "C:\\pkg\\driver64\\velkora.inf"},
+      {"7-x64", kWindows64, 1006, "Windows x64", "C:\\Windows\\qpaNLM64.dll", nullptr, nullptr, ".\\",
+       "C:\\pkg\\driver64\\velkora.inf"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(std::string(r.os) + " " + std::to_string(r.port));
@@ -133,7 +157,8 @@ TEST_F(InstallSequenceTest, FreshInstallations) {
     ASSERT_TRUE(MakeFile(configModule.c_str(), "previous ui"));
     ASSERT_TRUE(MakeFile((driverModule + ".old").c_str(), "oldest driver"));
 
-    RunInstall(r.port, r.kind, r.portName ? (std::string("msgbox ") + r.answer + "\n").c_str() : "msgbox ok\n");
+    RunInstall(r.port, r.kind, r.portName ? (std::string("msgbox ") + r.answer + "\n").c_str() : "msgbox ok\n",
+               r.sourceDir);
 
     JournalQuery journal(machine);
     JournalLines boxes = journal.Ui("msgbox");
@@ -225,19 +250,58 @@ TEST_F(InstallSequenceTest, FreshInstallations) {
     EXPECT_EQ(r.portName == nullptr, Exists(staged.c_str()));
     EXPECT_TRUE(Exists((DriverRoot(r.env) + "\\3\\NDRM7202.dat").c_str()));
 
-    // The INF pair gone, the INF folder hidden, the OEM copy registered.
+    // The INF pair gone, the INF folder hidden, the OEM copy of the INF
+    // named by its full path registered.
     EXPECT_FALSE(Exists(stale.c_str()));
     EXPECT_TRUE(GetFileAttributesA((std::string(windir) + "\\INF").c_str()) & FILE_ATTRIBUTE_HIDDEN);
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720",
-                                           0, KEY_READ, &key));
-    char oem[MAX_PATH] = "";
-    DWORD size = sizeof oem;
-    RegQueryValueExA(key, "OemFileName", nullptr, nullptr, (LPBYTE)oem, &size);
-    RegCloseKey(key);
-    EXPECT_NE(std::string(oem).find("\\oem"), std::string::npos) << oem;
-    EXPECT_TRUE(Exists(oem)) << oem;
+    JournalLines copies = journal.Calls("SetupCopyOEMInfA");
+    ASSERT_EQ(1u, copies.size()) << journal;
+    std::string oem = std::string(windir) + "\\inf\\oem0.inf";
+    EXPECT_EQ((nlohmann::json{r.inf, nullptr, SPOST_PATH, SP_COPY_FORCE_NEWER, oem, 256, oem.size() + 1, nullptr}),
+              copies[0]["args"]);
+    EXPECT_EQ(oem, StoredOemFileName());
+    EXPECT_TRUE(Exists(oem.c_str())) << oem;
+  }
+}
+
+// A reinstallation whose OEM copy fails, or whose INF path cannot be formed,
+// stores no name over the first one's, and completes.
+TEST_F(InstallSequenceTest, NoOemCopyStoresAnEmptyName) {
+  struct Row {
+    const char* what;
+    const char* faults;
+    const char* cwd;  // where the installer runs without arguments, or null: C:\pkg
+    bool copied;      // SetupCopyOEMInfA was called
+  };
+  // A folder whose full path leaves no room for "driver2k\velkora.inf" in
+  // 256 bytes.
+  std::string deep = "C:\\" + std::string(237, 'd');
+  const Row rows[] = {
+      {"the copy fails", "SetupCopyOEMInfA:5", nullptr, true},
+      {"no full path", "GetFullPathNameA:8", nullptr, false},
+      {"the full path is too long", "", deep.c_str(), false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    SimMachine machine("xp");
+    ASSERT_TRUE(LayPackage());
+    RunInstall(1000, kWindowsXP, "msgbox no\n");
+    ASSERT_EQ("C:\\WINDOWS\\inf\\oem0.inf", StoredOemFileName());
+    if (r.cwd) {
+      ASSERT_TRUE(MakeDir(r.cwd));
+      ASSERT_TRUE(SetCurrentDirectoryA(r.cwd));
+    }
+    size_t before = JournalQuery(machine).Lines().size();
+    winsim::Faults::Set(r.faults);
+    RunInstall(1004, kWindowsXP, "msgbox no Restart\n");
+    winsim::Faults::Set("");
+    JournalQuery journal(machine);
+    JournalLines run(journal.Lines().begin() + (long)before, journal.Lines().end());
+    EXPECT_EQ(r.copied ? 1u : 0u, run.Where("/call", "SetupCopyOEMInfA").size()) << journal;
+    EXPECT_EQ("", StoredOemFileName());
+    EXPECT_EQ(1u, run.Where("/ui", "msgbox").size()) << journal;
+    std::vector<BYTE> storage;
+    EXPECT_EQ(2u, PrintersOf(&storage).size());
   }
 }
 

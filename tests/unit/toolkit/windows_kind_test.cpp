@@ -108,6 +108,43 @@ TEST(ClassifyWindows, Windows2000WithoutIsWow64Process) {
   EXPECT_FALSE(journal.Called("IsWow64Process"));
 }
 
+// What the programs look up at run time instead of importing it: found on
+// the Windows that exports it, and not where a machine setting takes it out.
+TEST(GetProcAddress, RunTimeLookupsFollowTheMachine) {
+  struct Row {
+    const char* os;
+    const char* module;
+    const char* name;
+    const char* setting;  // [os] key set to 0, or null
+    bool found;
+  };
+  const Row rows[] = {
+      {"2000", "setupapi.dll", "SetupUninstallOEMInfA", nullptr, false},
+      {"xp", "setupapi.dll", "SetupUninstallOEMInfA", nullptr, true},
+      {"vista", "SETUPAPI", "SetupUninstallOEMInfA", nullptr, true},
+      {"vista", "setupapi.dll", "SetupUninstallOEMInfA", "setupuninstalloeminf", false},
+      {"vista", "setupapi.dll", "setupuninstalloeminfa", nullptr, false},
+      {"vista", "kernel32", "SetupUninstallOEMInfA", nullptr, false},
+      {"7", "kernel32", "IsWow64Process", nullptr, true},
+      {"7", "kernel32", "IsWow64Process", "iswow64process", false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.os) + " " + r.module + " " + r.name);
+    SimMachine machine(r.os);
+    if (r.setting) {
+      ASSERT_TRUE(machine.SetIni("os", r.setting, "0"));
+    }
+    HMODULE module = LoadLibraryA(r.module);
+    ASSERT_NE(nullptr, module);
+    FARPROC proc = GetProcAddress(module, r.name);
+    EXPECT_EQ(r.found, proc != nullptr);
+    if (!proc) {
+      EXPECT_EQ((DWORD)ERROR_PROC_NOT_FOUND, GetLastError());
+    }
+    EXPECT_TRUE(FreeLibrary(module));
+  }
+}
+
 TEST(ClassifyWindows, FailedVersionQueryIsAskedTwice) {
   SimMachine machine("xp");
   // The first query fails; the second one is made and its answer used.

@@ -34,20 +34,24 @@ bool AnyCallNames(const JournalLines& lines, const std::string& text) {
 struct FullRow {
   const char* os;
   int kind;
-  const char* answer;  // to the restart question
+  const char* answer;         // to the restart question
+  bool setupUninstallOemInf;  // SETUPAPI exports SetupUninstallOEMInfA
 };
 
 // NT 4.0 lists and removes as 2000 does; Vista is where the INF copy goes
 // through the set-up service.
 const FullRow kFullRows[] = {
-    {"nt4", kWindowsNT4, "no"}, {"xp", kWindowsXP, "no"},    {"vista", kWindowsVista, "yes"},
-    {"7", kWindows7, "yes"},    {"7-x64", kWindows64, "no"},
+    {"nt4", kWindowsNT4, "no", true}, {"xp", kWindowsXP, "no", true},    {"vista", kWindowsVista, "yes", true},
+    {"7", kWindows7, "yes", true},    {"7-x64", kWindows64, "no", true}, {"vista", kWindowsVista, "no", false},
 };
 
 TEST_F(UninstallerTest, AFullRemovalTakesTheDriverAndLeavesMonitorVendorKeyAndProgram) {
   for (const auto& row : kFullRows) {
     SCOPED_TRACE(row.os);
     SimMachine machine(row.os);
+    if (!row.setupUninstallOemInf) {
+      ASSERT_TRUE(machine.SetIni("os", "setupuninstalloeminf", "0"));
+    }
     Installation inst;
     ASSERT_TRUE(Seed({"Label desk", "Shipping"}, &inst));
     // A printer that bears the driver's name goes too, whatever its driver.
@@ -118,8 +122,17 @@ TEST_F(UninstallerTest, AFullRemovalTakesTheDriverAndLeavesMonitorVendorKeyAndPr
     EXPECT_EQ((nlohmann::json{"net stop spooler", SW_HIDE}), commands[0]["args"]);
     EXPECT_EQ((nlohmann::json{"net start spooler", SW_HIDE}), commands[1]["args"]);
 
-    // The INF copy: through the set-up service from Vista on.
-    EXPECT_EQ(row.kind >= kWindowsVista, journal.Called("SetupUninstallOEMInfA"));
+    // The INF copy: through the set-up service from Vista on, its function
+    // looked up in SETUPAPI; where it is not found, the deletion of the
+    // files takes the copy all the same.
+    JournalLines lookups = journal.Calls("GetProcAddress").Where("/args/1", "SetupUninstallOEMInfA");
+    ASSERT_EQ(row.kind >= kWindowsVista ? 1u : 0u, lookups.size()) << journal;
+    if (!lookups.empty()) {
+      EXPECT_EQ(row.setupUninstallOemInf, !lookups[0]["ret"].is_null());
+    }
+    EXPECT_EQ(row.kind >= kWindowsVista && row.setupUninstallOemInf, journal.Called("SetupUninstallOEMInfA"));
+    EXPECT_EQ(journal.Calls("LoadLibraryA").Where("/args/0", "setupapi.dll").size(),
+              journal.Calls("FreeLibrary").size());
     EXPECT_FALSE(Exists(inst.oemInf.c_str()));
     EXPECT_FALSE(Exists((inst.oemInf.substr(0, inst.oemInf.size() - 3) + "PNF").c_str()));
 

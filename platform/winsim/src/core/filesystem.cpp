@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "core/machine.h"
 #include "core/windows_path.h"
@@ -47,15 +48,19 @@ bool IsDirectoryHost(const std::string& host) {
 
 // The entry of `dir` named `name` without regard to case; an exact match
 // wins over a case-insensitive one when the host holds both.
-bool FindEntry(const std::string& dir, const std::string& name, std::string* actual) {
+// `listed` says whether the folder's listing was read; `exact` gets what
+// lstat gave when the name matched as it stands.
+bool FindEntry(const std::string& dir, const std::string& name, std::string* actual, bool* listed = nullptr,
+               struct stat* exact = nullptr) {
   // The name as it stands is the exact match, found without reading the
   // whole folder: a walk that names each entry as the folder spelled it
   // stays linear in the number of entries.
   struct stat st;
-  if (name != "." && name != ".." && lstat((dir + "/" + name).c_str(), &st) == 0) {
+  if (name != "." && name != ".." && lstat((dir + "/" + name).c_str(), exact ? exact : &st) == 0) {
     *actual = name;
     return true;
   }
+  if (listed) *listed = true;
   DIR* d = opendir(dir.c_str());
   if (!d) return false;
   std::string best;
@@ -75,6 +80,82 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string* act
   closedir(d);
   if (found) *actual = best;
   return found;
+}
+
+// The host folder of the first `n` names of a path that the host spells
+// otherwise somewhere (C:\WINDOWS\system32\spool\DRIVERS on .../drivers):
+// a walk over many files in one folder would read the same listings for
+// every file. An answer is kept while the folder is there and every folder
+// whose listing the look-up read is unchanged on the host (device, inode,
+// modification and change times), as a name added, removed or renamed in
+// it changes them. False, and nothing kept, when a name is missing.
+struct FolderLookup {
+  struct Listed {
+    std::string dir;
+    struct stat st;
+  };
+  std::string host;
+  std::vector<Listed> listed;
+};
+
+bool Unchanged(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+std::unordered_map<std::string, FolderLookup>& FolderCache() {
+  static std::unordered_map<std::string, FolderLookup> cache;
+  return cache;
+}
+
+std::string FolderKey(const std::string& root, const std::vector<std::string>& parts, size_t n) {
+  std::string key = root;
+  for (size_t i = 0; i < n; ++i) key += "\\" + parts[i];
+  return key;
+}
+
+// The kept answer for `key` while it holds, or null.
+const FolderLookup* KeptFolder(const std::string& key) {
+  auto& cache = FolderCache();
+  auto it = cache.find(key);
+  if (it == cache.end()) return nullptr;
+  struct stat st;
+  bool valid = stat(it->second.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  for (const FolderLookup::Listed& l : it->second.listed)
+    valid = valid && stat(l.dir.c_str(), &st) == 0 && Unchanged(st, l.st);
+  if (valid) return &it->second;
+  cache.erase(it);
+  return nullptr;
+}
+
+bool ResolveFolder(const std::string& root, const std::vector<std::string>& parts, size_t n, std::string* host) {
+  std::string key = FolderKey(root, parts, n);
+  if (const FolderLookup* kept = KeptFolder(key)) {
+    *host = kept->host;
+    return true;
+  }
+  FolderLookup lookup;
+  std::string h = root;
+  for (size_t i = 0; i < n; ++i) {
+    FolderLookup::Listed l;
+    if (stat(h.c_str(), &l.st) != 0) return false;
+    std::string actual;
+    bool listed = false;
+    if (!FindEntry(h, parts[i], &actual, &listed)) return false;
+    if (listed) {
+      l.dir = h;
+      lookup.listed.push_back(l);
+    }
+    h += "/" + actual;
+  }
+  if (!IsDirectoryHost(h)) return false;
+  auto& cache = FolderCache();
+  if (cache.size() >= 1024) cache.clear();
+  lookup.host = h;
+  cache[key] = lookup;
+  *host = h;
+  return true;
 }
 
 uint64_t FileTimeOf(const struct stat& st) {
@@ -166,7 +247,54 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
   out->windows = p.Text();
   out->trailingSeparator = p.trailing;
   out->isRoot = p.parts.empty();
-  std::string host = DriveRoot();
+  std::string root = DriveRoot();
+  if (out->isRoot) {
+    out->host = root;
+    out->exists = true;
+    out->parentExists = true;
+    return true;
+  }
+  // The names as they stand are the exact matches when the host has them:
+  // each component then wins over any other spelling, so one lstat stands
+  // for the walk below. Otherwise the folder is looked up once and kept
+  // (ResolveFolder) and only the last name is looked for in it.
+  std::string spelled = root;
+  size_t exactParts = 0;
+  for (const std::string& part : p.parts) {
+    if (part == "." || part == "..") break;
+    ++exactParts;
+  }
+  struct stat st;
+  if (exactParts == p.parts.size()) {
+    size_t n = p.parts.size();
+    // The last name in its folder; the folder as the host spells it.
+    auto inFolder = [&](const std::string& folder) {
+      std::string actual;
+      struct stat exact;
+      exact.st_mode = 0;  // a real entry never has mode 0
+      out->parentExists = true;
+      out->exists = FindEntry(folder, p.parts.back(), &actual, nullptr, &exact);
+      out->host = folder + "/" + (out->exists ? actual : p.parts.back());
+      if (out->exists && exact.st_mode != 0) out->attributes = FileSystem::AttributesOf(out->host, exact);
+      return true;
+    };
+    // A folder already found under another spelling: no name as it stands
+    // can be the whole path.
+    const FolderLookup* kept = n > 1 ? KeptFolder(FolderKey(root, p.parts, n - 1)) : nullptr;
+    if (kept && !kept->listed.empty()) return inFolder(kept->host);
+    for (const std::string& part : p.parts) spelled += "/" + part;
+    if (lstat(spelled.c_str(), &st) == 0) {
+      out->host = spelled;
+      out->exists = true;
+      out->parentExists = true;
+      out->attributes = FileSystem::AttributesOf(spelled, st);
+      return true;
+    }
+    if (n == 1) return inFolder(root);
+    std::string folder;
+    if (ResolveFolder(root, p.parts, n - 1, &folder)) return inFolder(folder);
+  }
+  std::string host = root;
   bool found = true;
   for (size_t i = 0; i < p.parts.size(); ++i) {
     bool last = i + 1 == p.parts.size();
@@ -180,13 +308,8 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
     }
   }
   out->host = host;
-  if (out->isRoot) {
-    out->exists = true;
-    out->parentExists = true;
-  } else {
-    struct stat st;
-    out->exists = found && lstat(host.c_str(), &st) == 0;
-  }
+  out->exists = found && lstat(host.c_str(), &st) == 0;
+  if (out->exists) out->attributes = FileSystem::AttributesOf(host, st);
   return true;
 }
 
@@ -280,10 +403,15 @@ void FileSystem::SetRedirectionEnabled(bool enabled) {
 DWORD FileSystem::Attributes(const std::string& hostPath) {
   struct stat st;
   if (lstat(hostPath.c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
+  return AttributesOf(hostPath, st);
+}
+
+DWORD FileSystem::AttributesOf(const std::string& hostPath, const struct stat& st) {
   std::string root = DriveRoot();
-  std::string h = hostPath;
-  while (h.size() > root.size() && h.back() == '/') h.pop_back();
-  if (h == root) return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  size_t end = hostPath.size();
+  while (end > root.size() && hostPath[end - 1] == '/') --end;
+  if (end == root.size() && hostPath.compare(0, end, root) == 0)
+    return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   if (S_ISLNK(st.st_mode)) {
     // A junction, or a symbolic link to a file; a dangling one is taken for
     // a junction, as most links on a system drive are.
@@ -327,15 +455,33 @@ bool FileSystem::SetAttributes(const std::string& hostPath, DWORD attributes) {
   else
     mode |= S_IXOTH;
   mode |= S_IRUSR | (dir ? S_IXUSR : 0);
+  if (mode == (st.st_mode & 07777)) return true;
   return chmod(hostPath.c_str(), mode) == 0;
 }
 
 bool FileSystem::NameLess(const std::string& a, const std::string& b) {
-  std::string ua = UpperName(a), ub = UpperName(b);
+  return NameKeyLess(UpperName(a), a, UpperName(b), b);
+}
+
+bool FileSystem::NameKeyLess(const std::string& ua, const std::string& a, const std::string& ub, const std::string& b) {
   int c = memcmp(ua.data(), ub.data(), std::min(ua.size(), ub.size()));
   if (c != 0) return c < 0;
   if (ua.size() != ub.size()) return ua.size() < ub.size();
   return a < b;
+}
+
+std::vector<FileSystem::Name> FileSystem::Names(const std::string& hostDir) {
+  std::vector<Name> names;
+  DIR* d = opendir(hostDir.c_str());
+  if (!d) return names;
+  while (struct dirent* e = readdir(d)) {
+    if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) continue;
+    names.push_back(Name{UpperName(e->d_name), e->d_name});
+  }
+  closedir(d);
+  std::sort(names.begin(), names.end(),
+            [](const Name& a, const Name& b) { return NameKeyLess(a.upper, a.name, b.upper, b.name); });
+  return names;
 }
 
 bool FileSystem::Stat(const std::string& hostPath, DirEntry* entry) {
@@ -343,7 +489,7 @@ bool FileSystem::Stat(const std::string& hostPath, DirEntry* entry) {
   if (lstat(hostPath.c_str(), &st) != 0) return false;
   size_t slash = hostPath.find_last_of('/');
   entry->name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
-  entry->attributes = Attributes(hostPath);
+  entry->attributes = AttributesOf(hostPath, st);
   entry->size = S_ISREG(st.st_mode) ? (uint64_t)st.st_size : 0;
   entry->writeTime = FileTimeOf(st);
   return true;
@@ -351,16 +497,10 @@ bool FileSystem::Stat(const std::string& hostPath, DirEntry* entry) {
 
 std::vector<DirEntry> FileSystem::List(const std::string& hostDir) {
   std::vector<DirEntry> entries;
-  DIR* d = opendir(hostDir.c_str());
-  if (!d) return entries;
-  while (struct dirent* e = readdir(d)) {
-    if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) continue;
+  for (const Name& n : Names(hostDir)) {
     DirEntry entry;
-    if (Stat(hostDir + "/" + e->d_name, &entry)) entries.push_back(entry);
+    if (Stat(hostDir + "/" + n.name, &entry)) entries.push_back(entry);
   }
-  closedir(d);
-  std::sort(entries.begin(), entries.end(),
-            [](const DirEntry& a, const DirEntry& b) { return NameLess(a.name, b.name); });
   return entries;
 }
 

@@ -20,6 +20,8 @@
 
 #include "windows.h"
 
+struct stat;
+
 namespace winsim {
 
 struct ResolvedPath {
@@ -29,6 +31,9 @@ struct ResolvedPath {
   bool parentExists = false;
   bool trailingSeparator = false;  // the path ended in '\': it names a folder
   bool isRoot = false;             // C:\ itself
+  // What FileSystem::Attributes gives for `host`, when the look-up already
+  // read it; INVALID_FILE_ATTRIBUTES when it did not.
+  DWORD attributes = INVALID_FILE_ATTRIBUTES;
 };
 
 // One entry of a folder as a directory search reports it.
@@ -87,12 +92,23 @@ class FileSystem {
   // File attributes kept with the host file (FILE_ATTRIBUTE_*), or
   // INVALID_FILE_ATTRIBUTES when it does not exist.
   static DWORD Attributes(const std::string& hostPath);
+  // The same from what lstat gave for the path.
+  static DWORD AttributesOf(const std::string& hostPath, const struct stat& st);
   static bool SetAttributes(const std::string& hostPath, DWORD attributes);
 
   // The entries of a host folder ("." and ".." not included) in the order
   // NTFS reports them: by name, compared after upper-casing.
   static std::vector<DirEntry> List(const std::string& hostDir);
   static bool NameLess(const std::string& a, const std::string& b);
+  // The same order with the upper-cased names at hand.
+  static bool NameKeyLess(const std::string& upperA, const std::string& a, const std::string& upperB,
+                          const std::string& b);
+  // Only the names, in that order, without reading each entry.
+  struct Name {
+    std::string upper;
+    std::string name;
+  };
+  static std::vector<Name> Names(const std::string& hostDir);
   // One entry (name as on disk) for a host path.
   static bool Stat(const std::string& hostPath, DirEntry* entry);
 };

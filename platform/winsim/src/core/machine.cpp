@@ -190,6 +190,7 @@ void Machine::LoadIni() {
   os.wow64 = ini.GetInt("os", "wow64", 0) != 0;
   bool ntXpOrLater = os.platform == 2 && (os.major > 5 || (os.major == 5 && os.minor >= 1));
   os.hasIsWow64Process = ini.GetInt("os", "iswow64process", (ntXpOrLater || os.wow64) ? 1 : 0) != 0;
+  os.hasSetupUninstallOEMInf = ini.GetInt("os", "setupuninstalloeminf", ntXpOrLater ? 1 : 0) != 0;
   os.windir = ini.Get("os", "windir", "C:\\WINDOWS");
   if (os.windir.size() < 3 || (os.windir[0] != 'C' && os.windir[0] != 'c') || os.windir[1] != ':' ||
       os.windir[2] != '\\')

@@ -27,6 +27,7 @@ struct OsInfo {
   std::string csd;
   bool wow64 = false;
   bool hasIsWow64Process = true;
+  bool hasSetupUninstallOEMInf = true;  // SETUPAPI of XP and later
   std::string windir = "C:\\WINDOWS";
 
   bool IsNT() const { return platform == 2; }

@@ -50,6 +50,7 @@ FileObject::~FileObject() {
 }
 
 DWORD CheckSharing(const std::string& host, DWORD rights, DWORD share) {
+  if (OpenList().empty()) return 0;
   struct stat st;
   if (stat(host.c_str(), &st) != 0) return 0;
   const DWORD kReading = kRightRead | kRightExecute;

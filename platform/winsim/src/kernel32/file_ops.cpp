@@ -48,7 +48,7 @@ DWORD Lookup(LPCSTR path, unsigned flags, ResolvedPath* r, DWORD* attributes) {
   DWORD error = 0;
   if (!FileSystem::ResolveEx(path, flags, r, &error)) return error;
   if (!r->exists) return Missing(*r);
-  *attributes = FileSystem::Attributes(r->host);
+  *attributes = r->attributes != INVALID_FILE_ATTRIBUTES ? r->attributes : FileSystem::Attributes(r->host);
   // "name\" names a folder; for a file the name is ill-formed.
   if (r->trailingSeparator && !(*attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_INVALID_NAME;
   return 0;

@@ -33,11 +33,13 @@ struct FindObject : winsim::KernelObject {
   std::string expression;
   bool wildcards = false;
   bool root = false;
-  int phase = 0;         // 0: ".", 1: "..", 2: names (root: names only)
-  std::string lastName;  // the last name reported in phase 2
-  // The folder as last read, and how far the search has gone in it: each
-  // entry is read once, so a walk over a large folder stays linear.
-  std::vector<DirEntry> listing;
+  int phase = 0;          // 0: ".", 1: "..", 2: names (root: names only)
+  std::string lastName;   // the last name reported in phase 2
+  std::string lastUpper;  // and upper-cased
+  // The folder's names as last read, and how far the search has gone in
+  // them: each entry is read once, when it is reported, so a walk over a
+  // large folder stays linear.
+  std::vector<FileSystem::Name> listing;
   size_t position = 0;
   bool listed = false;
   uint64_t lookups = 0;  // FileSystem::MissingNameLookups() when it was read
@@ -157,34 +159,36 @@ bool Next(FindObject& f, DirEntry* out) {
     out->size = 0;
     return true;
   }
+  auto after = [&f](const FileSystem::Name& n) {
+    return f.lastName.empty() || FileSystem::NameKeyLess(f.lastUpper, f.lastName, n.upper, n.name);
+  };
   for (;;) {
     // Names may have been created since the folder was read: read it again.
     if (!f.listed || f.lookups != FileSystem::MissingNameLookups()) {
-      f.listing = FileSystem::List(f.dirHost);
+      f.listing = FileSystem::Names(f.dirHost);
       f.position = 0;
       f.listed = true;
       f.lookups = FileSystem::MissingNameLookups();
     }
     while (f.position < f.listing.size()) {
-      const DirEntry& e = f.listing[f.position++];
-      if (!f.lastName.empty() && !FileSystem::NameLess(f.lastName, e.name)) continue;
-      if (!Matches(f, e.name)) continue;
+      const FileSystem::Name& n = f.listing[f.position++];
+      if (!after(n) || !Matches(f, n.name)) continue;
       // A name deleted since the folder was read drops out; one still there
       // is reported as it is now.
       DirEntry now;
-      if (!FileSystem::Stat(f.dirHost + "/" + e.name, &now)) continue;
-      now.name = e.name;
-      f.lastName = e.name;
+      if (!FileSystem::Stat(f.dirHost + "/" + n.name, &now)) continue;
+      f.lastName = n.name;
+      f.lastUpper = n.upper;
       *out = now;
       return true;
     }
     // At the end of what was read, the folder is read again: names other
     // processes created since then that sort after the last one reported
     // still come.
-    std::vector<DirEntry> again = FileSystem::List(f.dirHost);
+    std::vector<FileSystem::Name> again = FileSystem::Names(f.dirHost);
     bool more = false;
-    for (const DirEntry& e : again)
-      if ((f.lastName.empty() || FileSystem::NameLess(f.lastName, e.name)) && Matches(f, e.name)) more = true;
+    for (const FileSystem::Name& n : again)
+      if (after(n) && Matches(f, n.name)) more = true;
     if (!more) return false;
     f.listing = std::move(again);
     f.position = 0;

@@ -6,6 +6,7 @@
 #include "core/handles.h"
 #include "core/journal.h"
 #include "core/machine.h"
+#include "setupapi.h"
 #include "windows.h"
 
 using winsim::ApiCall;
@@ -50,6 +51,22 @@ const ModuleEntry* ModuleByHandle(HMODULE h) {
     if ((uintptr_t)h == m.base) return &m;
   return nullptr;
 }
+
+// The functions programs look up with GetProcAddress instead of importing
+// them, each with the machine setting that says whether the module exports
+// it. Names are compared case-sensitively, as the loader does.
+struct RuntimeExport {
+  const char* module;
+  const char* name;
+  FARPROC proc;
+  bool winsim::OsInfo::*present;
+};
+
+const RuntimeExport kRuntimeExports[] = {
+    {"kernel32", "IsWow64Process", (FARPROC)(void*)&IsWow64Process, &winsim::OsInfo::hasIsWow64Process},
+    {"setupapi", "SetupUninstallOEMInfA", (FARPROC)(void*)&SetupUninstallOEMInfA,
+     &winsim::OsInfo::hasSetupUninstallOEMInf},
+};
 
 }  // namespace
 
@@ -123,9 +140,11 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   if (call.Fault()) return call.Ret((FARPROC) nullptr);
   const ModuleEntry* m = ModuleByHandle(hModule);
   if (!m) return call.Fail(ERROR_MOD_NOT_FOUND, (FARPROC) nullptr);
-  if (!IS_INTRESOURCE(lpProcName) && strcmp(m->name, "kernel32") == 0 && strcmp(lpProcName, "IsWow64Process") == 0 &&
-      Machine::Current().os().hasIsWow64Process)
-    return call.Ret((FARPROC)(void*)&IsWow64Process);
+  if (!IS_INTRESOURCE(lpProcName)) {
+    for (const RuntimeExport& e : kRuntimeExports)
+      if (strcmp(m->name, e.module) == 0 && strcmp(lpProcName, e.name) == 0 && Machine::Current().os().*e.present)
+        return call.Ret(e.proc);
+  }
   return call.Fail(ERROR_PROC_NOT_FOUND, (FARPROC) nullptr);
 }
 

@@ -4,6 +4,7 @@
 // takes driver packages only.
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -128,7 +129,19 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
                {SourceInfFileName, OEMSourceMediaLocation, OEMSourceMediaType, CopyStyle,
                 DestinationInfFileName ? Json("") : Json(), DestinationInfFileNameSize,
                 RequiredSize ? Json(0u) : Json(), DestinationInfFileNameComponent ? Json("") : Json()});
-  if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (call.Fault()) {
+    // What the name buffer holds after a failure is not defined; a failing
+    // set-up service may have begun to write a name (Wine leaves such
+    // bytes), so an injected failure leaves the start of one.
+    if (DestinationInfFileName && DestinationInfFileNameSize > 0) {
+      std::string partial = InfDirectory() + "\\oem";
+      size_t n = std::min<size_t>(partial.size(), DestinationInfFileNameSize - 1);
+      memcpy(DestinationInfFileName, partial.data(), n);
+      DestinationInfFileName[n] = '\0';
+      call.SetArg(4, Json(std::string(partial, 0, n)));
+    }
+    return call.Ret((BOOL)FALSE);
+  }
   if (!SourceInfFileName || OEMSourceMediaType >= SPOST_MAX) return call.Fail(ERROR_INVALID_PARAMETER);
   if (!*SourceInfFileName) return call.Fail(VistaOrLater() ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
   winsim::ResolvedPath source;
@@ -188,6 +201,7 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
 BOOL WINAPI SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved) {
   ApiCall call("SetupUninstallOEMInfA", {InfFileName, Flags, winsim::HandleJson(Reserved)});
   if (call.Fault()) return call.Ret((BOOL)FALSE);
+  if (!Machine::Current().os().hasSetupUninstallOEMInf) return call.Fail(ERROR_CALL_NOT_IMPLEMENTED);
   // The name of a file in the INF folder, without a path; the empty name is
   // no file there.
   if (!InfFileName || strpbrk(InfFileName, "\\/:")) return call.Fail(ERROR_INVALID_PARAMETER);
