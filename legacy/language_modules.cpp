@@ -13,6 +13,7 @@ CString* g_pModulesX64 = NULL;
 
 CString* BuildSet(LPCSTR pszSuffix) {
   CString* pTable = new CString[kLanguageModuleCount];
+  if (!pTable) return NULL;  // the framework's operator new answers NULL
   for (int i = 0; i < kLanguageModuleCount; ++i) {
     char szName[16];
     snprintf(szName, sizeof szName, "QVR%s%s", kLanguageCodes[i], pszSuffix);
@@ -24,9 +25,9 @@ CString* BuildSet(LPCSTR pszSuffix) {
 }  // namespace
 
 void BuildLanguageModules() {
-  if (g_pModulesX86) return;
-  g_pModulesX86 = BuildSet("50.DLL");
-  g_pModulesX64 = BuildSet("56.DLL");
+  // A table that could not be had stays null (the reader then skips it).
+  if (!g_pModulesX86) g_pModulesX86 = BuildSet("50.DLL");
+  if (!g_pModulesX64) g_pModulesX64 = BuildSet("56.DLL");
 }
 
 void ReleaseLanguageModules() {

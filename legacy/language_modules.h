@@ -7,7 +7,7 @@
 
 enum { kLanguageModuleCount = 20 };
 
-// Builds both tables; a second call keeps the first tables.
+// Builds the tables not yet built; a second call keeps the first tables.
 void BuildLanguageModules();
 void ReleaseLanguageModules();
 // The table of the first (32-bit) or the second (64-bit) set; null while

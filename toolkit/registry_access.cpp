@@ -232,10 +232,11 @@ long GrantRegistryAccess(const char* pszPath, const char* pszPermissions) {
     status = ERROR_INVALID_PARAMETER;
   } else if (mode == GRANT_ACCESS || mode == SET_ACCESS || mode == DENY_ACCESS) {
     // The rights are all that follows the trustee's ':', further ':' included.
-    if (!*pszNext || lstrlenA(pszNext) >= kBufferSize)
-      status = ERROR_INVALID_PARAMETER;
-    else
-      ParseAccessRights(pszNext, &dwMask);  // unknown codes add nothing; the entry goes on
+    if (!*pszNext || lstrlenA(pszNext) >= kBufferSize) status = ERROR_INVALID_PARAMETER;
+    // Unknown codes and an odd length give no rights and the entry goes on;
+    // without memory for the work copy nothing is applied.
+    else if (ParseAccessRights(pszNext, &dwMask) == ERROR_NOT_ENOUGH_MEMORY)
+      status = ERROR_NOT_ENOUGH_MEMORY;
   }
 
   HKEY hKey = NULL;

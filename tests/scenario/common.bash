@@ -23,6 +23,18 @@ fresh_machine() {
     { echo "FAIL: machine $2 in $1"; exit 1; }
 }
 
+# Windows closes what a program leaves open when it ends, but a printer
+# handle still open while its driver is deleted is what keeps the driver
+# "in use": every machine of the run must show no handle left open (the
+# journal's "left-open" lines, written when a process ends).
+expect_no_handles_left() {
+  local journal left
+  while IFS= read -r journal; do
+    left=$("$winsim" journal "$(dirname "$journal")" | jq -c 'select(has("left-open"))')
+    [ -z "$left" ] || fail "$(basename "$(dirname "$journal")"): handles left open: $left"
+  done < <(find "$work" -name journal.jsonl)
+}
+
 # take_shard FILE K/N: keeps the K-th of every N lines of FILE, the share of
 # one of N shards of a sweep; 1/1 keeps them all.
 take_shard() {

@@ -71,5 +71,6 @@ holds "$boxes" '.text == "Install Canceled" and .caption == "Information" and .t
   fail "not the cancel message: $boxes"
 journal --ui exit | jq -e -s 'any(.status == 0)' >/dev/null || fail "no exit with status 0 in the journal"
 
+expect_no_handles_left
 if [ "$failures" -ne 0 ]; then exit 1; fi
 echo "OK"

@@ -144,6 +144,14 @@ while read -r name os radio port env; do
   "$winsim" ls "$work/$name" drivers | grep -qF "$env	3	VELKORA KVL-M720	" ||
     fail "$name: no driver for $env: $("$winsim" ls "$work/$name" drivers)"
   check_machine "$name" "$os" "$port" "$env"
+  # The uninstall entry, then "Completed!", then the version stamp.
+  order=$(journal "$name" | jq -r -s '[.[] | select((.call == "RegSetValueExA" and (.args[1] == "OemFileName" or .args[1] == "MajorVersion")) or (.ui == "text" and .dialog == 102 and .id == 1003 and .text == "Completed!")) | .args[1] // "Completed!"] | join(" ")')
+  [ "$order" = "OemFileName Completed! MajorVersion" ] || fail "$name: order $order"
+  # The time the person waits: half a second a step from "Check drivers..."
+  # to "Completed!", which stays two seconds after the closing message.
+  steps=$([ "$port" = USB ] && echo 5 || echo 7)
+  times=$(journal "$name" | jq -r -s '[(.[] | select(.ui == "text" and .dialog == 102 and .id == 1003 and (.text | startswith("Check drivers") or . == "Completed!")) | .t), (.[] | select(.ui == "msgbox") | .t), (.[] | select(.ui == "exit") | .t)] | "\(.[1] - .[0]) \(.[3] - .[2])"')
+  [ "$times" = "$((steps * 500)) 2000" ] || fail "$name: waits $times"
 done <<'ROWS'
 w2000 2000 1007 LPT1: Windows NT x86
 w2000usb 2000 1000 USB Windows NT x86
@@ -180,10 +188,12 @@ install xp 'dialog ok\nmsgbox no\n'
 # An older and a newer stamp: the uninstaller (the program of the package's
 # stub) takes the other version away with DelAllDriver; No to the restart
 # ends the installer, Yes goes on installing.
-for row in "no 5" "yes 7"; do
-  read -r answer minor <<<"$row"
-  name=handoff$answer
-  new_machine "$name" 7
+# The package's two stubs are the same program; the journal's CreateProcessA
+# names the file started: the Vista one from Vista on, the other before.
+for row in "no 5 7 KVLM720_Uninstaller_vista.exe" "yes 7 7 KVLM720_Uninstaller_vista.exe" "no 5 xp KVLM720_Uninstaller.exe"; do
+  read -r answer minor os program <<<"$row"
+  name=handoff$answer$os
+  new_machine "$name" "$os"
   install "$name" 'dialog ok\nmsgbox no\n'
   printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\VELKORA KVL-M720\\VersionData]\r\n"MinorVersion"=dword:0000000%s\r\n' "$minor" >"$work/$name.reg"
   "$winsim" reg "$work/$name" import "$work/$name.reg" >/dev/null || fail "$name: reg import"
@@ -194,7 +204,7 @@ for row in "no 5" "yes 7"; do
   expect_box "$name" "VELKORA KVL-M720 installer" \
     'Installer has successfully removed different version.\nAfter restarting, you may reinstall our driver again.\n\n     Do you want to restart your computer now ?' 68
   journal "$name" --call CreateProcessA |
-    jq -e -s 'any(.args[0] == "KVLM720_Uninstaller_vista.exe" and .args[1] == "KVLM720_Uninstaller_vista.exe DelAllDriver" and .ret == 1)' >/dev/null ||
+    jq -e -s --arg p "$program" 'any(.args[0] == $p and .args[1] == $p + " DelAllDriver" and .ret == 1)' >/dev/null ||
     fail "$name: the uninstaller was not started with DelAllDriver: $(journal "$name" --call CreateProcessA)"
   # The uninstaller ran unattended to its end: no question, status 0, and
   # everything of the old version gone before the installer went on.
@@ -207,7 +217,7 @@ for row in "no 5" "yes 7"; do
     fail "$name: the uninstaller asked something"
   journal "$name" --ui exit | jq -e -s --argjson pid "$child" 'any(.pid == $pid and .status == 0)' >/dev/null ||
     fail "$name: the uninstaller did not end with 0"
-  journal "$name" --call SetupUninstallOEMInfA |
+  [ "$os" = xp ] || journal "$name" --call SetupUninstallOEMInfA |
     jq -e -s --argjson pid "$child" 'any(.pid == $pid and .ret == 1)' >/dev/null ||
     fail "$name: the old INF copy was not uninstalled"
   printers=$("$winsim" ls "$work/$name" printers | grep -cF 'VELKORA KVL-M720')
@@ -219,6 +229,42 @@ for row in "no 5" "yes 7"; do
     [ "$printers" -eq 1 ] || fail "$name: not installed again after the restart request"
   fi
 done
+
+# An uninstaller that cannot be started: the person hears why, and nothing
+# is installed over the other version.
+new_machine nostub 7
+install nostub 'dialog ok\nmsgbox no\n'
+printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\VELKORA KVL-M720\\VersionData]\r\n"MinorVersion"=dword:00000005\r\n' >"$work/nostub.reg"
+"$winsim" reg "$work/nostub" import "$work/nostub.reg" >/dev/null || fail "nostub: reg import"
+rm "$work/nostub/drive_c/Package/KVLM720_Uninstaller_vista.exe"
+install nostub 'msgbox ok different\nmsgbox ok removed\n'
+expect_box nostub "VELKORA KVL-M720 installer" \
+  'The installed drivers could not be removed.\r\n\r\nThe system cannot find the file specified.\r\n' 48
+[ "$(journal nostub --call AddPrinterDriverA | wc -l)" -eq 1 ] || fail "nostub: installed over the other version"
+[ "$(journal nostub --call DialogBoxParamA | jq -s 'map(select(.args[1] == 130)) | length')" -eq 1 ] ||
+  fail "nostub: the port dialog was shown again"
+
+# The package named on the command line, the installer started from
+# another folder (which holds the uninstaller programs it copies): the
+# driver's files come from the folder named.
+new_machine prefix xp
+mkdir "$work/prefix/drive_c/Other"
+cp "$work/prefix/drive_c/Package/"KVLM720_Uninstaller*.exe "$work/prefix/drive_c/Other/"
+printf 'dialog ok\nmsgbox no\n' >"$work/prefix.script"
+"$winsim" run "$work/prefix" --script "$work/prefix.script" --cwd 'C:\Other' 'C:\Package\drvsetup.exe' 'C:\Package\' \
+  >"$work/prefix.transcript" 2>&1 || fail "prefix: status $?"
+[ "$(statuses prefix)" = "$fresh_com" ] || fail "prefix: status texts $(statuses prefix)"
+check_machine prefix xp COM1: "Windows NT x86"
+
+# A package folder longer than the installer's buffer is refused before
+# anything is looked at or removed.
+new_machine longdir xp
+printf 'msgbox ok\n' >"$work/longdir.script"
+"$winsim" run "$work/longdir" --script "$work/longdir.script" --cwd 'C:\Package' 'C:\Package\drvsetup.exe' \
+  "C:\\$(printf 'd%.0s' $(seq 130))\\" >"$work/longdir.transcript" 2>&1 || fail "longdir: status $?"
+expect_box longdir Warning 'The driver package folder is too long: at most 127 characters are possible.' 48
+[ -z "$(journal longdir --call DialogBoxParamA | jq -c 'select(.args[1] == 130)')" ] || fail "longdir: the port dialog was shown"
+[ -z "$(journal longdir --call EnumPrinterDriversA)" ] || fail "longdir: drivers were looked at"
 
 # Spooler calls that fail: the exact box; a refused driver ends everything.
 new_machine faultdriver xp
@@ -264,5 +310,6 @@ values noinf "$hklm\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VE
   grep -qxF '"OemFileName"=""' || fail "noinf: no empty OemFileName"
 "$winsim" ls "$work/noinf" printers | grep -qF 'VELKORA KVL-M720	VELKORA KVL-M720	COM1:' || fail "noinf: no printer"
 
+expect_no_handles_left
 if [ "$failures" -ne 0 ]; then exit 1; fi
 echo "OK"

@@ -80,5 +80,6 @@ vista C:\Windows
 7-x64 C:\Windows
 KINDS
 
+expect_no_handles_left
 if [ "$failures" -ne 0 ]; then exit 1; fi
 echo "OK"

@@ -195,5 +195,6 @@ expect "enum statuses" "$(statuses enum)" ""
 expect "enum printers" "$(printers enum)" "VELKORA KVL-M720"
 has_key enum "$uninstall_key" || fail "enum: the uninstall key went"
 
+expect_no_handles_left
 if [ "$failures" -ne 0 ]; then exit 1; fi
 echo "OK"

@@ -45,6 +45,13 @@ JournalLines JournalQuery::Calls(const std::string& name) const { return m_lines
 
 JournalLines JournalQuery::Ui(const std::string& kind) const { return m_lines.Where("/ui", kind); }
 
+JournalLines JournalQuery::LeftOpen() const {
+  JournalLines lines;
+  for (const auto& l : m_lines)
+    if (l.contains("left-open")) lines.push_back(l);
+  return lines;
+}
+
 std::ostream& operator<<(std::ostream& out, const JournalQuery& journal) {
   for (const auto& line : journal.Text()) out << line << "\n";
   return out;

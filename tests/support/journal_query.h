@@ -51,6 +51,9 @@ class JournalQuery {
   // The lines of what the user saw of the kind ("msgbox", "dialog", ...).
   JournalLines Ui(const std::string& kind) const;
   bool Called(const std::string& name) const { return !Calls(name).empty(); }
+  // The handles a process left open when it ended: {"left-open": kind,
+  // "handle": number, "name": ...}.
+  JournalLines LeftOpen() const;
 
  private:
   JournalLines m_lines;

@@ -271,10 +271,11 @@ bool ResFile::Version(VersionInfo* v) {
   for (DWORD& p : parts) p = f.Dword();
   v->fileVersion = {HIWORD(parts[0]), LOWORD(parts[0]), HIWORD(parts[1]), LOWORD(parts[1])};
   v->productVersion = {HIWORD(parts[2]), LOWORD(parts[2]), HIWORD(parts[3]), LOWORD(parts[3])};
-  f.Dword();  // flags mask
-  f.Dword();  // flags
+  v->flagsMask = f.Dword();
+  v->flags = f.Dword();
   v->fileOs = f.Dword();
   v->fileType = f.Dword();
+  v->fileSubtype = f.Dword();
   for (const VersionNode& block : root.children) {
     if (block.key == "StringFileInfo") {
       for (const VersionNode& table : block.children) {

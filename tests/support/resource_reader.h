@@ -53,7 +53,7 @@ struct IconImage {
 
 struct VersionInfo {
   std::vector<WORD> fileVersion, productVersion;
-  DWORD fileOs = 0, fileType = 0;
+  DWORD flagsMask = 0, flags = 0, fileOs = 0, fileType = 0, fileSubtype = 0;
   std::string stringTable;  // the block's key, like "040904e4"
   std::map<std::string, std::string> strings;
   std::vector<DWORD> translations;

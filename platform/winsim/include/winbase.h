@@ -14,6 +14,12 @@
 #define WAIT_FAILED ((DWORD)0xFFFFFFFF)
 #define STILL_ACTIVE 0x00000103L
 
+// The loader's notifications to a DLL's entry point.
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3
+
 #define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3

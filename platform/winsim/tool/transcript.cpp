@@ -145,6 +145,8 @@ std::string TranscriptLine(const JournalEntry& e) {
     what = Ui(e, Scalar(ui));
   else if (const Value* call = Get(e, "call"))
     what = Call(e, Scalar(call));
+  else if (const Value* kind = Get(e, "left-open"))
+    what = "handle " + Num(Get(e, "handle")) + " left open: " + Scalar(kind) + " " + Scalar(Get(e, "name"));
   if (what.empty()) return "";
   std::string t = Num(Get(e, "t"));
   while (t.size() < 6) t = " " + t;

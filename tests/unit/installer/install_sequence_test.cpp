@@ -1,12 +1,13 @@
 // The install sequence on simulated machines with the demo package: what a
-// fresh installation leaves on a COM port and on USB, the numbered names of
-// a reinstallation, and the end of the sequence when the spooler refuses the
-// driver.
+// fresh installation leaves on a COM port and on USB and the calls that made
+// it, the numbered names of a reinstallation, and the end of the sequence
+// when the spooler refuses the driver.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winspool.h>
 #include <setupapi.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -81,6 +82,21 @@ std::vector<PRINTER_INFO_2A> PrintersOf(std::vector<BYTE>* storage) {
   return mine;
 }
 
+// Where the first line of the call (or of what the user saw) stands in
+// the journal; the journal's size when there is none.
+size_t IndexOf(const JournalQuery& journal, const std::string& call) {
+  const JournalLines& lines = journal.Lines();
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].value("call", "") == call || lines[i].value("ui", "") == call) return i;
+  return lines.size();
+}
+
+std::vector<int> Pauses(const JournalQuery& journal) {
+  std::vector<int> pauses;
+  for (const auto& sleep : journal.Calls("Sleep")) pauses.push_back(sleep["args"][0]);
+  return pauses;
+}
+
 std::string DriverRoot(const char* env) {
   char dir[MAX_PATH];
   DWORD needed = 0;
@@ -96,21 +112,22 @@ TEST_F(InstallSequenceTest, FreshInstallations) {
     const char* env;
     const char* monitorModule;  // where the monitor's module goes
     const char* portName;       // of the printer, or null for USB
+    const char* answer;         // to the restart question
     const char* sourceDir;      // the command-line text
     const char* inf;            // handed to the set-up service
   };
   // The package folder C:\pkg is the current directory; the installer is
   // started there without arguments, with a relative or a full path.
   const Row rows[] = {
-      {"2000", kWindows2000, 1004, "Windows NT x86", "C:\\WINNT\\system32\\qpaNLMNT.dll", "LPT1:", "",
+      {"2000", kWindows2000, 1004, "Windows NT x86", "C:\\WINNT\\system32\\qpaNLMNT.dll", "LPT1:", "yes", "",
        "C:\\pkg\\driver2k\\velkora.inf"},
-      {"xp", kWindowsXP, 1000, "Windows NT x86", "C:\\WINDOWS\\system32\\qpaNLMNT.dll", "COM1:", "..\\pkg\\",
+      {"xp", kWindowsXP, 1000, "Windows NT x86", "C:\\WINDOWS\\system32\\qpaNLMNT.dll", "COM1:", "no", "..\\pkg\\",
        "C:\\pkg\\driver2k\\velkora.inf"},
-      {"7", kWindows7, 1006, "Windows NT x86", "C:\\Windows\\system32\\qpaNLMNT.dll", nullptr, "C:\\pkg\\",
+      {"7", kWindows7, 1006, "Windows NT x86", "C:\\Windows\\system32\\qpaNLMNT.dll", nullptr, nullptr, "C:\\pkg\\",
        "C:\\pkg\\driver2k\\velkora.inf"},
-      {"7-x64", kWindows64, 1003, "Windows x64", "C:\\Windows\\qpaNLM64.dll", "COM4:", "",
+      {"7-x64", kWindows64, 1003, "Windows x64", "C:\\Windows\\qpaNLM64.dll", "COM4:", "no", "",
        "C:\\pkg\\driver64\\velkora.inf"},
-      {"7-x64", kWindows64, 1006, "Windows x64", "C:\\Windows\\qpaNLM64.dll", nullptr, ".\\",
+      {"7-x64", kWindows64, 1006, "Windows x64", "C:\\Windows\\qpaNLM64.dll", nullptr, nullptr, ".\\",
        "C:\\pkg\\driver64\\velkora.inf"},
   };
   for (const Row& r : rows) {
@@ -126,7 +143,22 @@ TEST_F(InstallSequenceTest, FreshInstallations) {
     // Shown, as a user may have made it: the installer hides it again.
     ASSERT_TRUE(SetFileAttributesA((std::string(windir) + "\\INF").c_str(), FILE_ATTRIBUTE_NORMAL));
 
-    RunInstall(r.port, r.kind, r.portName ? "msgbox no\n" : "msgbox ok\n", r.sourceDir);
+    // A folder an interrupted installation left in the driver directory,
+    // and modules of an older driver (with a backup of an even older one)
+    // that the spooler may still hold.
+    const std::string leftover = DriverRoot(r.env) + "\\velkora_kvl_m7207188";
+    ASSERT_TRUE(MakeDir(leftover.c_str()));
+    ASSERT_TRUE(MakeFile((leftover + "\\QVRdrv50.dll").c_str(), "half"));
+    const bool x64 = std::string(r.env) == "Windows x64";
+    const std::string version = DriverRoot(r.env) + "\\3\\";
+    const std::string driverModule = version + (x64 ? "QVRdrv56.dll" : "QVRdrv50.dll");
+    const std::string configModule = version + (x64 ? "QVRui56.dll" : "QVRui50.dll");
+    ASSERT_TRUE(MakeFile(driverModule.c_str(), "previous driver"));
+    ASSERT_TRUE(MakeFile(configModule.c_str(), "previous ui"));
+    ASSERT_TRUE(MakeFile((driverModule + ".old").c_str(), "oldest driver"));
+
+    RunInstall(r.port, r.kind, r.portName ? (std::string("msgbox ") + r.answer + "\n").c_str() : "msgbox ok\n",
+               r.sourceDir);
 
     JournalQuery journal(machine);
     JournalLines boxes = journal.Ui("msgbox");
@@ -136,6 +168,48 @@ TEST_F(InstallSequenceTest, FreshInstallations) {
     } else {
       EXPECT_TRUE(HasFields(boxes[0], {{"caption", "Information"}, {"text", kUsbDone}, {"type", 0x40}}));
     }
+    // Yes restarts Windows; then the two seconds on "Completed!" pass, after
+    // seven steps of half a second (five on USB, without the printer).
+    EXPECT_EQ(r.answer && std::string(r.answer) == "yes", !journal.Ui("restart").empty()) << journal;
+    std::vector<int> pauses(r.portName ? 7 : 5, 500);
+    pauses.push_back(2000);
+    EXPECT_EQ(pauses, Pauses(journal));
+    EXPECT_EQ(journal.Calls("Sleep").back(), journal.Lines().back()) << "the last pause ends the sequence";
+    JournalLines cursors = journal.Ui("cursor");
+    ASSERT_FALSE(cursors.empty()) << journal;
+    EXPECT_EQ("IDC_WAIT", cursors[0]["cursor"]) << cursors[0];
+
+    // The leftover folder and the device nodes go before the monitor does.
+    EXPECT_FALSE(Exists(leftover.c_str()));
+    EXPECT_LT(IndexOf(journal, "RemoveDirectoryA"), IndexOf(journal, "AddMonitorA")) << journal;
+    EXPECT_LT(IndexOf(journal, "SetupDiGetClassDevsA"), IndexOf(journal, "AddMonitorA")) << journal;
+    // The older modules set aside, the oldest backup gone.
+    EXPECT_EQ("previous driver", FileText((driverModule + ".old").c_str()));
+    EXPECT_EQ("previous ui", FileText((configModule + ".old").c_str()));
+    EXPECT_NE("previous driver", FileText(driverModule.c_str()));
+
+    // The records handed to the spooler and the set-up service.
+    JournalLines addDriver = journal.Calls("AddPrinterDriverA");
+    ASSERT_EQ(1u, addDriver.size());
+    EXPECT_TRUE(HasFields(addDriver[0]["args"][2], {{"cVersion", 3},
+                                                    {"pName", kDriver},
+                                                    {"pEnvironment", r.env},
+                                                    {"pDriverPath", x64 ? "QVRdrv56.dll" : "QVRdrv50.dll"},
+                                                    {"pDataFile", "NDRM7202.dat"},
+                                                    {"pConfigFile", x64 ? "QVRui56.dll" : "QVRui50.dll"},
+                                                    {"pHelpFile", "PRNGUIDE.CHM"},
+                                                    {"pMonitorName", "Advanced Language Monitor"},
+                                                    {"pDefaultDataType", "RAW"}}))
+        << addDriver[0];
+    JournalLines addPrinter = journal.Calls("AddPrinterA");
+    ASSERT_EQ(r.portName ? 1u : 0u, addPrinter.size());
+    if (r.portName) {
+      EXPECT_EQ(PRINTER_STATUS_OFFLINE, addPrinter[0]["args"][2]["Status"]) << addPrinter[0];
+    }
+    JournalLines copyInf = journal.Calls("SetupCopyOEMInfA");
+    ASSERT_EQ(1u, copyInf.size());
+    EXPECT_EQ(SPOST_PATH, copyInf[0]["args"][2]);
+    EXPECT_EQ(0x2000, copyInf[0]["args"][3]);
 
     // The monitor, its module, and the driver in the set's environment.
     EXPECT_TRUE(Exists(r.monitorModule));
@@ -235,11 +309,13 @@ TEST_F(InstallSequenceTest, AReinstallationNumbersThePrinter) {
   SimMachine machine("xp");
   ASSERT_TRUE(LayPackage());
   RunInstall(1000, kWindowsXP, "msgbox no\n");
+  // A gap is filled: "(#2)" is taken, "(#1)" is free.
+  ASSERT_TRUE(AddPrinterAndClose("VELKORA KVL-M720(#2)", kDriver, "LPT2:"));
   RunInstall(1004, kWindowsXP, "msgbox no\n");
-  RunInstall(1005, kWindowsXP, "msgbox no\n");
   std::vector<BYTE> storage;
   std::vector<std::string> names;
   for (const auto& p : PrintersOf(&storage)) names.push_back(std::string(p.pPrinterName) + " " + p.pPortName);
+  std::sort(names.begin(), names.end());
   EXPECT_EQ(
       (std::vector<std::string>{"VELKORA KVL-M720 COM1:", "VELKORA KVL-M720(#1) LPT1:", "VELKORA KVL-M720(#2) LPT2:"}),
       names);
@@ -247,6 +323,26 @@ TEST_F(InstallSequenceTest, AReinstallationNumbersThePrinter) {
   JournalQuery journal(machine);
   EXPECT_EQ(1u, journal.Calls("AddPrinterDriverA").size());
   EXPECT_EQ(1u, journal.Calls("AddMonitorA").size());
+}
+
+// The install's own look-up compares names exactly: a driver of the name
+// in another letter case is installed over, as on a fresh machine.
+TEST_F(InstallSequenceTest, ADriverNamedInAnotherCaseIsNotTheInstalledOne) {
+  SimMachine machine("xp");
+  ASSERT_TRUE(LayPackage());
+  TestDriver other;
+  other.name = "velkora kvl-m720";
+  ASSERT_TRUE(other.StageAndAdd());
+  RunInstall(1000, kWindowsXP, "msgbox no\n");
+  JournalQuery journal(machine);
+  EXPECT_EQ(1u, journal.Calls("AddMonitorA").size()) << journal;
+  JournalLines drivers = journal.Calls("AddPrinterDriverA");  // the seeded one, then the installer's
+  ASSERT_EQ(2u, drivers.size()) << journal;
+  EXPECT_EQ(kDriver, drivers[1]["args"][2]["pName"]);
+  std::vector<BYTE> storage;
+  std::vector<PRINTER_INFO_2A> printers = PrintersOf(&storage);
+  ASSERT_EQ(1u, printers.size());
+  EXPECT_STREQ(kDriver, printers[0].pPrinterName);
 }
 
 // On 64-bit Windows the driver lives in "Windows x64", which the 32-bit

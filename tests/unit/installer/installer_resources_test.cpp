@@ -121,6 +121,9 @@ TEST_F(InstallerResourcesTest, VersionBlock) {
   EXPECT_EQ((std::vector<WORD>{4, 6, 64, 0}), v.productVersion);
   EXPECT_EQ(kVosWindows32, v.fileOs);
   EXPECT_EQ(kVftApp, v.fileType);
+  EXPECT_EQ(0u, v.fileSubtype);
+  EXPECT_EQ(0x3Fu, v.flagsMask);
+  EXPECT_EQ(0u, v.flags);
   const std::map<std::string, std::string> strings = {
       {"CompanyName", "VELKORA"},           {"FileDescription", "VELKORA Printer Driver Installer"},
       {"FileVersion", "4.6.64.0"},          {"InternalName", "VELKORA Printer Driver Installer"},

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "core/faults.h"
 #include "core/registry_tree.h"
 #include "sim_machine.h"
 #include "sim_resources.h"
@@ -58,6 +59,11 @@ TEST_F(VersionStampTest, WrittenWithoutAPrinter) {
     EXPECT_FALSE(OpenPrinterA((LPSTR) "VELKORA KVL-M720", &printer, nullptr));
     EXPECT_EQ((DWORD)ERROR_INVALID_PRINTER_NAME, GetLastError());
     EXPECT_TRUE(stamp.Write({4, 7, 0, 1}));
+    EXPECT_EQ(std::string("\x07\0\0\0", 4), ReadStamp("MinorVersion").second);
+    // A key that cannot be made is a stamp not written.
+    winsim::Faults::Set("RegCreateKeyA:5");
+    EXPECT_FALSE(stamp.Write({4, 8, 0, 0}));
+    winsim::Faults::Set("");
     EXPECT_EQ(std::string("\x07\0\0\0", 4), ReadStamp("MinorVersion").second);
   }
 }

@@ -1,7 +1,8 @@
 // RemoveFromWin2k on simulated machines: which environment and file set each
 // release gets, every file it deletes in order, the spooler restart on every
 // call, the driver key deleted only when the spooler refuses the driver, and
-// model indexes without a row.
+// model indexes without a row; the entry point's tables, and what happens
+// when one of them or the driver directory cannot be had.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winspool.h>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "allocation_faults.h"
 #include "core/faults.h"
 #include "core/registry_tree.h"
 #include "journal_query.h"
@@ -19,6 +21,9 @@
 #include "spooler_fixture.h"
 
 using namespace spooler_fixture;
+
+// The library's entry point (dll_main.cpp), which only the loader calls on Windows.
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID);
 
 namespace {
 
@@ -35,6 +40,7 @@ class LegacyPurgeTest : public ::testing::Test {
   }
   void TearDown() override {
     ReleaseLanguageModules();
+    SetLegacyResourceModule(NULL);
     DropResourceFile();
     winsim::Faults::Set("");
   }
@@ -107,8 +113,89 @@ TEST_F(LegacyPurgeTest, EachReleaseGetsItsEnvironmentAndFileSet) {
     // not hold: the x86 driver stays, and only the x64 key is deleted.
     const bool driverStays = second;
     EXPECT_EQ(driverStays, winsim::Registry::Get().Find(std::string(kDriverKey) + "VELKORA KVL-M720") != nullptr);
-    EXPECT_EQ(second, journal.Called("RegDeleteKeyA"));
+    JournalLines keys = journal.Calls("RegDeleteKeyA");
+    ASSERT_EQ(second ? 1u : 0u, keys.size()) << journal;
+    if (second) {
+      EXPECT_EQ(
+          "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\VELKORA "
+          "KVL-M720",
+          keys[0]["args"][1]);
+    }
   }
+}
+
+// Without the driver directory every path would lie in the drive's root:
+// the printer and driver go, no file is deleted.
+TEST_F(LegacyPurgeTest, NoDriverDirectoryDeletesNoFile) {
+  SimMachine machine("xp");
+  SeedModel("VELKORA KVL-M720", "50");
+  const std::string dir = DriverDirectory() + "\\3\\";
+  winsim::Faults::Set("GetPrinterDriverDirectoryA:5");
+  RemoveFromWin2k(1);
+  winsim::Faults::Set("");
+  JournalQuery journal(machine);
+  EXPECT_TRUE(journal.Called("DeletePrinterDriverExA")) << journal;
+  EXPECT_FALSE(journal.Called("DeleteFileA")) << journal;
+  EXPECT_FALSE(journal.Called("LoadStringA")) << journal;
+}
+
+// The loader's notifications: the tables are built on process attach and
+// live through thread notifications until the process detaches; the
+// module handle becomes the one whose strings name the shared files.
+TEST_F(LegacyPurgeTest, TheEntryPointBuildsTheTablesOnAttachAndReleasesThemOnDetach) {
+  ReleaseLanguageModules();
+  HINSTANCE hModule = (HINSTANCE)0x00400000;  // the program's own, so that its strings load
+  ASSERT_TRUE(DllMain(hModule, DLL_PROCESS_ATTACH, NULL));
+  const CString* x86 = LanguageModules(FALSE);
+  const CString* x64 = LanguageModules(TRUE);
+  ASSERT_TRUE(x86 && x64);
+  EXPECT_STREQ("QVRENG50.DLL", x86[0]);
+  EXPECT_STREQ("QVRJAP50.DLL", x86[kLanguageModuleCount - 1]);
+  EXPECT_STREQ("QVRENG56.DLL", x64[0]);
+  EXPECT_STREQ("QVRJAP56.DLL", x64[kLanguageModuleCount - 1]);
+  for (DWORD reason : {(DWORD)DLL_THREAD_ATTACH, (DWORD)DLL_THREAD_DETACH}) {
+    EXPECT_TRUE(DllMain(hModule, reason, NULL));
+    EXPECT_EQ(x86, LanguageModules(FALSE)) << reason;
+    EXPECT_EQ(x64, LanguageModules(TRUE)) << reason;
+  }
+  {
+    SimMachine machine("xp");
+    SeedModel("VELKORA KVL-M720", "50");
+    RemoveFromWin2k(1);
+    JournalQuery journal(machine);
+    JournalLines strings = journal.Calls("LoadStringA");
+    ASSERT_EQ(3u, strings.size()) << journal;
+    for (const auto& l : strings) EXPECT_EQ(0x00400000, l["args"][0]) << l;
+  }
+  EXPECT_TRUE(DllMain(hModule, DLL_PROCESS_DETACH, NULL));
+  EXPECT_EQ(nullptr, LanguageModules(FALSE));
+  EXPECT_EQ(nullptr, LanguageModules(TRUE));
+}
+
+// A table the framework's operator new could not allocate stays null: its
+// files are left, the others go, and a later build fills it in.
+TEST_F(LegacyPurgeTest, ATableWithoutMemoryIsSkipped) {
+  ReleaseLanguageModules();
+  {
+    FailAllocation failing(FailAllocation::kArrayNew, 1);
+    BuildLanguageModules();
+    EXPECT_TRUE(failing.failed());
+  }
+  EXPECT_EQ(nullptr, LanguageModules(FALSE));
+  const CString* x64 = LanguageModules(TRUE);
+  ASSERT_NE(nullptr, x64);
+  EXPECT_STREQ("QVRENG56.DLL", x64[0]);
+  {
+    SimMachine machine("xp");
+    SeedModel("VELKORA KVL-M720", "50");
+    RemoveFromWin2k(1);
+    JournalQuery journal(machine);
+    EXPECT_EQ(6u, journal.Calls("DeleteFileA").size()) << journal;
+  }
+  BuildLanguageModules();
+  ASSERT_NE(nullptr, LanguageModules(FALSE));
+  EXPECT_STREQ("QVRENG50.DLL", LanguageModules(FALSE)[0]);
+  EXPECT_EQ(x64, LanguageModules(TRUE));
 }
 
 TEST_F(LegacyPurgeTest, TheDriverKeyGoesOnlyWhenTheSpoolerRefusesTheDriver) {

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "allocation_faults.h"
+#include "core/handles.h"
 #include "core/registry_tree.h"
 #include "journal_query.h"
 #include "registry_access.h"
@@ -77,6 +79,8 @@ TEST(GrantRegistryAccess, SpecificationAndPathGrammar) {
       {vendor, "/PG:Everyone:FcXx", 0, KEY_ALL_ACCESS, false, true},
       {vendor, "/PS:Everyone:Rd", 0, 0x20019, false, true},
       {vendor, "/PD:Everyone:Wr", 0, 0x20026, true, true},
+      // A switch that is not /P changes nothing, though the key is opened.
+      {vendor, "/XG:Everyone:Fc", 0, 0, false, true},
       // Refused before any registry call: the permission text first.
       {vendor, "", ERROR_INVALID_PARAMETER, 0, false, false},
       {vendor, ":::", ERROR_INVALID_PARAMETER, 0, false, false},
@@ -96,6 +100,7 @@ TEST(GrantRegistryAccess, SpecificationAndPathGrammar) {
       // The system's own refusals, passed on.
       {"\\\\ELSEWHERE\\HKLM\\SOFTWARE", kEveryoneFull, ERROR_BAD_NETPATH, 0, false, true},
       {"HKLM\\SOFTWARE\\NoSuchVendor", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
+      {"\\\\WINSIM\\HKLM\\SOFTWARE\\NoSuchVendor", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
       {vendor, "/PG:Nobody:Fc", ERROR_NONE_MAPPED, 0, false, true},
   };
   for (const Row& r : rows) {
@@ -118,6 +123,49 @@ TEST(GrantRegistryAccess, SpecificationAndPathGrammar) {
     bool called =
         journal.Called("RegOpenKeyExA") || journal.Called("RegConnectRegistryA") || journal.Called("GetSecurityInfo");
     EXPECT_EQ(r.registryCall, called) << journal;
+    // Every key opened, the remote root after a failed open included, is closed.
+    EXPECT_EQ(0u, winsim::Handles::Count()) << journal;
+  }
+}
+
+// Rights of odd length or unknown codes give an entry of no rights, which is
+// applied all the same; without memory for the rights' work copy nothing is
+// applied: a set entry of no rights would take the trustee's access away.
+TEST(GrantRegistryAccess, WhatIsAppliedWhenTheRightsDoNotParse) {
+  SimMachine machine("xp");
+  winsim::Registry::Get().Create(kVendorKey);
+  for (const char* spec : {"/PG:Everyone:FcR", "/PG:Everyone:Xx"}) {
+    SCOPED_TRACE(spec);
+    size_t before = JournalQuery(machine).Calls("SetEntriesInAclA").size();
+    EXPECT_EQ(0, GrantRegistryAccess(kVendorKey, spec));
+    JournalLines entries = JournalQuery(machine).Calls("SetEntriesInAclA");
+    ASSERT_EQ(before + 1, entries.size());
+    EXPECT_EQ(0, entries.back()["args"][1][0]["grfAccessPermissions"]) << entries.back();
+    EXPECT_EQ("Everyone", entries.back()["args"][1][0]["Trustee"]["ptstrName"]) << entries.back();
+  }
+  ASSERT_EQ(0, GrantRegistryAccess(kVendorKey, "/PG:Everyone:Rd"));
+  {
+    // The first allocation is the specification's copy, the second the rights'.
+    FailAllocation failing(FailAllocation::kMalloc, 2);
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GrantRegistryAccess(kVendorKey, "/PS:Everyone:Fc"));
+    EXPECT_TRUE(failing.failed());
+  }
+  const winsim::RegAce* ace = ExplicitEntry(kVendorKey, "Everyone");
+  ASSERT_NE(nullptr, ace);
+  EXPECT_EQ((DWORD)KEY_READ, ace->mask);
+  {
+    FailAllocation failing(FailAllocation::kMalloc, 1);
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GrantRegistryAccess(kVendorKey, "/PS:Everyone:Fc"));
+  }
+  EXPECT_EQ((DWORD)KEY_READ, ExplicitEntry(kVendorKey, "Everyone")->mask);
+  // The path's two work buffers: either one missing opens nothing.
+  for (int nth : {1, 2}) {
+    SCOPED_TRACE(nth);
+    FailAllocation failing(FailAllocation::kMalloc, nth);
+    HKEY key = (HKEY)1;
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, OpenRegistryPath(kVendorKey, &key));
+    EXPECT_TRUE(failing.failed());
+    EXPECT_EQ(nullptr, key);
   }
 }
 
@@ -165,6 +213,12 @@ TEST(DeleteRegistryTree, TheDeviceKeyGoesOnlyAfterTheGrant) {
     // the right: a path that names no key grants nothing.
     DeleteRegistryTree("");
     EXPECT_NE(nullptr, reg.Find(kDeviceKey));
+    JournalQuery journal(machine);
+    JournalLines deletes = journal.Calls("SHDeleteKeyA");
+    ASSERT_EQ(1u, deletes.size()) << journal;
+    EXPECT_EQ(
+        nlohmann::json::parse("[2147483650, \"SYSTEM\\\\CurrentControlSet\\\\Enum\\\\USBPRINT\\\\VELKORA_KVL-M720\"]"),
+        deletes[0]["args"]);
     DeleteRegistryTree(kDeviceKey);
     EXPECT_EQ(nullptr, reg.Find(kDeviceKey));
     EXPECT_NE(nullptr, reg.Find("HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USBPRINT"));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/handles.h"
 #include "installed_driver.h"
 #include "probe_uninstaller_dialog.h"
 
@@ -170,7 +171,7 @@ TEST_F(UninstallerTest, APrinterNameOf255CharactersIsListedAndDeletedWhole) {
 }
 
 // What the uninstall key's "OemFileName" holds, for the INF operations.
-enum class Value { Missing, NoKey, Copy, CopyOtherCase, Text, Fits, Unterminated };
+enum class Value { Missing, NoKey, Copy, CopyOtherCase, Text, Fits, Unterminated, TooLong };
 
 struct InfRow {
   const char* what;
@@ -193,6 +194,7 @@ const InfRow kInfRows[] = {
     {"not an INF", Value::Text, "C:\\pkg\\notes.txt", false, 0},
     {"255 characters", Value::Fits, nullptr, true, 2},
     {"256 characters without a terminator", Value::Unterminated, nullptr, false, 0},
+    {"300 characters", Value::TooLong, nullptr, false, 0},
 };
 
 // Sets the value for the row; returns what it holds.
@@ -230,6 +232,11 @@ std::string SetOemFileName(const InfRow& row, const Installation& inst) {
           .Find(std::string("HKLM\\") + kUninstallKey)
           ->SetValue("OemFileName", REG_SZ, stored.data(), stored.size());
       break;
+    case Value::TooLong:
+      stored = inst.oemInf.substr(0, inst.oemInf.rfind('\\') + 1);
+      stored += std::string(300 - stored.size() - 4, 'x') + ".inf";
+      SetProgramValue(kUninstallKey, "OemFileName", stored);
+      break;
   }
   return stored;
 }
@@ -261,6 +268,7 @@ TEST_F(UninstallerTest, TheInfCopyIsUninstalledByItsFileNameAndDeletedWithItsPnf
       EXPECT_TRUE(uninstalls.empty()) << journal;
       EXPECT_TRUE(Exists(inst.oemInf.c_str()));
     }
+    EXPECT_EQ(0u, winsim::Handles::Count()) << "the uninstall key was left open";
     if (row.value != Value::NoKey) {
       JournalLines queries = journal.Calls("RegQueryValueExA");
       ASSERT_EQ(1u, queries.size());

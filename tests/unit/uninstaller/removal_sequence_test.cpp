@@ -38,11 +38,11 @@ struct FullRow {
   bool setupUninstallOemInf;  // SETUPAPI exports SetupUninstallOEMInfA
 };
 
+// NT 4.0 lists and removes as 2000 does; Vista is where the INF copy goes
+// through the set-up service.
 const FullRow kFullRows[] = {
-    {"xp", kWindowsXP, "no", true},
-    {"7", kWindows7, "yes", true},
-    {"7-x64", kWindows64, "no", true},
-    {"vista", kWindowsVista, "no", false},
+    {"nt4", kWindowsNT4, "no", true}, {"xp", kWindowsXP, "no", true},    {"vista", kWindowsVista, "yes", true},
+    {"7", kWindows7, "yes", true},    {"7-x64", kWindows64, "no", true}, {"vista", kWindowsVista, "no", false},
 };
 
 TEST_F(UninstallerTest, AFullRemovalTakesTheDriverAndLeavesMonitorVendorKeyAndProgram) {
@@ -71,6 +71,16 @@ TEST_F(UninstallerTest, AFullRemovalTakesTheDriverAndLeavesMonitorVendorKeyAndPr
     EXPECT_EQ(2, dlg.m_nPrinterCount);
 
     JournalQuery journal(machine);
+    // The button goes grey and the wait cursor shows before the first step.
+    JournalLines disabled = journal.Ui("enabled").With({{"id", 1001}, {"enabled", false}});
+    ASSERT_FALSE(disabled.empty()) << journal;
+    JournalLines cursors = journal.Ui("cursor");
+    ASSERT_FALSE(cursors.empty()) << journal;
+    EXPECT_EQ("IDC_WAIT", cursors[0]["cursor"]);
+    JournalLines statuses = journal.Ui("text").With({{"text", "Checking OS..."}});
+    ASSERT_FALSE(statuses.empty()) << journal;
+    EXPECT_LE(disabled[0]["t"], statuses[0]["t"]);
+    EXPECT_LE(cursors[0]["t"], statuses[0]["t"]);
     EXPECT_EQ((Texts{"Checking OS...", "Delete printers...", "Delete printer driver...", "Uninstall completed!"}),
               StatusTexts(journal));
     EXPECT_EQ((std::vector<int>{30, 60, 90, 100}), Positions(journal));
@@ -131,6 +141,14 @@ TEST_F(UninstallerTest, AFullRemovalTakesTheDriverAndLeavesMonitorVendorKeyAndPr
     EXPECT_FALSE(Exists(inst.folder.c_str()));
     EXPECT_FALSE(KeyExists(kUninstallKey));
     EXPECT_FALSE(KeyExists(kUsbPrintKey));
+    // Everyone was granted the device key before it was deleted.
+    JournalLines grants = run.Where("/call", "SetSecurityInfo");
+    ASSERT_EQ(1u, grants.size()) << journal;
+    EXPECT_EQ(0, grants[0]["ret"]);
+    JournalLines keyOpens = run.Where("/call", "RegOpenKeyExA")
+                                .Where("/args/1", "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT\\VELKORA_KVL-M720");
+    ASSERT_EQ(1u, keyOpens.size()) << journal;
+    EXPECT_EQ(0x60008, keyOpens[0]["args"][3]);
     // What the uninstaller leaves.
     EXPECT_TRUE(KeyExists(kVendorKey));
     EXPECT_TRUE(KeyExists(kMonitorKey));
@@ -181,6 +199,29 @@ TEST_F(UninstallerTest, ADriverTheSpoolerRefusesIsDeletedFromTheRegistry) {
     EXPECT_EQ("Uninstall completed!", dlg.m_statusAtEnd);
     EXPECT_EQ(100, Positions(journal).back());
   }
+}
+
+// Without the driver directory the leftover folder and the data files
+// would be looked for at the drive's root: nothing there is touched.
+TEST_F(UninstallerTest, NoDriverDirectoryTouchesNothingAtTheRoot) {
+  SimMachine machine("xp");
+  Installation inst;
+  ASSERT_TRUE(Seed({"Label desk"}, &inst));
+  ASSERT_TRUE(MakeDir("C:\\velkora_kvl_m7207188"));
+  ASSERT_TRUE(MakeFile("C:\\velkora_kvl_m7207188\\keep.txt", "keep"));
+  ASSERT_TRUE(MakeDir("C:\\3"));
+  for (const char* file : {"NDRM7202.BA0", "NDRM7202.PP0", "NDRM7202.dat"})
+    ASSERT_TRUE(MakeFile((std::string("C:\\3\\") + file).c_str(), "keep"));
+  winsim::Faults::Set("GetPrinterDriverDirectoryA:5");
+  ProbeUninstallerDialog dlg;
+  EXPECT_EQ(IDOK, Run(dlg, "", "DelAllDriver"));
+  winsim::Faults::Set("");
+  EXPECT_EQ("keep", FileText("C:\\velkora_kvl_m7207188\\keep.txt"));
+  for (const char* file : {"NDRM7202.BA0", "NDRM7202.PP0", "NDRM7202.dat"})
+    EXPECT_EQ("keep", FileText((std::string("C:\\3\\") + file).c_str())) << file;
+  JournalQuery journal(machine);
+  EXPECT_TRUE(journal.Called("DeletePrinterDriverExA"));
+  EXPECT_FALSE(KeyExists(kUninstallKey));
 }
 
 TEST_F(UninstallerTest, OneOfTwoCheckedDeletesOnlyThatPrinter) {

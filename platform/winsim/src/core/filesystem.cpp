@@ -351,6 +351,16 @@ std::string FileSystem::HostPath(const std::string& windowsPath) {
   return r.host;
 }
 
+std::string FileSystem::WindowsPathOf(const std::string& host) {
+  const std::string root = DriveRoot();
+  if (host.compare(0, root.size(), root) != 0 || (host.size() > root.size() && host[root.size()] != '/')) return host;
+  std::string path = "C:" + host.substr(root.size());
+  if (path.size() == 2) path += '/';
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
 bool FileSystem::FullPathName(const std::string& path, std::string* full, DWORD* error) {
   WindowsPath p;
   if (!ParseWindowsPath(path, CurrentDirectory(), &p, error)) {

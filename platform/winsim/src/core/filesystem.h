@@ -64,6 +64,9 @@ class FileSystem {
   // The same for callers inside the machine (spooler, set-up service): no
   // redirection, absolute paths only; "" for a path that is not on C:.
   static std::string HostPath(const std::string& windowsPath);
+  // The other way: "C:\..." for a host path on drive C: as the host spells
+  // it, the host path itself for any other.
+  static std::string WindowsPathOf(const std::string& host);
 
   // The full Windows path of a name as GetFullPathNameA forms it: text only,
   // nothing is looked up and no drive is refused. False with

@@ -35,8 +35,14 @@ uintptr_t HandleTableBase::NextValue() {
   return h;
 }
 
+void ReportOpenHandles() {
+  for (const HandleTableBase* t : Tables()) t->ReportOpen();
+}
+
 HandleTable<KernelObject>& Handles::Table() {
-  static HandleTable<KernelObject> table(0x40, 4);
+  static HandleTable<KernelObject> table(0x40, 4, [](const KernelObject& o) {
+    return HandleTable<KernelObject>::Description{o.type(), o.name()};
+  });
   return table;
 }
 

@@ -3,14 +3,18 @@
 // and device information sets each live in a HandleTable. Every table is
 // emptied, and its numbering starts over, when the process ends
 // (Machine::Close); reading the machine back after a child process
-// (Machine::ReloadAll) leaves them alone.
+// (Machine::ReloadAll) leaves them alone. Before that, the handles the
+// program left open are written to the journal, one line each:
+// {"left-open": kind, "handle": number, "name": what it names}.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "core/journal.h"
 #include "windows.h"
 
 namespace winsim {
@@ -22,6 +26,9 @@ class HandleTableBase {
   HandleTableBase& operator=(const HandleTableBase&) = delete;
   // Destroys every object and starts the numbering over.
   virtual void Clear() = 0;
+  // Journals the handles still open; windows and GDI objects, which a
+  // program leaves to the system as a matter of course, are not reported.
+  virtual void ReportOpen() const = 0;
 
  protected:
   // Handle values are first, first + step, first + 2 * step, ...
@@ -42,7 +49,16 @@ class HandleTableBase {
 template <class Object>
 class HandleTable : public HandleTableBase {
  public:
-  HandleTable(uintptr_t first, uintptr_t step) : HandleTableBase(first, step) {}
+  // What a handle left open names: its kind ("Key", "Printer") and name.
+  struct Description {
+    std::string kind;
+    std::string name;
+  };
+  using Describe = Description (*)(const Object&);
+
+  // A table with `describe` reports the handles left open when the process ends.
+  HandleTable(uintptr_t first, uintptr_t step, Describe describe = nullptr)
+      : HandleTableBase(first, step), m_describe(describe) {}
 
   // Takes the object and gives it the next handle.
   HANDLE Insert(std::unique_ptr<Object> object) {
@@ -75,14 +91,29 @@ class HandleTable : public HandleTableBase {
     gone.swap(m_objects);
     RestartNumbering();
   }
+  void ReportOpen() const override {
+    if (!m_describe) return;
+    for (const auto& o : m_objects) {
+      Description d = m_describe(*o.second);
+      Journal::Write(
+          Json::Object().Set("left-open", d.kind).Set("handle", HandleJson((const void*)o.first)).Set("name", d.name));
+    }
+  }
 
  private:
   std::map<uintptr_t, std::unique_ptr<Object>> m_objects;
+  Describe m_describe;
 };
+
+// Journals the handles of every table still open; the process ends.
+void ReportOpenHandles();
 
 struct KernelObject {
   virtual ~KernelObject() = default;
   virtual const char* type() const = 0;
+  // What the object names (a key's path, a file's), for the report of
+  // handles left open.
+  virtual std::string name() const { return std::string(); }
 };
 
 // The process's kernel handles: multiples of four, as Windows forms them.

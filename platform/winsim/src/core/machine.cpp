@@ -11,6 +11,7 @@
 #include <ctime>
 #include <memory>
 
+#include "core/handles.h"
 #include "core/journal.h"
 
 namespace winsim {
@@ -146,6 +147,7 @@ void Machine::Open(const std::string& dir) {
 
 void Machine::Close(bool save) {
   if (!Instance()) return;
+  ReportOpenHandles();
   if (save && Instance()->m_sessionEnd >= 0) {
     const unsigned kShutdown = 0x1 | 0x2 | 0x8;  // EWX_SHUTDOWN, EWX_REBOOT, EWX_POWEROFF
     for (Subsystem* s : Subsystems()) s->EndSession((Instance()->m_sessionEnd & kShutdown) != 0);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/filesystem.h"
 #include "core/machine.h"
 
 namespace winsim {
@@ -39,6 +40,8 @@ FileObject::FileObject() {
   machineDir = m.dir();
   OpenList().push_back(this);
 }
+
+std::string FileObject::name() const { return FileSystem::WindowsPathOf(host); }
 
 FileObject::~FileObject() {
   if (fd >= 0) close(fd);

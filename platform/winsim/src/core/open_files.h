@@ -22,6 +22,7 @@ struct FileObject : KernelObject {
   FileObject();
   ~FileObject() override;
   const char* type() const override { return "File"; }
+  std::string name() const override;
 
   std::string host;
   dev_t dev = 0;

@@ -10,6 +10,7 @@ namespace {
 
 struct KeyHandle : KernelObject {
   const char* type() const override { return "Key"; }
+  std::string name() const override { return logical; }
   RegKey* key = nullptr;
   std::string physical;  // where the key lies, to find it again after a reload
   std::string logical;

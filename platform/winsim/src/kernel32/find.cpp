@@ -28,6 +28,7 @@ const char kDosStar = '<', kDosQm = '>', kDosDot = '"';
 
 struct FindObject : winsim::KernelObject {
   const char* type() const override { return "Find"; }
+  std::string name() const override { return FileSystem::WindowsPathOf(dirHost) + "\\" + expression; }
   std::string dirHost;
   std::string expression;
   bool wildcards = false;

@@ -31,6 +31,7 @@ namespace {
 
 struct ProcessObject : KernelObject {
   const char* type() const override { return "process"; }
+  std::string name() const override { return "process " + std::to_string(pid); }
   DWORD pid = 0;
   DWORD exitCode = STILL_ACTIVE;
 };

@@ -53,7 +53,10 @@ struct DeviceInfoSet {
 };
 
 winsim::HandleTable<DeviceInfoSet>& Sets() {
-  static winsim::HandleTable<DeviceInfoSet> table(0x00C80010, 8);
+  static winsim::HandleTable<DeviceInfoSet> table(0x00C80010, 8, [](const DeviceInfoSet& set) {
+    return winsim::HandleTable<DeviceInfoSet>::Description{"DeviceInfoSet",
+                                                           std::to_string(set.elements.size()) + " elements"};
+  });
   return table;
 }
 

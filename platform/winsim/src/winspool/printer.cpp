@@ -30,7 +30,9 @@ struct PrinterHandle {
 };
 
 winsim::HandleTable<PrinterHandle>& PrinterHandles() {
-  static winsim::HandleTable<PrinterHandle> table(0x00B40008, 8);
+  static winsim::HandleTable<PrinterHandle> table(0x00B40008, 8, [](const PrinterHandle& p) {
+    return winsim::HandleTable<PrinterHandle>::Description{"Printer", p.name.empty() ? "print server" : p.name};
+  });
   return table;
 }
 
