@@ -145,7 +145,7 @@ TEST(GrantRegistryAccess, WhatIsAppliedWhenTheRightsDoNotParse) {
   }
   ASSERT_EQ(0, GrantRegistryAccess(kVendorKey, "/PG:Everyone:Rd"));
   {
-    // The first allocation is the specification's copy, the second the rights'.
+    // The first allocation copies the access string, the second its rights.
     FailAllocation failing(FailAllocation::kMalloc, 2);
     EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GrantRegistryAccess(kVendorKey, "/PS:Everyone:Fc"));
     EXPECT_TRUE(failing.failed());
