@@ -30,7 +30,7 @@ static int RunJournal(const Args& args) {
   struct stat st;
   if (stat((dir + "/machine.ini").c_str(), &st) != 0) return ToolError("journal: no machine at " + dir);
   try {
-    for (const JournalEntry& e : Select(ReadJournal(dir + "/journal.jsonl"), filter))
+    for (const JournalEntry& e : ReadJournal(dir + "/journal.jsonl", filter))
       printf("%s\n", e.dump(-1, ' ', false, JournalEntry::error_handler_t::replace).c_str());
   } catch (const JournalError& e) {
     return ToolError(std::string("journal: ") + e.what());

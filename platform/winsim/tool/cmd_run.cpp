@@ -121,7 +121,7 @@ static int RunRun(const Args& args) {
 
   printf("winsim run %s\n", commandLine.c_str());
   try {
-    for (const JournalEntry& e : ReadJournal(journal, offset)) {
+    for (const JournalEntry& e : ReadJournal(journal, offset, MayHaveTranscriptLine)) {
       std::string t = TranscriptLine(e);
       if (!t.empty()) printf("%s\n", t.c_str());
     }

@@ -138,6 +138,16 @@ std::string Call(const Value& e, const std::string& name) {
 
 }  // namespace
 
+bool MayHaveTranscriptLine(const JournalLineHead& head, const void*) {
+  if (head.hasUi || head.hasLeftOpen) return true;
+  // The calls the transcript tells, asked of Call itself so that the two
+  // never disagree: it words every one of them even without arguments.
+  static const Value kNoFields = Value::object();
+  for (const auto& name : head.calls)
+    if (!Call(kNoFields, name).empty()) return true;
+  return false;
+}
+
 std::string TranscriptLine(const JournalEntry& e) {
   if (!e.is_object()) return "";
   std::string what;

@@ -23,11 +23,28 @@ class JournalError : public std::runtime_error {
 // is not a JSON object.
 JournalEntry ParseJournalLine(const std::string& line);
 
+// What the top-level fields of a line say about it, learnt without building
+// the object: every string value of "call" and of "ui", and whether the
+// fields "ui" and "left-open" are there at all (of any value).
+struct JournalLineHead {
+  std::vector<std::string> calls;
+  std::vector<std::string> uis;
+  bool hasUi = false;
+  bool hasLeftOpen = false;
+};
+
+// Which lines a reader wants built, judged by their heads; a line it does not
+// want is still checked to be an object, but never built. It may want more
+// lines than it ends up using, never fewer.
+using JournalWanted = bool (*)(const JournalLineHead& head, const void* context);
+
 // The lines of a journal file from byte `offset` on. A missing file is an
 // empty journal; a last line without its line end is still being written
 // (or was cut off when its process died) and is left out. A line that is
 // not a JSON object throws JournalError naming the file and the line.
-std::vector<JournalEntry> ReadJournal(const std::string& path, long offset = 0);
+// With `wanted`, only the lines it wants are returned.
+std::vector<JournalEntry> ReadJournal(const std::string& path, long offset = 0, JournalWanted wanted = nullptr,
+                                      const void* context = nullptr);
 
 // A call line of the function `name`: {"call": name, "args": [...], ...}.
 bool IsCall(const JournalEntry& e, const std::string& name);
@@ -41,8 +58,14 @@ struct JournalFilter {
   std::vector<std::string> uis;
 
   bool Matches(const JournalEntry& e) const;
+  // False only for a line that cannot match, by its head.
+  bool MayMatch(const JournalLineHead& head) const;
 };
 
 std::vector<JournalEntry> Select(const std::vector<JournalEntry>& lines, const JournalFilter& filter);
+
+// The lines of a journal file the filter keeps: Select(ReadJournal(path),
+// filter), without building the lines it leaves.
+std::vector<JournalEntry> ReadJournal(const std::string& path, const JournalFilter& filter);
 
 }  // namespace winsim

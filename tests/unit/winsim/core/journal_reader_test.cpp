@@ -84,6 +84,13 @@ TEST_F(JournalReaderTest, WhatIsNoObjectIsNamedByLine) {
     } catch (const winsim::JournalError& e) {
       EXPECT_EQ(0u, std::string(e.what()).find(path + ":7: ")) << e.what();
     }
+    // A line no reader wants is still read to its end.
+    try {
+      winsim::ReadJournal(path, winsim::JournalFilter{{"MessageBoxA"}, {}});
+      ADD_FAILURE() << "read without complaint, filtered";
+    } catch (const winsim::JournalError& e) {
+      EXPECT_EQ(0u, std::string(e.what()).find(path + ":7: ")) << e.what();
+    }
     EXPECT_TRUE(winsim::ParseJournalLine(std::string(row.line, strlen(row.line) - 1)).is_discarded());
   }
 }
@@ -110,7 +117,18 @@ TEST_F(JournalReaderTest, SelectsCallsAndUiLinesByName) {
     for (const auto& u : row.filter.uis) names += " --ui " + u;
     SCOPED_TRACE(names.empty() ? "no filter" : names);
     EXPECT_EQ(expected, winsim::Select(lines, row.filter));
+    EXPECT_EQ(expected, winsim::ReadJournal(m_dir + "/journal.jsonl", row.filter));
   }
+  // Only a line's own fields name it: not a field of an argument, and a
+  // line's "ui" counts wherever it stands.
+  std::string path = Write(
+      "{\"t\": 1, \"call\": \"Sleep\", \"args\": [{\"call\": \"SetTimer\", \"ui\": \"timer\"}]}\n"
+      "{\"t\": 2, \"call\": \"Sleep\", \"ret\": {\"ui\": \"exit\"}, \"ui\": \"timer\"}\n");
+  auto named = winsim::ReadJournal(path, winsim::JournalFilter{{"SetTimer"}, {"timer"}});
+  ASSERT_EQ(1u, named.size());
+  EXPECT_EQ(2, named[0]["t"]);
+  EXPECT_TRUE(winsim::ReadJournal(path, winsim::JournalFilter{{}, {"exit"}}).empty());
+  EXPECT_EQ(2u, winsim::ReadJournal(path, winsim::JournalFilter{{"Sleep"}, {}}).size());
   EXPECT_TRUE(winsim::IsCall(lines[0], "SetTimer"));
   EXPECT_FALSE(winsim::IsCall(lines[1], "timer"));
   EXPECT_TRUE(winsim::IsUi(lines[1], "timer"));

@@ -80,6 +80,7 @@ TEST(WinsimJournal, RefusesWhatItCannotRead) {
       {{"journal"}, "usage: winsim journal DIR"},
       {{"journal", machine.dir() + "/nothing"}, "no machine at"},
       {{"journal", machine.dir()}, "journal.jsonl:2: not a JSON object"},
+      {{"journal", machine.dir(), "--call", "Sleep"}, "journal.jsonl:2: not a JSON object"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.error);

@@ -91,6 +91,10 @@ TEST_F(RunTest, ChildProcessGoesOnWithTheScript) {
   ASSERT_NE(std::string::npos, child) << r.out;
   ASSERT_NE(std::string::npos, parent) << r.out;
   EXPECT_LT(child, parent);
+  // The call that started the child is told, ahead of what the child did.
+  size_t start = r.out.find("starts \"child.exe\" with command line \"child.exe msgbox\" -> 1");
+  ASSERT_NE(std::string::npos, start) << r.out;
+  EXPECT_LT(start, child);
 }
 
 TEST_F(RunTest, RefusesWhatIsNoStub) {
