@@ -3,11 +3,14 @@
 #include "core/filesystem.h"
 
 #include <dirent.h>
+#include <pthread.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -86,9 +89,20 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string* act
 // otherwise somewhere (C:\WINDOWS\system32\spool\DRIVERS on .../drivers):
 // a walk over many files in one folder would read the same listings for
 // every file. An answer is kept while the folder is there and every folder
-// whose listing the look-up read is unchanged on the host (device, inode,
-// modification and change times), as a name added, removed or renamed in
-// it changes them. False, and nothing kept, when a name is missing.
+// whose listing the look-up read is unchanged on the host, as a name added,
+// removed or renamed in it changes that listing. False, and nothing kept,
+// when a name is missing.
+//
+// Where the host has inotify, a kept answer is watched rather than looked
+// at again: every folder from drive_c down to the kept one for its own move
+// or deletion, and every folder whose listing was read also for names
+// created, deleted or moved in it. Any such event, by this process or
+// another, is in the queue before the call that caused it returns; one read
+// of the queue finding it empty stands for a stat of every folder. Any
+// event drops every kept answer. Without inotify (the host's instances used
+// up, a link on the way), an answer is checked with stat each time: the
+// folder is still a folder and the folders listed keep their device, inode,
+// modification and change times.
 struct FolderLookup {
   struct Listed {
     std::string dir;
@@ -96,6 +110,7 @@ struct FolderLookup {
   };
   std::string host;
   std::vector<Listed> listed;
+  bool watched = false;
 };
 
 bool Unchanged(const struct stat& a, const struct stat& b) {
@@ -109,10 +124,89 @@ std::unordered_map<std::string, FolderLookup>& FolderCache() {
   return cache;
 }
 
+// The inotify instance of the kept answers; -1 before the first or when the
+// host gives none (then `unavailable`).
+struct FolderWatch {
+  int fd = -1;
+  bool unavailable = false;
+};
+
+FolderWatch& Watch() {
+  static FolderWatch w;
+  return w;
+}
+
+// A forked child shares the parent's queue, whose events either may read:
+// it starts without kept answers or a queue of its own.
+void ForgetFoldersInChild() {
+  FolderWatch& w = Watch();
+  if (w.fd >= 0) close(w.fd);
+  w.fd = -1;
+  FolderCache().clear();
+}
+
+int WatchFd() {
+  FolderWatch& w = Watch();
+  if (w.fd < 0 && !w.unavailable) {
+    w.fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (w.fd < 0) {
+      w.unavailable = true;
+    } else {
+      static bool registered = pthread_atfork(nullptr, nullptr, ForgetFoldersInChild) == 0;
+      (void)registered;
+    }
+  }
+  return w.fd;
+}
+
+// True while no watched folder changed; otherwise the queue is emptied and
+// every kept answer dropped.
+bool WatchedFoldersUnchanged() {
+  int fd = Watch().fd;
+  if (fd < 0) return false;
+  alignas(struct inotify_event) char events[4096];
+  bool changed = false;
+  for (;;) {
+    ssize_t n = read(fd, events, sizeof events);
+    if (n > 0) {
+      changed = true;
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) changed = true;
+    break;
+  }
+  if (changed) FolderCache().clear();
+  return !changed;
+}
+
+// Watches the folders of `lookup` (`chain`: drive_c and each folder below
+// it, the kept one last). False when one cannot be watched.
+bool WatchFolders(const std::vector<std::string>& chain, const FolderLookup& lookup) {
+  int fd = WatchFd();
+  if (fd < 0) return false;
+  for (const std::string& dir : chain) {
+    uint32_t mask = IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_MASK_ADD;
+    for (const FolderLookup::Listed& l : lookup.listed)
+      if (l.dir == dir) mask |= IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+    if (inotify_add_watch(fd, dir.c_str(), mask) < 0) return false;
+  }
+  return true;
+}
+
 std::string FolderKey(const std::string& root, const std::vector<std::string>& parts, size_t n) {
   std::string key = root;
   for (size_t i = 0; i < n; ++i) key += "\\" + parts[i];
   return key;
+}
+
+// The folder is still a folder and the listings read are as they were.
+bool StillAsRead(const FolderLookup& lookup) {
+  struct stat st;
+  bool valid = stat(lookup.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  for (const FolderLookup::Listed& l : lookup.listed)
+    valid = valid && stat(l.dir.c_str(), &st) == 0 && Unchanged(st, l.st);
+  return valid;
 }
 
 // The kept answer for `key` while it holds, or null.
@@ -120,11 +214,8 @@ const FolderLookup* KeptFolder(const std::string& key) {
   auto& cache = FolderCache();
   auto it = cache.find(key);
   if (it == cache.end()) return nullptr;
-  struct stat st;
-  bool valid = stat(it->second.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-  for (const FolderLookup::Listed& l : it->second.listed)
-    valid = valid && stat(l.dir.c_str(), &st) == 0 && Unchanged(st, l.st);
-  if (valid) return &it->second;
+  if (it->second.watched) return WatchedFoldersUnchanged() ? &it->second : nullptr;
+  if (StillAsRead(it->second)) return &it->second;
   cache.erase(it);
   return nullptr;
 }
@@ -136,6 +227,7 @@ bool ResolveFolder(const std::string& root, const std::vector<std::string>& part
     return true;
   }
   FolderLookup lookup;
+  std::vector<std::string> chain{root};
   std::string h = root;
   for (size_t i = 0; i < n; ++i) {
     FolderLookup::Listed l;
@@ -148,11 +240,15 @@ bool ResolveFolder(const std::string& root, const std::vector<std::string>& part
       lookup.listed.push_back(l);
     }
     h += "/" + actual;
+    chain.push_back(h);
   }
   if (!IsDirectoryHost(h)) return false;
+  lookup.host = h;
+  // Watched from here on; what changed between the reading and the watch
+  // shows in the folders' times.
+  if (!lookup.listed.empty() && WatchFolders(chain, lookup) && StillAsRead(lookup)) lookup.watched = true;
   auto& cache = FolderCache();
   if (cache.size() >= 1024) cache.clear();
-  lookup.host = h;
   cache[key] = lookup;
   *host = h;
   return true;
@@ -275,7 +371,10 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
       out->parentExists = true;
       out->exists = FindEntry(folder, p.parts.back(), &actual, nullptr, &exact);
       out->host = folder + "/" + (out->exists ? actual : p.parts.back());
-      if (out->exists && exact.st_mode != 0) out->attributes = FileSystem::AttributesOf(out->host, exact);
+      if (out->exists && exact.st_mode != 0) {
+        out->attributes = FileSystem::AttributesOf(out->host, exact);
+        out->mode = exact.st_mode;
+      }
       return true;
     };
     // A folder already found under another spelling: no name as it stands
@@ -288,6 +387,7 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
       out->exists = true;
       out->parentExists = true;
       out->attributes = FileSystem::AttributesOf(spelled, st);
+      out->mode = st.st_mode;
       return true;
     }
     if (n == 1) return inFolder(root);
@@ -309,7 +409,10 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
   }
   out->host = host;
   out->exists = found && lstat(host.c_str(), &st) == 0;
-  if (out->exists) out->attributes = FileSystem::AttributesOf(host, st);
+  if (out->exists) {
+    out->attributes = FileSystem::AttributesOf(host, st);
+    out->mode = st.st_mode;
+  }
   return true;
 }
 
@@ -429,9 +532,12 @@ DWORD FileSystem::AttributesOf(const std::string& hostPath, const struct stat& s
   return a;
 }
 
-bool FileSystem::SetAttributes(const std::string& hostPath, DWORD attributes) {
+bool FileSystem::SetAttributes(const std::string& hostPath, DWORD attributes, unsigned knownMode) {
   struct stat st;
-  if (lstat(hostPath.c_str(), &st) != 0) return false;
+  if (knownMode != 0)
+    st.st_mode = (mode_t)knownMode;
+  else if (lstat(hostPath.c_str(), &st) != 0)
+    return false;
   // A link carries no mode of its own on the host; its attributes stay.
   if (S_ISLNK(st.st_mode)) return true;
   std::string root = DriveRoot();
