@@ -3,9 +3,13 @@
 #include "core/filesystem.h"
 
 #include <dirent.h>
+#include <linux/io_uring.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/inotify.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -97,9 +101,9 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string* act
 // at again: every folder from drive_c down to the kept one for its own move
 // or deletion, and every folder whose listing was read also for names
 // created, deleted or moved in it. Any such event, by this process or
-// another, is in the queue before the call that caused it returns; one read
-// of the queue finding it empty stands for a stat of every folder. Any
-// event drops every kept answer. Without inotify (the host's instances used
+// another, is in the queue before the call that caused it returns; a queue
+// found empty (QueueBell: without a system call) stands for a stat of every
+// folder. Any event drops every kept answer. Without inotify (the host's instances used
 // up, a link on the way), an answer is checked with stat each time: the
 // folder is still a folder and the folders listed keep their device, inode,
 // modification and change times.
@@ -124,11 +128,100 @@ std::unordered_map<std::string, FolderLookup>& FolderCache() {
   return cache;
 }
 
+// Whether the queue has events, answered without a system call: an
+// io_uring poll of the queue, whose completion the kernel writes into memory
+// shared with this process before the call that caused the event returns to
+// it (the poll's completion runs as task work of this process, which runs on
+// its next return from the kernel, before any further instruction of it).
+// Armed again after each completion. Not `ready` where the host refuses
+// io_uring: each check then reads the queue.
+class QueueBell {
+ public:
+  bool Open(int queue) {
+    io_uring_params p;
+    memset(&p, 0, sizeof p);
+    m_ring = (int)syscall(__NR_io_uring_setup, 2, &p);
+    if (m_ring < 0) return false;
+    m_queue = queue;
+    m_sqSize = p.sq_off.array + p.sq_entries * sizeof(unsigned);
+    m_cqSize = p.cq_off.cqes + p.cq_entries * sizeof(io_uring_cqe);
+    if (p.features & IORING_FEAT_SINGLE_MMAP) m_sqSize = m_cqSize = std::max(m_sqSize, m_cqSize);
+    m_sq = mmap(nullptr, m_sqSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, m_ring, IORING_OFF_SQ_RING);
+    m_cq = (p.features & IORING_FEAT_SINGLE_MMAP)
+               ? m_sq
+               : mmap(nullptr, m_cqSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, m_ring, IORING_OFF_CQ_RING);
+    m_sqesSize = p.sq_entries * sizeof(io_uring_sqe);
+    m_sqes = mmap(nullptr, m_sqesSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, m_ring, IORING_OFF_SQES);
+    if (m_sq == MAP_FAILED || m_cq == MAP_FAILED || m_sqes == MAP_FAILED) {
+      Close();
+      return false;
+    }
+    char* sq = (char*)m_sq;
+    char* cq = (char*)m_cq;
+    m_sqTail = (unsigned*)(sq + p.sq_off.tail);
+    m_sqMask = (unsigned*)(sq + p.sq_off.ring_mask);
+    m_sqArray = (unsigned*)(sq + p.sq_off.array);
+    m_cqHead = (unsigned*)(cq + p.cq_off.head);
+    m_cqTail = (unsigned*)(cq + p.cq_off.tail);
+    if (!Arm()) {
+      Close();
+      return false;
+    }
+    return true;
+  }
+
+  bool ready() const { return m_ring >= 0; }
+
+  // True when the poll completed since it was armed; the completion is
+  // taken and the poll armed again (after the caller emptied the queue).
+  bool Rang() {
+    unsigned tail = __atomic_load_n(m_cqTail, __ATOMIC_ACQUIRE);
+    if (tail == *m_cqHead) return false;
+    __atomic_store_n(m_cqHead, tail, __ATOMIC_RELEASE);
+    return true;
+  }
+
+  bool Arm() {
+    unsigned tail = *m_sqTail;
+    unsigned index = tail & *m_sqMask;
+    io_uring_sqe* sqe = (io_uring_sqe*)m_sqes + index;
+    memset(sqe, 0, sizeof *sqe);
+    sqe->opcode = IORING_OP_POLL_ADD;
+    sqe->fd = m_queue;
+    sqe->poll32_events = POLLIN;
+    m_sqArray[index] = index;
+    __atomic_store_n(m_sqTail, tail + 1, __ATOMIC_RELEASE);
+    return syscall(__NR_io_uring_enter, m_ring, 1, 0, 0, nullptr, 0) == 1;
+  }
+
+  void Close() {
+    if (m_sqes && m_sqes != MAP_FAILED) munmap(m_sqes, m_sqesSize);
+    if (m_cq && m_cq != MAP_FAILED && m_cq != m_sq) munmap(m_cq, m_cqSize);
+    if (m_sq && m_sq != MAP_FAILED) munmap(m_sq, m_sqSize);
+    if (m_ring >= 0) close(m_ring);
+    *this = QueueBell();
+  }
+
+ private:
+  int m_ring = -1;
+  int m_queue = -1;
+  void* m_sq = nullptr;
+  void* m_cq = nullptr;
+  void* m_sqes = nullptr;
+  size_t m_sqSize = 0, m_cqSize = 0, m_sqesSize = 0;
+  unsigned* m_sqTail = nullptr;
+  unsigned* m_sqMask = nullptr;
+  unsigned* m_sqArray = nullptr;
+  unsigned* m_cqHead = nullptr;
+  unsigned* m_cqTail = nullptr;
+};
+
 // The inotify instance of the kept answers; -1 before the first or when the
 // host gives none (then `unavailable`).
 struct FolderWatch {
   int fd = -1;
   bool unavailable = false;
+  QueueBell bell;
 };
 
 FolderWatch& Watch() {
@@ -136,10 +229,11 @@ FolderWatch& Watch() {
   return w;
 }
 
-// A forked child shares the parent's queue, whose events either may read:
-// it starts without kept answers or a queue of its own.
+// A forked child shares the parent's queue and ring, whose events either
+// may take: it starts without kept answers or a queue of its own.
 void ForgetFoldersInChild() {
   FolderWatch& w = Watch();
+  w.bell.Close();
   if (w.fd >= 0) close(w.fd);
   w.fd = -1;
   FolderCache().clear();
@@ -154,6 +248,7 @@ int WatchFd() {
     } else {
       static bool registered = pthread_atfork(nullptr, nullptr, ForgetFoldersInChild) == 0;
       (void)registered;
+      w.bell.Open(w.fd);
     }
   }
   return w.fd;
@@ -162,12 +257,14 @@ int WatchFd() {
 // True while no watched folder changed; otherwise the queue is emptied and
 // every kept answer dropped.
 bool WatchedFoldersUnchanged() {
-  int fd = Watch().fd;
-  if (fd < 0) return false;
+  FolderWatch& w = Watch();
+  if (w.fd < 0) return false;
+  bool rang = w.bell.ready() && w.bell.Rang();
+  if (w.bell.ready() && !rang) return true;
   alignas(struct inotify_event) char events[4096];
   bool changed = false;
   for (;;) {
-    ssize_t n = read(fd, events, sizeof events);
+    ssize_t n = read(w.fd, events, sizeof events);
     if (n > 0) {
       changed = true;
       continue;
@@ -176,6 +273,8 @@ bool WatchedFoldersUnchanged() {
     if (n < 0 && errno != EAGAIN) changed = true;
     break;
   }
+  // Armed again once the queue is empty: an event from here on completes it.
+  if (rang && !w.bell.Arm()) w.bell.Close();
   if (changed) FolderCache().clear();
   return !changed;
 }
