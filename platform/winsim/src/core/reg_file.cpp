@@ -155,8 +155,9 @@ void AppendDacl(const RegKey& key, std::string& out) {
 }
 
 // `path`: the key's full path, handed down rather than formed again from
-// the parents for every key.
-void ExportKey(const RegKey& key, const std::string& path, std::string& out) {
+// the parents for every key; one buffer serves the whole tree, each key
+// appending its name for its subkeys and taking it off again.
+void ExportKey(const RegKey& key, std::string& path, std::string& out) {
   out += '[';
   out += path;
   out += "]\r\n";
@@ -164,13 +165,12 @@ void ExportKey(const RegKey& key, const std::string& path, std::string& out) {
   AppendDacl(key, out);
   for (const auto& v : key.values()) AppendValue(v, out);
   out += "\r\n";
-  std::string childPath = path;
-  childPath += '\\';
-  size_t base = childPath.size();
+  size_t length = path.size();
   for (const auto& child : key.children()) {
-    childPath.resize(base);
-    childPath += child->name();
-    ExportKey(*child, childPath, out);
+    path += '\\';
+    path += child->name();
+    ExportKey(*child, path, out);
+    path.resize(length);
   }
 }
 
@@ -445,7 +445,10 @@ std::string RegFileText(const std::vector<const RegKey*>& keys) {
   std::string out;
   out.reserve(lastSize);
   out += "REGEDIT4\r\n\r\n";
-  for (const RegKey* key : keys) ExportKey(*key, key->Path(), out);
+  for (const RegKey* key : keys) {
+    std::string path = key->Path();
+    ExportKey(*key, path, out);
+  }
   lastSize = out.size();
   return out;
 }
