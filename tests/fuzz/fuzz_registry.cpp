@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/machine.h"
+#include "core/reg_file.h"
 #include "core/registry_tree.h"
 
 namespace {
@@ -24,6 +25,8 @@ bool OpenMachine() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = OpenMachine();
   static const std::string fresh = winsim::Registry::Get().Export();
+  // The fresh registry's edits, read once: what each input is undone to.
+  static const std::vector<winsim::RegFileEdit> freshEdits = winsim::ParseRegFile(fresh, "registry.reg");
   (void)ready;
   winsim::Registry& reg = winsim::Registry::Get();
   try {
@@ -40,10 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     __builtin_trap();  // our own text must read back
   }
   if (reg.Export() != once) __builtin_trap();
-  // The fresh registry again for the next input, read from memory. Done
-  // here rather than before each input, so that a refused input costs only
-  // its own parse and every input frees what it allocated (libFuzzer looks
-  // for leaks after an input that did not).
-  winsim::Registry::Load(fresh, "registry.reg");
+  // The fresh registry again for the next input, from its edits read once.
+  // Done here rather than before each input, so that a refused input costs
+  // only its own parse and every input frees what it allocated (libFuzzer
+  // looks for leaks after an input that did not).
+  winsim::Registry::Load(freshEdits);
   return 0;
 }

@@ -3,11 +3,18 @@
 #include "core/filesystem.h"
 
 #include <dirent.h>
+#include <linux/io_uring.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/inotify.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -86,9 +93,20 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string* act
 // otherwise somewhere (C:\WINDOWS\system32\spool\DRIVERS on .../drivers):
 // a walk over many files in one folder would read the same listings for
 // every file. An answer is kept while the folder is there and every folder
-// whose listing the look-up read is unchanged on the host (device, inode,
-// modification and change times), as a name added, removed or renamed in
-// it changes them. False, and nothing kept, when a name is missing.
+// whose listing the look-up read is unchanged on the host, as a name added,
+// removed or renamed in it changes that listing. False, and nothing kept,
+// when a name is missing.
+//
+// Where the host has inotify, a kept answer is watched rather than looked
+// at again: every folder from drive_c down to the kept one for its own move
+// or deletion, and every folder whose listing was read also for names
+// created, deleted or moved in it. Any such event, by this process or
+// another, is in the queue before the call that caused it returns; a queue
+// found empty (QueueBell: without a system call) stands for a stat of every
+// folder. Any event drops every kept answer. Without inotify (the host's instances used
+// up, a link on the way), an answer is checked with stat each time: the
+// folder is still a folder and the folders listed keep their device, inode,
+// modification and change times.
 struct FolderLookup {
   struct Listed {
     std::string dir;
@@ -96,6 +114,7 @@ struct FolderLookup {
   };
   std::string host;
   std::vector<Listed> listed;
+  bool watched = false;
 };
 
 bool Unchanged(const struct stat& a, const struct stat& b) {
@@ -109,10 +128,184 @@ std::unordered_map<std::string, FolderLookup>& FolderCache() {
   return cache;
 }
 
+// Whether the queue has events, answered without a system call: an
+// io_uring poll of the queue, whose completion the kernel writes into memory
+// shared with this process before the call that caused the event returns to
+// it (the poll's completion runs as task work of this process, which runs on
+// its next return from the kernel, before any further instruction of it).
+// Armed again after each completion. Not `ready` where the host refuses
+// io_uring: each check then reads the queue.
+class QueueBell {
+ public:
+  bool Open(int queue) {
+    io_uring_params p;
+    memset(&p, 0, sizeof p);
+    m_ring = (int)syscall(__NR_io_uring_setup, 2, &p);
+    if (m_ring < 0) return false;
+    m_queue = queue;
+    m_sqSize = p.sq_off.array + p.sq_entries * sizeof(unsigned);
+    m_cqSize = p.cq_off.cqes + p.cq_entries * sizeof(io_uring_cqe);
+    if (p.features & IORING_FEAT_SINGLE_MMAP) m_sqSize = m_cqSize = std::max(m_sqSize, m_cqSize);
+    m_sq = mmap(nullptr, m_sqSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, m_ring, IORING_OFF_SQ_RING);
+    m_cq = (p.features & IORING_FEAT_SINGLE_MMAP)
+               ? m_sq
+               : mmap(nullptr, m_cqSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, m_ring, IORING_OFF_CQ_RING);
+    m_sqesSize = p.sq_entries * sizeof(io_uring_sqe);
+    m_sqes = mmap(nullptr, m_sqesSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, m_ring, IORING_OFF_SQES);
+    if (m_sq == MAP_FAILED || m_cq == MAP_FAILED || m_sqes == MAP_FAILED) {
+      Close();
+      return false;
+    }
+    char* sq = (char*)m_sq;
+    char* cq = (char*)m_cq;
+    m_sqTail = (unsigned*)(sq + p.sq_off.tail);
+    m_sqMask = (unsigned*)(sq + p.sq_off.ring_mask);
+    m_sqArray = (unsigned*)(sq + p.sq_off.array);
+    m_cqHead = (unsigned*)(cq + p.cq_off.head);
+    m_cqTail = (unsigned*)(cq + p.cq_off.tail);
+    if (!Arm()) {
+      Close();
+      return false;
+    }
+    return true;
+  }
+
+  bool ready() const { return m_ring >= 0; }
+
+  // True when the poll completed since it was armed; the completion is
+  // taken and the poll armed again (after the caller emptied the queue).
+  bool Rang() {
+    unsigned tail = __atomic_load_n(m_cqTail, __ATOMIC_ACQUIRE);
+    if (tail == *m_cqHead) return false;
+    __atomic_store_n(m_cqHead, tail, __ATOMIC_RELEASE);
+    return true;
+  }
+
+  bool Arm() {
+    unsigned tail = *m_sqTail;
+    unsigned index = tail & *m_sqMask;
+    io_uring_sqe* sqe = (io_uring_sqe*)m_sqes + index;
+    memset(sqe, 0, sizeof *sqe);
+    sqe->opcode = IORING_OP_POLL_ADD;
+    sqe->fd = m_queue;
+    sqe->poll32_events = POLLIN;
+    m_sqArray[index] = index;
+    __atomic_store_n(m_sqTail, tail + 1, __ATOMIC_RELEASE);
+    return syscall(__NR_io_uring_enter, m_ring, 1, 0, 0, nullptr, 0) == 1;
+  }
+
+  void Close() {
+    if (m_sqes && m_sqes != MAP_FAILED) munmap(m_sqes, m_sqesSize);
+    if (m_cq && m_cq != MAP_FAILED && m_cq != m_sq) munmap(m_cq, m_cqSize);
+    if (m_sq && m_sq != MAP_FAILED) munmap(m_sq, m_sqSize);
+    if (m_ring >= 0) close(m_ring);
+    *this = QueueBell();
+  }
+
+ private:
+  int m_ring = -1;
+  int m_queue = -1;
+  void* m_sq = nullptr;
+  void* m_cq = nullptr;
+  void* m_sqes = nullptr;
+  size_t m_sqSize = 0, m_cqSize = 0, m_sqesSize = 0;
+  unsigned* m_sqTail = nullptr;
+  unsigned* m_sqMask = nullptr;
+  unsigned* m_sqArray = nullptr;
+  unsigned* m_cqHead = nullptr;
+  unsigned* m_cqTail = nullptr;
+};
+
+// The inotify instance of the kept answers; -1 before the first or when the
+// host gives none (then `unavailable`).
+struct FolderWatch {
+  int fd = -1;
+  bool unavailable = false;
+  QueueBell bell;
+};
+
+FolderWatch& Watch() {
+  static FolderWatch w;
+  return w;
+}
+
+// A forked child shares the parent's queue and ring, whose events either
+// may take: it starts without kept answers or a queue of its own.
+void ForgetFoldersInChild() {
+  FolderWatch& w = Watch();
+  w.bell.Close();
+  if (w.fd >= 0) close(w.fd);
+  w.fd = -1;
+  FolderCache().clear();
+}
+
+int WatchFd() {
+  FolderWatch& w = Watch();
+  if (w.fd < 0 && !w.unavailable) {
+    w.fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (w.fd < 0) {
+      w.unavailable = true;
+    } else {
+      static bool registered = pthread_atfork(nullptr, nullptr, ForgetFoldersInChild) == 0;
+      (void)registered;
+      w.bell.Open(w.fd);
+    }
+  }
+  return w.fd;
+}
+
+// True while no watched folder changed; otherwise the queue is emptied and
+// every kept answer dropped.
+bool WatchedFoldersUnchanged() {
+  FolderWatch& w = Watch();
+  if (w.fd < 0) return false;
+  bool rang = w.bell.ready() && w.bell.Rang();
+  if (w.bell.ready() && !rang) return true;
+  alignas(struct inotify_event) char events[4096];
+  bool changed = false;
+  for (;;) {
+    ssize_t n = read(w.fd, events, sizeof events);
+    if (n > 0) {
+      changed = true;
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) changed = true;
+    break;
+  }
+  // Armed again once the queue is empty: an event from here on completes it.
+  if (rang && !w.bell.Arm()) w.bell.Close();
+  if (changed) FolderCache().clear();
+  return !changed;
+}
+
+// Watches the folders of `lookup` (`chain`: drive_c and each folder below
+// it, the kept one last). False when one cannot be watched.
+bool WatchFolders(const std::vector<std::string>& chain, const FolderLookup& lookup) {
+  int fd = WatchFd();
+  if (fd < 0) return false;
+  for (const std::string& dir : chain) {
+    uint32_t mask = IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_MASK_ADD;
+    for (const FolderLookup::Listed& l : lookup.listed)
+      if (l.dir == dir) mask |= IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+    if (inotify_add_watch(fd, dir.c_str(), mask) < 0) return false;
+  }
+  return true;
+}
+
 std::string FolderKey(const std::string& root, const std::vector<std::string>& parts, size_t n) {
   std::string key = root;
   for (size_t i = 0; i < n; ++i) key += "\\" + parts[i];
   return key;
+}
+
+// The folder is still a folder and the listings read are as they were.
+bool StillAsRead(const FolderLookup& lookup) {
+  struct stat st;
+  bool valid = stat(lookup.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  for (const FolderLookup::Listed& l : lookup.listed)
+    valid = valid && stat(l.dir.c_str(), &st) == 0 && Unchanged(st, l.st);
+  return valid;
 }
 
 // The kept answer for `key` while it holds, or null.
@@ -120,11 +313,8 @@ const FolderLookup* KeptFolder(const std::string& key) {
   auto& cache = FolderCache();
   auto it = cache.find(key);
   if (it == cache.end()) return nullptr;
-  struct stat st;
-  bool valid = stat(it->second.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-  for (const FolderLookup::Listed& l : it->second.listed)
-    valid = valid && stat(l.dir.c_str(), &st) == 0 && Unchanged(st, l.st);
-  if (valid) return &it->second;
+  if (it->second.watched) return WatchedFoldersUnchanged() ? &it->second : nullptr;
+  if (StillAsRead(it->second)) return &it->second;
   cache.erase(it);
   return nullptr;
 }
@@ -136,6 +326,7 @@ bool ResolveFolder(const std::string& root, const std::vector<std::string>& part
     return true;
   }
   FolderLookup lookup;
+  std::vector<std::string> chain{root};
   std::string h = root;
   for (size_t i = 0; i < n; ++i) {
     FolderLookup::Listed l;
@@ -148,11 +339,15 @@ bool ResolveFolder(const std::string& root, const std::vector<std::string>& part
       lookup.listed.push_back(l);
     }
     h += "/" + actual;
+    chain.push_back(h);
   }
   if (!IsDirectoryHost(h)) return false;
+  lookup.host = h;
+  // Watched from here on; what changed between the reading and the watch
+  // shows in the folders' times.
+  if (!lookup.listed.empty() && WatchFolders(chain, lookup) && StillAsRead(lookup)) lookup.watched = true;
   auto& cache = FolderCache();
   if (cache.size() >= 1024) cache.clear();
-  lookup.host = h;
   cache[key] = lookup;
   *host = h;
   return true;
@@ -275,7 +470,10 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
       out->parentExists = true;
       out->exists = FindEntry(folder, p.parts.back(), &actual, nullptr, &exact);
       out->host = folder + "/" + (out->exists ? actual : p.parts.back());
-      if (out->exists && exact.st_mode != 0) out->attributes = FileSystem::AttributesOf(out->host, exact);
+      if (out->exists && exact.st_mode != 0) {
+        out->attributes = FileSystem::AttributesOf(out->host, exact);
+        out->mode = exact.st_mode;
+      }
       return true;
     };
     // A folder already found under another spelling: no name as it stands
@@ -288,6 +486,7 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
       out->exists = true;
       out->parentExists = true;
       out->attributes = FileSystem::AttributesOf(spelled, st);
+      out->mode = st.st_mode;
       return true;
     }
     if (n == 1) return inFolder(root);
@@ -309,7 +508,10 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
   }
   out->host = host;
   out->exists = found && lstat(host.c_str(), &st) == 0;
-  if (out->exists) out->attributes = FileSystem::AttributesOf(host, st);
+  if (out->exists) {
+    out->attributes = FileSystem::AttributesOf(host, st);
+    out->mode = st.st_mode;
+  }
   return true;
 }
 
@@ -429,9 +631,12 @@ DWORD FileSystem::AttributesOf(const std::string& hostPath, const struct stat& s
   return a;
 }
 
-bool FileSystem::SetAttributes(const std::string& hostPath, DWORD attributes) {
+bool FileSystem::SetAttributes(const std::string& hostPath, DWORD attributes, unsigned knownMode) {
   struct stat st;
-  if (lstat(hostPath.c_str(), &st) != 0) return false;
+  if (knownMode != 0)
+    st.st_mode = (mode_t)knownMode;
+  else if (lstat(hostPath.c_str(), &st) != 0)
+    return false;
   // A link carries no mode of its own on the host; its attributes stay.
   if (S_ISLNK(st.st_mode)) return true;
   std::string root = DriveRoot();

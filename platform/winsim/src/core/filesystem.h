@@ -34,6 +34,8 @@ struct ResolvedPath {
   // What FileSystem::Attributes gives for `host`, when the look-up already
   // read it; INVALID_FILE_ATTRIBUTES when it did not.
   DWORD attributes = INVALID_FILE_ATTRIBUTES;
+  // The host mode (st_mode) that lstat gave with `attributes`; 0 when not read.
+  unsigned mode = 0;
 };
 
 // One entry of a folder as a directory search reports it.
@@ -94,7 +96,8 @@ class FileSystem {
   static DWORD Attributes(const std::string& hostPath);
   // The same from what lstat gave for the path.
   static DWORD AttributesOf(const std::string& hostPath, const struct stat& st);
-  static bool SetAttributes(const std::string& hostPath, DWORD attributes);
+  // `mode`: the entry's st_mode when the caller just read it (0: read it).
+  static bool SetAttributes(const std::string& hostPath, DWORD attributes, unsigned mode = 0);
 
   // The entries of a host folder ("." and ".." not included) in the order
   // NTFS reports them: by name, compared after upper-casing.

@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "core/key_security.h"
 #include "core/machine.h"
@@ -50,9 +51,10 @@ std::string Hex(unsigned long v) {
 // Quoted text as regedit writes it. CR and LF, which regedit's text cannot
 // carry, appear only in value names (string data holding them is written as
 // hex) and are written \r and \n, so that no line of the file breaks.
-void AppendQuoted(const std::string& text, std::string& out) {
+void AppendQuoted(const char* text, size_t size, std::string& out) {
   out += '"';
-  for (char c : text) {
+  for (size_t i = 0; i < size; ++i) {
+    char c = text[i];
     if (c == '\\' || c == '"') {
       out += '\\';
     } else if (c == '\r' || c == '\n') {
@@ -72,16 +74,24 @@ bool IsCleanString(const std::vector<uint8_t>& data) {
   return true;
 }
 
+void AppendHexByte(uint8_t b, std::string& out) {
+  static const char kDigits[] = "0123456789abcdef";
+  out += kDigits[b >> 4];
+  out += kDigits[b & 15];
+}
+
+// Written straight into `out`: an export writes every key of the registry,
+// and the fuzzing of this text exports it several times for each input.
 void AppendValue(const RegValue& v, std::string& out) {
-  std::string line;
+  size_t lineStart = out.size();
   if (v.name.empty())
-    line = "@";
+    out += '@';
   else
-    AppendQuoted(v.name, line);
-  line += '=';
+    AppendQuoted(v.name.data(), v.name.size(), out);
+  out += '=';
   if (v.type == REG_SZ && IsCleanString(v.data)) {
-    AppendQuoted(std::string(v.data.begin(), v.data.end() - 1), line);
-    out += line + "\r\n";
+    AppendQuoted((const char*)v.data.data(), v.data.size() - 1, out);
+    out += "\r\n";
     return;
   }
   if (v.type == REG_DWORD && v.data.size() == 4) {
@@ -89,24 +99,22 @@ void AppendValue(const RegValue& v, std::string& out) {
     unsigned long d = (unsigned long)v.data[0] | ((unsigned long)v.data[1] << 8) | ((unsigned long)v.data[2] << 16) |
                       ((unsigned long)v.data[3] << 24);
     snprintf(buf, sizeof buf, "dword:%08lx", d);
-    out += line + buf + "\r\n";
+    out += buf;
+    out += "\r\n";
     return;
   }
   if (v.type == REG_BINARY) {
-    line += "hex:";
+    out += "hex:";
   } else {
     char buf[24];
     snprintf(buf, sizeof buf, "hex(%lx):", (unsigned long)v.type);
-    line += buf;
+    out += buf;
   }
   // As regedit: a line is broken with "\" once it reaches 77 columns, and
   // continues indented by two spaces.
-  size_t column = line.size();
-  out += line;
+  size_t column = out.size() - lineStart;
   for (size_t i = 0; i < v.data.size(); ++i) {
-    char buf[4];
-    snprintf(buf, sizeof buf, "%02x", v.data[i]);
-    out += buf;
+    AppendHexByte(v.data[i], out);
     if (i + 1 == v.data.size()) break;
     out += ',';
     column += 3;
@@ -118,42 +126,64 @@ void AppendValue(const RegValue& v, std::string& out) {
   out += "\r\n";
 }
 
-std::string DaclLine(const RegKey& key) {
-  if (key.nullDacl()) return ";dacl: null\r\n";
-  std::vector<const RegAce*> own;
+void AppendDacl(const RegKey& key, std::string& out) {
+  if (key.nullDacl()) {
+    out += ";dacl: null\r\n";
+    return;
+  }
+  bool own = false;
   for (const auto& ace : key.dacl())
-    if (!(ace.inheritance & INHERITED_ACE)) own.push_back(&ace);
+    if (!(ace.inheritance & INHERITED_ACE)) own = true;
   // A root key inherits from nothing; a key that inherits and holds nothing
   // of its own needs no line.
   bool isProtected = key.daclProtected() || !key.parent();
-  if (own.empty() && (!key.parent() || !key.daclProtected())) return "";
-  std::string line = isProtected ? ";dacl protected:" : ";dacl:";
-  for (size_t i = 0; i < own.size(); ++i) {
-    line += i ? ", " : " ";
-    if (own[i]->deny) line += "deny ";
-    line += own[i]->trustee + "=" + Hex(own[i]->mask) + "/" + Hex(own[i]->inheritance);
+  if (!own && (!key.parent() || !key.daclProtected())) return;
+  out += isProtected ? ";dacl protected:" : ";dacl:";
+  bool first = true;
+  for (const auto& ace : key.dacl()) {
+    if (ace.inheritance & INHERITED_ACE) continue;
+    out += first ? " " : ", ";
+    first = false;
+    if (ace.deny) out += "deny ";
+    out += ace.trustee;
+    out += '=';
+    out += Hex(ace.mask);
+    out += '/';
+    out += Hex(ace.inheritance);
   }
-  return line + "\r\n";
+  out += "\r\n";
 }
 
-void ExportKey(const RegKey& key, std::string& out) {
-  out += "[" + key.Path() + "]\r\n";
+// `path`: the key's full path, handed down rather than formed again from
+// the parents for every key; one buffer serves the whole tree, each key
+// appending its name for its subkeys and taking it off again.
+void ExportKey(const RegKey& key, std::string& path, std::string& out) {
+  out += '[';
+  out += path;
+  out += "]\r\n";
   if (key.isVolatile()) out += ";volatile\r\n";
-  out += DaclLine(key);
+  AppendDacl(key, out);
   for (const auto& v : key.values()) AppendValue(v, out);
   out += "\r\n";
-  for (const auto& child : key.children()) ExportKey(*child, out);
+  size_t length = path.size();
+  for (const auto& child : key.children()) {
+    path += '\\';
+    path += child->name();
+    ExportKey(*child, path, out);
+    path.resize(length);
+  }
 }
 
-// Reads the lines of a .reg file into edits; Fail names the line.
+// Reads the lines of a .reg file into edits; Fail names the line. The lines
+// are views of the text, which outlives the parser.
 class Parser {
  public:
   Parser(const std::string& text, const std::string& source) : m_source(source) {
     size_t pos = 0;
     while (pos <= text.size()) {
       size_t end = text.find('\n', pos);
-      std::string line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
+      std::string_view line(text.data() + pos, (end == std::string::npos ? text.size() : end) - pos);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
       m_lines.push_back(line);
       if (end == std::string::npos) break;
       pos = end + 1;
@@ -169,11 +199,11 @@ class Parser {
     bool keyDeleted = false;
     bool valuesSeen = false;
     for (; i < m_lines.size(); ++i) {
-      const std::string& line = m_lines[i];
+      std::string_view line = m_lines[i];
       if (Blank(line)) continue;
       if (line[0] == '[') {
         if (line.size() < 3 || line.back() != ']') Fail(i, "a key header must be [KEY] or [-KEY]");
-        std::string path = line.substr(1, line.size() - 2);
+        std::string path(line.substr(1, line.size() - 2));
         keyDeleted = path[0] == '-';
         if (keyDeleted) path = path.substr(1);
         CheckPath(i, path);
@@ -205,7 +235,7 @@ class Parser {
   }
 
  private:
-  static bool Blank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
+  static bool Blank(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
 
   [[noreturn]] void Fail(size_t line, const std::string& what) {
     throw MachineError(m_source + ":" + std::to_string(line + 1) + ": " + what);
@@ -219,7 +249,7 @@ class Parser {
 
   // Reads "..." starting at line[pos] (the opening quote); returns the
   // position after the closing quote.
-  size_t ReadQuoted(size_t i, const std::string& line, size_t pos, std::string* text) {
+  size_t ReadQuoted(size_t i, std::string_view line, size_t pos, std::string* text) {
     text->clear();
     for (++pos; pos < line.size(); ++pos) {
       char c = line[pos];
@@ -236,7 +266,7 @@ class Parser {
   }
 
   void ParseValue(size_t& i, const std::string& key, bool keyDeleted) {
-    const std::string line = m_lines[i];
+    std::string_view line = m_lines[i];
     RegFileEdit op(RegFileEdit::SetValue, key);
     size_t pos;
     if (line[0] == '@') {
@@ -245,7 +275,7 @@ class Parser {
       pos = ReadQuoted(i, line, 0, &op.name);
     }
     if (pos >= line.size() || line[pos] != '=') Fail(i, "'=' expected after the value name");
-    std::string data = line.substr(pos + 1);
+    std::string_view data = line.substr(pos + 1);
     if (data == "-") {
       op.kind = RegFileEdit::DeleteValue;
     } else if (!data.empty() && data[0] == '"') {
@@ -256,7 +286,7 @@ class Parser {
       op.data.assign(text.begin(), text.end());
       op.data.push_back(0);
     } else if (data.compare(0, 6, "dword:") == 0) {
-      std::string digits = data.substr(6);
+      std::string digits(data.substr(6));
       if (digits.empty() || digits.size() > 8 ||
           digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         Fail(i, "dword: needs one to eight hex digits");
@@ -266,7 +296,7 @@ class Parser {
     } else if (data.compare(0, 3, "hex") == 0) {
       size_t colon = data.find(':');
       if (colon == std::string::npos) Fail(i, "hex: or hex(N): expected");
-      std::string kind = data.substr(3, colon - 3);
+      std::string kind(data.substr(3, colon - 3));
       if (kind.empty()) {
         op.type = REG_BINARY;
       } else {
@@ -276,12 +306,12 @@ class Parser {
           Fail(i, "the type in hex(N): must be hex digits");
         op.type = (DWORD)strtoul(n.c_str(), nullptr, 16);
       }
-      std::string bytes = data.substr(colon + 1);
+      std::string bytes(data.substr(colon + 1));
       size_t first = i;
       while (!bytes.empty() && bytes.back() == '\\') {
         bytes.pop_back();
         if (++i >= m_lines.size()) Fail(first, "the value continues past the end of the file");
-        const std::string& next = m_lines[i];
+        std::string_view next = m_lines[i];
         bytes += next.substr(std::min(next.size(), next.find_first_not_of(" \t")));
       }
       ParseBytes(first, bytes, &op.data);
@@ -308,7 +338,7 @@ class Parser {
     }
   }
 
-  void ParseDacl(size_t i, const std::string& key, const std::string& line) {
+  void ParseDacl(size_t i, const std::string& key, std::string_view line) {
     RegFileEdit op(RegFileEdit::SetDacl, key);
     std::string rest;
     if (line.compare(0, 6, ";dacl:") == 0) {
@@ -358,7 +388,7 @@ class Parser {
   }
 
   std::string m_source;
-  std::vector<std::string> m_lines;
+  std::vector<std::string_view> m_lines;
   std::vector<RegFileEdit> m_ops;
 };
 
@@ -369,25 +399,37 @@ std::vector<RegFileEdit> ParseRegFile(const std::string& text, const std::string
 }
 
 void ApplyRegFile(const std::vector<RegFileEdit>& edits, Registry& reg) {
+  // The edits under one header name the same key: it is looked up once,
+  // and again only after a deletion, which may have taken it away.
+  const std::string* lastPath = nullptr;
+  RegKey* lastKey = nullptr;
+  auto create = [&](const std::string& path) {
+    if (!lastPath || *lastPath != path) {
+      lastKey = reg.Create(path);
+      lastPath = &path;
+    }
+    return lastKey;
+  };
   for (const auto& op : edits) {
     switch (op.kind) {
       case RegFileEdit::CreateKey:
-        reg.Create(op.path);
+        create(op.path);
         break;
       case RegFileEdit::DeleteKey:
         reg.Delete(op.path);
+        lastPath = nullptr;
         break;
       case RegFileEdit::SetValue:
-        reg.Create(op.path)->SetValue(op.name, op.type, op.data.data(), op.data.size());
+        create(op.path)->SetValue(op.name, op.type, op.data.data(), op.data.size());
         break;
       case RegFileEdit::DeleteValue:
-        reg.Create(op.path)->DeleteValue(op.name);
+        create(op.path)->DeleteValue(op.name);
         break;
       case RegFileEdit::SetVolatile:
-        reg.Create(op.path)->SetVolatile(true);
+        create(op.path)->SetVolatile(true);
         break;
       case RegFileEdit::SetDacl: {
-        RegKey* key = reg.Create(op.path);
+        RegKey* key = create(op.path);
         key->SetNullDacl(op.nullDacl);
         key->SetExplicitDacl(op.dacl, op.daclProtected);
         break;
@@ -397,8 +439,17 @@ void ApplyRegFile(const std::vector<RegFileEdit>& edits, Registry& reg) {
 }
 
 std::string RegFileText(const std::vector<const RegKey*>& keys) {
-  std::string out = "REGEDIT4\r\n\r\n";
-  for (const RegKey* key : keys) ExportKey(*key, out);
+  // The text grows by the size of the last one written in one go rather
+  // than by doubling: a registry is exported whole again and again.
+  static size_t lastSize = 0;
+  std::string out;
+  out.reserve(lastSize);
+  out += "REGEDIT4\r\n\r\n";
+  for (const RegKey* key : keys) {
+    std::string path = key->Path();
+    ExportKey(*key, path, out);
+  }
+  lastSize = out.size();
   return out;
 }
 

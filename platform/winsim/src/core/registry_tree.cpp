@@ -320,7 +320,11 @@ void Registry::Import(const std::string& text, const std::string& sourceName) {
 
 void Registry::Load(const std::string& text, const std::string& sourceName) {
   Unload();
-  std::vector<RegFileEdit> edits = ParseRegFile(text, sourceName);
+  Load(ParseRegFile(text, sourceName));
+}
+
+void Registry::Load(const std::vector<RegFileEdit>& edits) {
+  Unload();
   MakeRoots();
   Store& s = S();
   s.loaded = true;

@@ -94,6 +94,8 @@ class RegKey {
   bool m_volatile = false;
 };
 
+struct RegFileEdit;
+
 class Registry {
  public:
   // The registry of the open machine.
@@ -128,6 +130,8 @@ class Registry {
   // the tree empty. Unload drops every key and needs no open machine. Only
   // a loaded tree is written back.
   static void Load(const std::string& text, const std::string& sourceName);
+  // The same from the edits of a text already read (ParseRegFile).
+  static void Load(const std::vector<RegFileEdit>& edits);
   static void Unload();
   static bool Loaded();
 };

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "core/filesystem.h"
@@ -111,6 +113,24 @@ TEST_F(PathTest, NewNamesKeepTheirCase) {
   EXPECT_TRUE(found);
   EXPECT_TRUE(EndsWith(HostOf("C:\\data\\mixedcase\\readme.txt"), "/drive_c/Data/MixedCase/ReadMe.TXT"));
   EXPECT_EQ("hi", FileText("c:\\Data\\MIXEDCASE\\readme.txt"));
+
+  // The host changes the folders behind the program's back: a folder spelled
+  // exactly as asked wins over the one found in another case, and the other
+  // is found again once it is gone.
+  const std::string root = HostOf("C:\\");
+  std::filesystem::create_directories(root + "/data/mixedcase");
+  std::ofstream(root + "/data/mixedcase/readme.txt") << "exact";
+  EXPECT_TRUE(EndsWith(HostOf("C:\\data\\mixedcase\\readme.txt"), "/drive_c/data/mixedcase/readme.txt"));
+  EXPECT_EQ("exact", FileText("C:\\data\\mixedcase\\readme.txt"));
+  std::filesystem::remove_all(root + "/data");
+  EXPECT_EQ("hi", FileText("C:\\data\\mixedcase\\readme.txt"));
+  // A folder on the way moved off and another put in its place.
+  EXPECT_EQ("hi", FileText("C:\\Data\\mixedcase\\readme.txt"));
+  std::filesystem::rename(root + "/Data", root + "/Gone");
+  std::filesystem::create_directories(root + "/Data/mixedCASE");
+  std::ofstream(root + "/Data/mixedCASE/readme.txt") << "again";
+  EXPECT_TRUE(EndsWith(HostOf("C:\\Data\\mixedcase\\readme.txt"), "/drive_c/Data/mixedCASE/readme.txt"));
+  EXPECT_EQ("again", FileText("C:\\Data\\mixedcase\\readme.txt"));
 }
 
 TEST_F(PathTest, HostPathNeedsAnAbsolutePathOnC) {
