@@ -11,7 +11,9 @@ made in turn in a copy of the tree (build/mutate/tree, with its own sim build
 that later runs reuse), the copy is built and the fast tests run: first the
 unit tests of the programs and the scenarios, then the other unit tests. A
 change that does not compile is replaced by another. The tree itself is never
-written. At the end: how many were caught, and each survivor.
+written. A line the sim build does not compile (an #ifdef _WIN64 branch) is
+passed over like one that does not build. At the end: how many were caught,
+and each survivor.
 """
 
 import argparse
@@ -138,19 +140,52 @@ def mutations_of(path, lineno, line, code):
     return found
 
 
+# Macros the sim build never defines: what they select is not compiled there,
+# so a change to it could be seen by none of the tests the tool runs.
+NOT_IN_SIM = {"_WIN64"}
+CONDITIONAL = re.compile(r"^\s*#\s*(ifdef|ifndef|if|elif|else|endif)\b\s*(.*)")
+DEFINED = re.compile(r"^(?:defined\s*\(\s*(\w+)\s*\)|defined\s+(\w+))\s*$")
+
+
+def taken_in_sim(keyword, condition):
+    """Whether the sim build compiles the branch an #if, #ifdef or #ifndef
+    opens: not when it asks for a macro of NOT_IN_SIM; any other condition
+    counts as taken."""
+    condition = condition.strip()
+    if keyword == "ifdef":
+        return condition not in NOT_IN_SIM
+    m = DEFINED.match(condition) if keyword == "if" else None
+    return not (m and (m.group(1) or m.group(2)) in NOT_IN_SIM)
+
+
 def candidates():
-    """Lines with their possible changes: [(path, index, [(description, line)])]."""
+    """Lines with their possible changes and whether the sim build compiles
+    them: [(path, index, [(description, line)], compiled)]. Lines the sim
+    build leaves out stay in the list, so that a seed picks the same changes
+    as before they were told apart."""
     out = []
     for path in source_files():
         with open(os.path.join(ROOT, path), encoding="latin-1") as f:
             lines = f.readlines()
         in_block = False
+        branches = []  # for each open #if: whether its current branch is compiled
         for i, line in enumerate(lines):
             code, in_block_after = code_part(line, in_block)
+            directive = None if in_block else CONDITIONAL.match(code)
+            if directive:
+                keyword, condition = directive.groups()
+                if keyword in ("ifdef", "ifndef", "if"):
+                    branches.append(taken_in_sim(keyword, condition))
+                elif keyword == "else" and branches:
+                    branches[-1] = not branches[-1]
+                elif keyword == "elif" and branches:
+                    branches[-1] = True
+                elif keyword == "endif" and branches:
+                    branches.pop()
             if not in_block:
                 muts = mutations_of(path, i + 1, line, code)
                 if muts:
-                    out.append((path, i, muts))
+                    out.append((path, i, muts, all(branches)))
             in_block = in_block_after
     return out
 
@@ -266,10 +301,14 @@ def main():
     caught, survivors, skipped, done = 0, [], 0, 0
     started = time.time()
     stopped = False
-    for path, index, muts in lines:
+    for path, index, muts, compiled in lines:
         if done >= args.n or stopped:
             break
         description, new_line = rng.choice(muts)
+        if not compiled:
+            skipped += 1
+            print("   %s:%d: %s: not compiled in sim, another instead" % (path, index + 1, description), flush=True)
+            continue
         target = os.path.join(COPY, path)
         with open(target, encoding="latin-1") as f:
             original = f.read()
@@ -310,7 +349,7 @@ def main():
                 f.write(original)
 
     minutes = (time.time() - started) / 60
-    print("== seed %d: %d of %d caught (%.0f %%), %d did not build, %.0f min" %
+    print("== seed %d: %d of %d caught (%.0f %%), %d did not build or are not compiled in sim, %.0f min" %
           (seed, caught, done, 100.0 * caught / done if done else 0, skipped, minutes))
     for where, description, old, new in survivors:
         print("SURVIVED %s: %s\n      - %s\n      + %s" % (where, description, old, new))

@@ -205,7 +205,8 @@ fi
 # ends the installer, Yes goes on installing.
 # The package's two stubs are the same program; the journal's CreateProcessA
 # names the file started: the Vista one from Vista on, the other before.
-for row in "no 5 7 KVLM720_Uninstaller_vista.exe" "yes 7 7 KVLM720_Uninstaller_vista.exe" "no 5 xp KVLM720_Uninstaller.exe"; do
+for row in "no 5 7 KVLM720_Uninstaller_vista.exe" "yes 7 7 KVLM720_Uninstaller_vista.exe" "no 5 xp KVLM720_Uninstaller.exe" \
+  "no 5 vista KVLM720_Uninstaller_vista.exe"; do
   read -r answer minor os program <<<"$row"
   name=handoff$answer$os
   new_machine "$name" "$os"
@@ -271,15 +272,23 @@ printf 'dialog ok\nmsgbox no\n' >"$work/prefix.script"
 [ "$(statuses prefix)" = "$fresh_com" ] || fail "prefix: status texts $(statuses prefix)"
 check_machine prefix xp COM1: "Windows NT x86"
 
-# A package folder longer than the installer's buffer is refused before
-# anything is looked at or removed.
+# A package folder longer than the installer's buffer (128 characters, one
+# more than it holds) is refused before anything is looked at or removed;
+# one of 127 characters is taken, and the port dialog comes up.
 new_machine longdir xp
 printf 'msgbox ok\n' >"$work/longdir.script"
 "$winsim" run "$work/longdir" --script "$work/longdir.script" --cwd 'C:\Package' 'C:\Package\drvsetup.exe' \
-  "C:\\$(printf 'd%.0s' $(seq 130))\\" >"$work/longdir.transcript" 2>&1 || fail "longdir: status $?"
+  "C:\\$(printf 'd%.0s' $(seq 124))\\" >"$work/longdir.transcript" 2>&1 || fail "longdir: status $?"
 expect_box longdir Warning 'The driver package folder is too long: at most 127 characters are possible.' 48
 [ -z "$(journal longdir --call DialogBoxParamA | jq -c 'select(.args[1] == 130)')" ] || fail "longdir: the port dialog was shown"
 [ -z "$(journal longdir --call EnumPrinterDriversA)" ] || fail "longdir: drivers were looked at"
+new_machine longestdir xp
+printf 'dialog cancel\nmsgbox ok\n' >"$work/longestdir.script"
+"$winsim" run "$work/longestdir" --script "$work/longestdir.script" --cwd 'C:\Package' 'C:\Package\drvsetup.exe' \
+  "C:\\$(printf 'd%.0s' $(seq 123))\\" >"$work/longestdir.transcript" 2>&1 || fail "longestdir: status $?"
+expect_box longestdir Information 'Install Canceled' 64
+[ "$(journal longestdir --call DialogBoxParamA | jq -s 'map(select(.args[1] == 130)) | length')" -eq 1 ] ||
+  fail "longestdir: no port dialog"
 
 # Spooler calls that fail: the exact box; a refused driver ends everything.
 new_machine faultdriver xp

@@ -176,9 +176,10 @@ enum class Value { Missing, NoKey, Copy, CopyOtherCase, Text, Fits, Unterminated
 struct InfRow {
   const char* what;
   Value value;
-  const char* text;  // for Value::Text
-  bool uninstalled;  // SetupUninstallOEMInfA called with the copy's file name
-  int deletions;     // DeleteFileA calls of DeleteOemInfFiles
+  const char* text;         // for Value::Text
+  bool uninstalled;         // SetupUninstallOEMInfA called with the copy's file name
+  int deletions;            // DeleteFileA calls of DeleteOemInfFiles
+  const char* faults = "";  // the calls that fail while the uninstaller runs
 };
 
 const InfRow kInfRows[] = {
@@ -195,6 +196,8 @@ const InfRow kInfRows[] = {
     {"255 characters", Value::Fits, nullptr, true, 2},
     {"256 characters without a terminator", Value::Unterminated, nullptr, false, 0},
     {"300 characters", Value::TooLong, nullptr, false, 0},
+    // Without the Windows directory there is no INF folder: not the root's.
+    {"no Windows directory", Value::Text, "\\inf\\oem0.inf", false, 2, "GetWindowsDirectoryA:5"},
 };
 
 // Sets the value for the row; returns what it holds.
@@ -252,7 +255,9 @@ TEST_F(UninstallerTest, TheInfCopyIsUninstalledByItsFileNameAndDeletedWithItsPnf
     std::string stored = SetOemFileName(row, inst);
 
     UninstallerDialog dlg;
+    winsim::Faults::Set(row.faults);
     dlg.UninstallOemInf();
+    winsim::Faults::Set("");
     JournalQuery journal(machine);
     JournalLines uninstalls = journal.Calls("SetupUninstallOEMInfA");
     if (row.uninstalled) {

@@ -408,10 +408,12 @@ LONG WINAPI RegConnectRegistryA(LPCSTR lpMachineName, HKEY hKey, PHKEY phkResult
       return call.Ret((LONG)ERROR_BAD_NETPATH);
     }
   }
-  // The local machine: the predefined key itself, as RegOpenKey gives it.
-  *phkResult = hKey;
+  // A connection is a key handle of its own on the machine's root key, not
+  // the predefined key: the program closes it with RegCloseKey, and one it
+  // never closes is left open like any other key handle.
+  LONG e = OpenSubKey(hKey, nullptr, MAXIMUM_ALLOWED, phkResult);
   call.SetArg(2, HandleJson(*phkResult));
-  return call.Ret((LONG)ERROR_SUCCESS);
+  return call.Ret(e);
 }
 
 }  // extern "C"

@@ -11,6 +11,7 @@
 
 #include "core/faults.h"
 #include "core/registry_tree.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 
 using winsim::Registry;
@@ -579,6 +580,8 @@ TEST(RegConnectRegistryA, LocalNamesOnly) {
     HKEY h = nullptr;
     EXPECT_EQ(row.expected, RegConnectRegistryA(row.machine, row.root, &h)) << (row.machine ? row.machine : "(null)");
     if (row.expected == ERROR_SUCCESS) {
+      // A handle of its own, not the predefined key.
+      EXPECT_NE(row.root, h);
       HKEY sub = nullptr;
       EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(h, row.root == HKEY_USERS ? ".DEFAULT" : "SOFTWARE", 0, KEY_READ, &sub));
       RegCloseKey(sub);
@@ -590,6 +593,12 @@ TEST(RegConnectRegistryA, LocalNamesOnly) {
   EXPECT_EQ(ERROR_SUCCESS, RegConnectRegistryA("\\\\LABPC", HKEY_LOCAL_MACHINE, &h));
   EXPECT_EQ(ERROR_BAD_NETPATH, RegConnectRegistryA("\\\\WINSIM", HKEY_LOCAL_MACHINE, &h));
   unsetenv("WINSIM_COMPUTERNAME");
+  // A connection never closed is a key handle left open when the process ends.
+  machine.Restart();
+  JournalLines left = JournalQuery(machine).LeftOpen();
+  ASSERT_EQ(1u, left.size()) << JournalQuery(machine);
+  EXPECT_EQ("Key", left[0]["left-open"]);
+  EXPECT_EQ("HKEY_LOCAL_MACHINE", left[0]["name"]);
 }
 
 TEST(RegistryFaults, InjectedErrorsAreReturned) {
