@@ -120,6 +120,35 @@ TEST_F(VersionStampTest, NothingInstalled) {
   }
 }
 
+// The second call of an enumeration failing lists nothing: no printer of the
+// driver (so an installed driver reads as older), or no driver.
+TEST_F(VersionStampTest, AFailedSecondCallListsNothing) {
+  struct Row {
+    const char* fault;
+    bool printer;
+    int expected;
+  };
+  const Row rows[] = {
+      {"EnumPrintersA#2:5", true, kStampOlder},
+      {"EnumPrinterDriversA#2:5", false, kNotInstalled},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.fault);
+    SimMachine machine("xp");
+    TestDriver driver;
+    driver.name = kDriver;
+    ASSERT_TRUE(driver.StageAndAdd());
+    if (r.printer) {
+      ASSERT_TRUE(AddPrinterAndClose(kDriver, kDriver));
+    }
+    VersionStamp stamp;
+    ASSERT_TRUE(stamp.Write({4, 6, 64, 0}));
+    winsim::Faults::Set(r.fault);
+    EXPECT_EQ(r.expected, stamp.CompareInstalled(kDriver, kPackageVersion, "Windows NT x86"));
+    winsim::Faults::Set("");
+  }
+}
+
 TEST_F(VersionStampTest, The64BitDriverIsFoundInItsEnvironment) {
   SimMachine machine("7-x64");
   TestDriver driver;

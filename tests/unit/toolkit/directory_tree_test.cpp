@@ -5,8 +5,9 @@
 #include <filesystem>
 #include <string>
 
-#include "directory_tree.h"
 #include "core/filesystem.h"
+#include "directory_tree.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 #include "spooler_fixture.h"
 
@@ -34,15 +35,16 @@ std::string Host(const std::string& windowsPath) { return winsim::FileSystem::Ho
 struct TreeRow {
   const char* what;
   bool populate;
-  const char* suffix;  // appended to the path given
+  const char* suffix;   // appended to the path given
+  const char* pattern;  // the search's pattern after the path: one backslash before *.*
 };
 
 const TreeRow kTrees[] = {
-    {"empty directory", false, ""},
-    {"empty directory, trailing backslash", false, "\\"},
-    {"read-only tree", true, ""},
-    {"read-only tree, trailing backslash", true, "\\"},
-    {"read-only tree, forward slash", true, "/"},
+    {"empty directory", false, "", "\\*.*"},
+    {"empty directory, trailing backslash", false, "\\", "\\*.*"},
+    {"read-only tree", true, "", "\\*.*"},
+    {"read-only tree, trailing backslash", true, "\\", "\\*.*"},
+    {"read-only tree, forward slash", true, "/", "/\\*.*"},
 };
 
 TEST(DeleteDirectoryTree, RemovesEverythingWithOrWithoutTrailingBackslash) {
@@ -54,6 +56,9 @@ TEST(DeleteDirectoryTree, RemovesEverythingWithOrWithoutTrailingBackslash) {
       ASSERT_TRUE(CreateDirectoryA(kTree, nullptr)) << r.what;
     WriteFile(std::string(kTree) + "_sibling.txt", "stays");
     DeleteDirectoryTree(CString(kTree) + r.suffix);
+    JournalLines finds = JournalQuery(machine).Calls("FindFirstFileA");
+    ASSERT_FALSE(finds.empty()) << r.what;
+    EXPECT_EQ(std::string(kTree) + r.pattern, finds.front()["args"][0]) << r.what;
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(kTree)) << r.what;
     EXPECT_TRUE(FileExists(std::string(kTree) + "_sibling.txt")) << r.what;
     EXPECT_TRUE(FileExists("C:\\WINDOWS\\system32\\spool\\DRIVERS\\W32X86\\3")) << r.what;
