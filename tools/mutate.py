@@ -12,8 +12,10 @@ that later runs reuse), the copy is built and the fast tests run: first the
 unit tests of the programs and the scenarios, then the other unit tests. A
 change that does not compile is replaced by another. The tree itself is never
 written. A line the sim build does not compile (an #ifdef _WIN64 branch) is
-passed over like one that does not build. At the end: how many were caught,
-and each survivor.
+passed over like one that does not build, and so is a change listed in
+tools/mutate_equivalent.txt, which no run of the program can tell from the
+original (each with the reason). At the end: how many were caught, and each
+survivor.
 """
 
 import argparse
@@ -158,6 +160,19 @@ def taken_in_sim(keyword, condition):
     return not (m and (m.group(1) or m.group(2)) in NOT_IN_SIM)
 
 
+def equivalent_changes():
+    """{(path, line before, line, changed line), all without indentation:
+    why} of mutate_equivalent.txt."""
+    out = {}
+    with open(os.path.join(ROOT, "tools", "mutate_equivalent.txt"), encoding="latin-1") as f:
+        for line in f:
+            if line.startswith("#") or not line.strip():
+                continue
+            path, before, old, new, why = line.rstrip("\n").split("\t")
+            out[(path, before.strip(), old.strip(), new.strip())] = why
+    return out
+
+
 def candidates():
     """Lines with their possible changes and whether the sim build compiles
     them: [(path, index, [(description, line)], compiled)]. Lines the sim
@@ -285,6 +300,7 @@ def main():
     rng = random.Random(seed)
     lines = candidates()
     rng.shuffle(lines)
+    equivalent = equivalent_changes()
 
     sync_copy()
     print("== building the copy unchanged", flush=True)
@@ -308,6 +324,14 @@ def main():
         if not compiled:
             skipped += 1
             print("   %s:%d: %s: not compiled in sim, another instead" % (path, index + 1, description), flush=True)
+            continue
+        with open(os.path.join(ROOT, path), encoding="latin-1") as f:
+            source = f.read().splitlines()
+        before = source[index - 1].strip() if index else ""
+        why = equivalent.get((path, before, source[index].strip(), new_line.strip()))
+        if why:
+            skipped += 1
+            print("   %s:%d: %s: equivalent (%s), another instead" % (path, index + 1, description, why), flush=True)
             continue
         target = os.path.join(COPY, path)
         with open(target, encoding="latin-1") as f:
@@ -349,7 +373,7 @@ def main():
                 f.write(original)
 
     minutes = (time.time() - started) / 60
-    print("== seed %d: %d of %d caught (%.0f %%), %d did not build or are not compiled in sim, %.0f min" %
+    print("== seed %d: %d of %d caught (%.0f %%), %d did not build, are not compiled in sim or are listed as equivalent, %.0f min" %
           (seed, caught, done, 100.0 * caught / done if done else 0, skipped, minutes))
     for where, description, old, new in survivors:
         print("SURVIVED %s: %s\n      - %s\n      + %s" % (where, description, old, new))
