@@ -325,6 +325,38 @@ TEST_F(InstallSequenceTest, AReinstallationNumbersThePrinter) {
   EXPECT_EQ(1u, journal.Calls("AddMonitorA").size());
 }
 
+// The modules are set aside from a driver directory of up to 127
+// characters, what the 128-byte buffer holds; from a longer one they are
+// copied over in place.
+TEST_F(InstallSequenceTest, ModulesAreSetAsideOnlyFromADriverDirectoryThatFits) {
+  struct Row {
+    size_t length;  // of the driver directory
+    bool setAside;
+  };
+  const Row rows[] = {{127, true}, {128, false}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.length);
+    SimMachine machine("xp");
+    const size_t windirLength = 10 + r.length - DriverRoot("Windows NT x86").size();
+    ASSERT_TRUE(machine.SetIni("os", "windir", "C:\\" + std::string(windirLength - 3, 'W')));
+    ASSERT_TRUE(LayPackage());
+    ASSERT_EQ(r.length, DriverRoot("Windows NT x86").size());
+    const std::string version = DriverRoot("Windows NT x86") + "\\3";
+    for (size_t at = version.find('\\', 3); at != std::string::npos; at = version.find('\\', at + 1))
+      MakeDir(version.substr(0, at).c_str());
+    ASSERT_TRUE(MakeDir(version.c_str()));
+    const std::string driverModule = version + "\\QVRdrv50.dll";
+    ASSERT_TRUE(MakeFile(driverModule.c_str(), "previous driver"));
+
+    RunInstall(1000, kWindowsXP, "msgbox no\n");
+
+    JournalQuery journal(machine);
+    ASSERT_EQ(1u, journal.Calls("AddPrinterDriverA").size()) << journal;
+    EXPECT_EQ(r.setAside, Exists((driverModule + ".old").c_str()));
+    EXPECT_NE("previous driver", FileText(driverModule.c_str()));
+  }
+}
+
 // The install's own look-up compares names exactly: a driver of the name
 // in another letter case is installed over, as on a fresh machine.
 TEST_F(InstallSequenceTest, ADriverNamedInAnotherCaseIsNotTheInstalledOne) {

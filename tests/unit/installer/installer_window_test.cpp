@@ -33,12 +33,24 @@ class ProbeInstallerDialog : public InstallerDialog {
 };
 
 // A port dialog closed with its close box as soon as it is up.
+// Closed by its close box as soon as it is up; notes which control had the
+// focus then.
 class ClosedPortDialog : public PortDialog {
+ public:
+  int m_nFocusId = -1;
+
  protected:
   BOOL OnInitDialog() override {
-    PortDialog::OnInitDialog();
+    BOOL bFocusSet = PortDialog::OnInitDialog();
     PostMessageA(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-    return TRUE;
+    return bFocusSet;
+  }
+  BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override {
+    if (message == WM_SYSCOMMAND) {
+      HWND hFocus = GetFocus();
+      m_nFocusId = hFocus ? GetDlgCtrlID(hFocus) : 0;
+    }
+    return PortDialog::OnWndMsg(message, wParam, lParam, pResult);
   }
 };
 
@@ -111,6 +123,8 @@ TEST_F(InstallerWindowTest, EscapeAndTheCloseBoxCancel) {
     ClosedPortDialog dlg;
     EXPECT_EQ(IDCANCEL, dlg.DoModal()) << "close box";
     EXPECT_EQ(0, dlg.m_nPort) << "close box keeps the index";
+    // The dialog gave the focus to its first tab stop, Next.
+    EXPECT_EQ(IDOK, dlg.m_nFocusId);
   }
 }
 

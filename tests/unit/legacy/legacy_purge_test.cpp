@@ -139,6 +139,31 @@ TEST_F(LegacyPurgeTest, NoDriverDirectoryDeletesNoFile) {
   EXPECT_FALSE(journal.Called("LoadStringA")) << journal;
 }
 
+// A path of 256 characters does not fit the 256-byte buffer: its file is
+// kept, and so is the file its first 255 characters would name. One of 255
+// characters is deleted.
+TEST_F(LegacyPurgeTest, OnlyPathsThatFitTheBufferAreDeleted) {
+  SimMachine machine("xp");
+  const std::string defaultDir = DriverDirectory();
+  // Twelve-character names (NDRM7202.BA0) end at 256, the eleven-character
+  // QVRui50.dll and THERMAL.CHM at 255.
+  const size_t windirLength = 10 + (256 - 12 - 3) - defaultDir.size();
+  ASSERT_TRUE(machine.SetIni("os", "windir", "C:\\" + std::string(windirLength - 3, 'W')));
+  SeedModel("VELKORA KVL-M720", "50");
+  const std::string dir = DriverDirectory() + "\\3\\";
+  ASSERT_EQ(256u, (dir + "NDRM7202.BA0").size());
+  WriteFile(dir + "NDRM7202.BA", "not the driver's");
+  ASSERT_TRUE(FileExists(dir + "THERMAL.CHM"));
+
+  RemoveFromWin2k(1);
+
+  JournalQuery journal(machine);
+  EXPECT_EQ((std::vector<std::string>{dir + "QVRui50.dll", dir + "THERMAL.CHM"}), Args0(journal.Calls("DeleteFileA")))
+      << journal;
+  EXPECT_FALSE(FileExists(dir + "THERMAL.CHM"));
+  EXPECT_TRUE(FileExists(dir + "NDRM7202.BA"));
+}
+
 // The loader's notifications: the tables are built on process attach and
 // live through thread notifications until the process detaches; the
 // module handle becomes the one whose strings name the shared files.

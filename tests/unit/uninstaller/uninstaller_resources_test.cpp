@@ -86,8 +86,19 @@ TEST(UninstallerResourcesTest, IconGroupAndVersion) {
   ASSERT_TRUE(res.Version(&v)) << res.Error();
   EXPECT_EQ((std::vector<WORD>{0, 0, 0, 0}), v.fileVersion);
   EXPECT_EQ((std::vector<WORD>{0, 0, 0, 0}), v.productVersion);
-  EXPECT_EQ("VELKORA Printer Driver Uninstaller", v.strings["FileDescription"]);
-  EXPECT_EQ("VELKORA Printer Driver Uninstaller", v.strings["InternalName"]);
+  EXPECT_EQ(kVosWindows32, v.fileOs);
+  EXPECT_EQ(kVftApp, v.fileType);
+  EXPECT_EQ(0x3Fu, v.flagsMask);
+  EXPECT_EQ(0u, v.flags);
+  const std::map<std::string, std::string> strings = {
+      {"FileDescription", "VELKORA Printer Driver Uninstaller"},
+      {"FileVersion", "0.0.0.0"},
+      {"InternalName", "VELKORA Printer Driver Uninstaller"},
+      {"ProductVersion", "0.0.0.0"},
+  };
+  EXPECT_EQ("040904e4", v.stringTable);
+  EXPECT_EQ(strings, v.strings);
+  EXPECT_EQ((std::vector<DWORD>{0x04E40409}), v.translations);
 }
 // Both program files carry the same resources and the legacy removal
 // library; only the one for Vista and later adds the manifest that asks for

@@ -69,6 +69,8 @@ TEST_F(UninstallerTest, TheWindowComesUpListsOnceAndWaits) {
     }
   }
   EXPECT_EQ(2, seen);
+  // The listing leaves it grey: nothing is checked yet.
+  EXPECT_TRUE(journal.Ui("enabled").With({{"dialog", 102}, {"id", 1001}}).empty()) << journal;
 
   // Listed once; Cancel changed nothing.
   JournalLines enums = journal.Calls("EnumPrintersA");
