@@ -3,6 +3,7 @@
 #include "core/registry_tree.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "core/key_security.h"
 #include "core/machine.h"
@@ -30,7 +31,7 @@ unsigned char FoldCase(unsigned char c) {
   }
 }
 
-bool SameName(const std::string& a, const std::string& b) {
+bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
     if (FoldCase((unsigned char)a[i]) != FoldCase((unsigned char)b[i])) return false;
@@ -74,44 +75,41 @@ const RootAlias kRootAliases[] = {
     {"HKEY_CURRENT_CONFIG", "HKCC", 0, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current"},
 };
 
-std::vector<std::string> SplitNames(const std::string& path, bool* emptyName) {
-  std::vector<std::string> names;
-  if (path.empty()) return names;
+// Appends the names of a path below its root to *names.
+void SplitNames(std::string_view path, std::vector<std::string>* names, bool* emptyName) {
+  if (path.empty()) return;
   size_t pos = 0;
   while (true) {
     size_t end = path.find('\\', pos);
-    std::string name = path.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    std::string_view name = path.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
     if (name.empty()) {
       // A single trailing backslash is tolerated; any other empty name is not.
-      if (end != std::string::npos || pos == 0) *emptyName = true;
+      if (end != std::string_view::npos || pos == 0) *emptyName = true;
     } else {
-      names.push_back(name);
+      names->emplace_back(name);
     }
-    if (end == std::string::npos) break;
+    if (end == std::string_view::npos) break;
     pos = end + 1;
   }
-  return names;
 }
 
 }  // namespace
 
 KeyPath SplitKeyPath(const std::string& path) {
   KeyPath r;
-  size_t slash = path.find('\\');
-  std::string rootName = path.substr(0, slash);
+  const std::string_view whole(path);
+  size_t slash = whole.find('\\');
+  std::string_view rootName = whole.substr(0, slash);
   for (const auto& a : kRootAliases) {
     if (SameName(rootName, a.longName) || SameName(rootName, a.shortName)) {
       r.root = a.root;
       bool unused = false;
-      r.names = SplitNames(a.below, &unused);
+      SplitNames(a.below, &r.names, &unused);
       break;
     }
   }
   if (r.root < 0) return r;
-  if (slash != std::string::npos) {
-    std::vector<std::string> more = SplitNames(path.substr(slash + 1), &r.emptyName);
-    r.names.insert(r.names.end(), more.begin(), more.end());
-  }
+  if (slash != std::string_view::npos) SplitNames(whole.substr(slash + 1), &r.names, &r.emptyName);
   return r;
 }
 
