@@ -45,6 +45,12 @@ JournalLines JournalQuery::Calls(const std::string& name) const { return m_lines
 
 JournalLines JournalQuery::Ui(const std::string& kind) const { return m_lines.Where("/ui", kind); }
 
+std::vector<int> Pauses(const JournalQuery& journal) {
+  std::vector<int> pauses;
+  for (const auto& line : journal.Calls("Sleep")) pauses.push_back(line["args"][0]);
+  return pauses;
+}
+
 JournalLines JournalQuery::LeftOpen() const {
   JournalLines lines;
   for (const auto& l : m_lines)

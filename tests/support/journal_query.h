@@ -60,5 +60,8 @@ class JournalQuery {
   std::vector<std::string> m_text;
 };
 
+// The milliseconds of the Sleep calls, in order.
+std::vector<int> Pauses(const JournalQuery& journal);
+
 // Every line, one a line, for failure messages.
 std::ostream& operator<<(std::ostream& out, const JournalQuery& journal);

@@ -17,6 +17,14 @@
 
 namespace spooler_fixture {
 
+// The printer driver the package installs, and one of Windows' own beside it.
+const char kDriver[] = "VELKORA KVL-M720";
+const char kOtherDriver[] = "Generic / Text Only";
+// Where the spooler keeps its printers and its monitors, as registry paths
+// one appends a name to.
+const char kPrinters[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+const char kMonitors[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\";
+
 // Takes away what Windows Vista and 7 ship with beyond the "Local Port"
 // monitor: the printers, the drivers of every environment and the other
 // monitors, so that a test sees only the spooler state it seeds.
@@ -110,6 +118,9 @@ struct TestDriver {
     return Add();
   }
 };
+
+// The printer's key, or null.
+inline winsim::RegKey* PrinterKey(const std::string& name) { return winsim::Registry::Get().Find(kPrinters + name); }
 
 // AddPrinterA level 2 as the installer fills it; returns the handle.
 inline HANDLE AddTestPrinter(const char* name, const char* driver, const char* port = "LPT1:") {

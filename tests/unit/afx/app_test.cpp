@@ -24,12 +24,12 @@ class AppTest : public ::testing::Test {
   SimMachine m_machine{"xp"};
 };
 
-struct CommandLineRow {
+struct AppCommandLineRow {
   const char* given;  // what the run-time hands to WinMain
   const char* kept;   // m_lpCmdLine
 };
 
-const CommandLineRow kCommandLines[] = {
+const AppCommandLineRow kAppCommandLines[] = {
     {"DelAllDriver", "DelAllDriver"},
     {"   DelAllDriver", "DelAllDriver"},
     {"\t DelAllDriver x", "DelAllDriver x"},
@@ -39,7 +39,7 @@ const CommandLineRow kCommandLines[] = {
 };
 
 TEST_F(AppTest, CommandLineLosesLeadingBlanksOnly) {
-  for (const auto& row : kCommandLines) {
+  for (const auto& row : kAppCommandLines) {
     SCOPED_TRACE(std::string("command line '") + row.given + "'");
     CWinApp app;
     std::string given = row.given;

@@ -57,7 +57,7 @@ TEST(CString, SubstringsStayInsideTheString) {
   }
 }
 
-struct FindRow {
+struct StringFindRow {
   const char* source;
   const char* sub;
   char ch;
@@ -66,7 +66,7 @@ struct FindRow {
   int reverseFindChar;
 };
 
-const FindRow kFinds[] = {
+const StringFindRow kFinds[] = {
     {"C:\\WINDOWS\\inf\\oem7.inf", "inf", '\\', 11, 2, 14},
     {"no separator", "xyz", '\\', -1, -1, -1},
     {"", "a", 'a', -1, -1, -1},

@@ -27,8 +27,7 @@ using namespace spooler_fixture;
 
 namespace {
 
-const char kDriver[] = "VELKORA KVL-M720";
-const char kRestartQuestion[] =
+const char kInstallRestartQuestion[] =
     "Restart the computer can take effect.\nPlease restart the computer.\n\n[Yes] I want to restart my computer "
     "now.\n[No] I will restart my computer later.";
 const char kUsbDone[] = "Installation is completed.\n\nPlease turn-off printer and turn-on printer.";
@@ -89,12 +88,6 @@ size_t IndexOf(const JournalQuery& journal, const std::string& call) {
   for (size_t i = 0; i < lines.size(); ++i)
     if (lines[i].value("call", "") == call || lines[i].value("ui", "") == call) return i;
   return lines.size();
-}
-
-std::vector<int> Pauses(const JournalQuery& journal) {
-  std::vector<int> pauses;
-  for (const auto& sleep : journal.Calls("Sleep")) pauses.push_back(sleep["args"][0]);
-  return pauses;
 }
 
 std::string DriverRoot(const char* env) {
@@ -164,7 +157,7 @@ TEST_F(InstallSequenceTest, FreshInstallations) {
     JournalLines boxes = journal.Ui("msgbox");
     ASSERT_EQ(1u, boxes.size()) << journal;
     if (r.portName) {
-      EXPECT_TRUE(HasFields(boxes[0], {{"caption", "Question"}, {"text", kRestartQuestion}, {"type", 0x24}}));
+      EXPECT_TRUE(HasFields(boxes[0], {{"caption", "Question"}, {"text", kInstallRestartQuestion}, {"type", 0x24}}));
     } else {
       EXPECT_TRUE(HasFields(boxes[0], {{"caption", "Information"}, {"text", kUsbDone}, {"type", 0x40}}));
     }

@@ -145,13 +145,13 @@ TEST_F(InstallerWindowTest, PortDialogIsOwnedByTheProgressWindow) {
   EXPECT_EQ((uint32_t)(uintptr_t)hProgress, calls[0]["args"][2]);
 }
 
-struct StepRow {
+struct ProgressStepRow {
   const char* status;
   int pos;
 };
 
 // The longest run: a fresh driver on a COM port.
-const StepRow kSteps[] = {
+const ProgressStepRow kSteps[] = {
     {"Check drivers...\r\n", 11},
     {"Add printer...\r\n", 22},
     {"Install language monitor...\r\n", 33},

@@ -16,13 +16,13 @@
 
 namespace {
 
-const char* const kLanguages[] = {"ENG", "SLO", "CRO", "GER", "FRA", "SPA", "ITA", "FIN", "DUT", "POR",
-                                  "POL", "HUN", "RUS", "TUR", "SWE", "CHI", "SCH", "TAI", "KOR", "JAP"};
+const char* const kPackageLanguages[] = {"ENG", "SLO", "CRO", "GER", "FRA", "SPA", "ITA", "FIN", "DUT", "POR",
+                                         "POL", "HUN", "RUS", "TUR", "SWE", "CHI", "SCH", "TAI", "KOR", "JAP"};
 const char* const kMoreLanguages[] = {"CZE", "LIT", "UKR"};
 
 std::vector<std::string> ExpectedTable(const char* suffix) {
   std::vector<std::string> t;
-  for (const char* l : kLanguages) t.push_back(std::string("QVR") + l + suffix + ".DLL");
+  for (const char* l : kPackageLanguages) t.push_back(std::string("QVR") + l + suffix + ".DLL");
   t.push_back("NDRM7202.BA0");
   t.push_back("NDRM7202.PP0");
   for (const char* l : kMoreLanguages) t.push_back(std::string("QVR") + l + suffix + ".DLL");

@@ -16,16 +16,16 @@
 
 namespace {
 
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720";
+const char kUninstallSubkey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720";
 
 // A value as the program reads it: its type and bytes, or type REG_NONE.
-struct Value {
+struct StoredValue {
   DWORD type = REG_NONE;
   std::string data;
 };
 
-Value Read(const char* key, const char* name) {
-  Value v;
+StoredValue Read(const char* key, const char* name) {
+  StoredValue v;
   HKEY h = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return v;
   char buffer[512];
@@ -40,7 +40,7 @@ Value Read(const char* key, const char* name) {
 
 std::string Sz(const std::string& text) { return text + std::string(1, '\0'); }
 
-std::string WindowsDir() {
+std::string WindowsDirectory() {
   char dir[MAX_PATH];
   GetWindowsDirectoryA(dir, sizeof dir);
   return dir;
@@ -79,14 +79,14 @@ TEST_F(RegistrationTest, EntryVendorKeyAndUninstallerOnEveryKind) {
     engine.m_nWindowsKind = r.kind;
     engine.RegisterUninstall("C:\\WINDOWS\\inf\\oem3.inf");
 
-    std::string target = WindowsDir() + "\\KVL-M720\\KVLM720_Uninstaller.exe";
-    Value name = Read(kUninstallKey, "DisplayName");
+    std::string target = WindowsDirectory() + "\\KVL-M720\\KVLM720_Uninstaller.exe";
+    StoredValue name = Read(kUninstallSubkey, "DisplayName");
     EXPECT_EQ((DWORD)REG_SZ, name.type);
     EXPECT_EQ(Sz("VELKORA KVL-M720  Windows Driver V4.6.64"), name.data);
-    Value command = Read(kUninstallKey, "UninstallString");
+    StoredValue command = Read(kUninstallSubkey, "UninstallString");
     EXPECT_EQ((DWORD)REG_SZ, command.type);
     EXPECT_EQ(Sz(target), command.data);
-    EXPECT_EQ(Sz("C:\\WINDOWS\\inf\\oem3.inf"), Read(kUninstallKey, "OemFileName").data);
+    EXPECT_EQ(Sz("C:\\WINDOWS\\inf\\oem3.inf"), Read(kUninstallSubkey, "OemFileName").data);
     EXPECT_EQ(r.installed, FileText(target.c_str()));
 
     HKEY vendor = nullptr;
@@ -120,8 +120,8 @@ TEST_F(RegistrationTest, ASecondInstallationOverwritesEverything) {
   ASSERT_TRUE(MakeFile("C:\\pkg\\KVLM720_Uninstaller.exe", "second"));
   // A copy that produced no name is stored as the empty string.
   engine.RegisterUninstall("");
-  EXPECT_EQ(Sz(""), Read(kUninstallKey, "OemFileName").data);
-  EXPECT_EQ("second", FileText((WindowsDir() + "\\KVL-M720\\KVLM720_Uninstaller.exe").c_str()));
+  EXPECT_EQ(Sz(""), Read(kUninstallSubkey, "OemFileName").data);
+  EXPECT_EQ("second", FileText((WindowsDirectory() + "\\KVL-M720\\KVLM720_Uninstaller.exe").c_str()));
 }
 
 }  // namespace

@@ -19,7 +19,6 @@ using namespace spooler_fixture;
 
 namespace {
 
-const char kDriver[] = "VELKORA KVL-M720";
 const char kStampKey[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\VELKORA KVL-M720\\VersionData";
 
 // A part of the stamp as the program reads it: type and bytes.

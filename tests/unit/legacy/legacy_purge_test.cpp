@@ -27,8 +27,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID);
 
 namespace {
 
-const char kLanguages[][4] = {"ENG", "SLO", "CRO", "GER", "FRA", "SPA", "ITA", "FIN", "DUT", "POR",
-                              "POL", "HUN", "RUS", "TUR", "SWE", "CHI", "SCH", "TAI", "KOR", "JAP"};
+const char kDriverLanguages[][4] = {"ENG", "SLO", "CRO", "GER", "FRA", "SPA", "ITA", "FIN", "DUT", "POR",
+                                    "POL", "HUN", "RUS", "TUR", "SWE", "CHI", "SCH", "TAI", "KOR", "JAP"};
 const char kDriverKey[] =
     "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3\\";
 
@@ -57,7 +57,8 @@ void SeedModel(const char* name, const char* suffix) {
   driver.dataFile = "NDRM7202.DAT";
   driver.helpFile = "THERMAL.CHM";
   driver.dependentFiles = {"NDRM7202.BA0", "NDRM7202.PP0"};
-  for (const char* code : kLanguages) driver.dependentFiles.push_back(std::string("QVR") + code + suffix + ".DLL");
+  for (const char* code : kDriverLanguages)
+    driver.dependentFiles.push_back(std::string("QVR") + code + suffix + ".DLL");
   ASSERT_TRUE(driver.StageAndAdd());
   ASSERT_TRUE(AddPrinterAndClose(name, name, "LPT1:"));
 }
@@ -94,7 +95,7 @@ TEST_F(LegacyPurgeTest, EachReleaseGetsItsEnvironmentAndFileSet) {
     const bool second = std::string(r.suffix) == "56";
     std::vector<std::string> expected = {dir + "QVRdrv" + r.suffix + ".dll", dir + "NDRM7202.BA0", dir + "NDRM7202.PP0",
                                          dir + "QVRui" + r.suffix + ".dll",  dir + "NDRM7202.DAT", dir + "THERMAL.CHM"};
-    for (const char* code : kLanguages) expected.push_back(dir + "QVR" + code + r.suffix + ".DLL");
+    for (const char* code : kDriverLanguages) expected.push_back(dir + "QVR" + code + r.suffix + ".DLL");
     EXPECT_EQ(expected, Args0(journal.Calls("DeleteFileA")));
     // The spooler went down and came up again, with the waits between.
     EXPECT_EQ((std::vector<std::string>{"net stop spooler", "net start spooler"}), Args0(journal.Calls("WinExec")));

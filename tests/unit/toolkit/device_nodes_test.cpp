@@ -47,11 +47,11 @@ const std::vector<NodeRow>& Nodes() {
   return rows;
 }
 
-bool NodeExists(const char* instance) {
+bool DeviceNodeExists(const char* instance) {
   return winsim::Registry::Get().Find(std::string(winsim::devices::kEnumKey) + "\\" + instance) != nullptr;
 }
 
-::testing::AssertionResult SeedNodes() {
+::testing::AssertionResult SeedPrinterNodes() {
   for (const auto& n : Nodes()) {
     if (!winsim::devices::AddNode(n.instance, n.hardwareIds, n.present))
       return ::testing::AssertionFailure() << "AddNode " << n.instance;
@@ -65,13 +65,13 @@ bool NodeExists(const char* instance) {
 
 TEST(RemoveDeviceNodes, MatchesTheFirstHardwareIdInAnyCase) {
   SimMachine machine("xp");
-  ASSERT_TRUE(SeedNodes());
+  ASSERT_TRUE(SeedPrinterNodes());
   SetLastError(0xdeadbeef);
   EXPECT_EQ(1, RemoveDeviceNodes(kId));
-  for (const auto& n : Nodes()) EXPECT_NE(n.removed, NodeExists(n.instance)) << n.instance;
+  for (const auto& n : Nodes()) EXPECT_NE(n.removed, DeviceNodeExists(n.instance)) << n.instance;
   // Removed nodes are gone for the next process too.
   machine.Restart();
-  for (const auto& n : Nodes()) EXPECT_NE(n.removed, NodeExists(n.instance)) << n.instance;
+  for (const auto& n : Nodes()) EXPECT_NE(n.removed, DeviceNodeExists(n.instance)) << n.instance;
 }
 
 TEST(RemoveDeviceNodes, NothingToRemove) {
@@ -81,25 +81,25 @@ TEST(RemoveDeviceNodes, NothingToRemove) {
 
 TEST(RemoveDeviceNodes, RefusesAnIdThatDoesNotFitItsBuffer) {
   SimMachine machine("xp");
-  ASSERT_TRUE(SeedNodes());
+  ASSERT_TRUE(SeedPrinterNodes());
   std::string longId = std::string(kId) + std::string(50 - 21, 'X');  // 50 characters
   ASSERT_EQ(50u, longId.size());
   EXPECT_EQ(0, RemoveDeviceNodes(longId.c_str()));
   EXPECT_FALSE(JournalQuery(machine).Called("SetupDiGetClassDevsA"));
-  for (const auto& n : Nodes()) EXPECT_TRUE(NodeExists(n.instance)) << n.instance;
+  for (const auto& n : Nodes()) EXPECT_TRUE(DeviceNodeExists(n.instance)) << n.instance;
   EXPECT_EQ(0, RemoveDeviceNodes(nullptr));
   // 49 characters fit, and match on their first 21.
   longId.pop_back();
   EXPECT_EQ(1, RemoveDeviceNodes(longId.c_str()));
-  for (const auto& n : Nodes()) EXPECT_NE(n.removed, NodeExists(n.instance)) << n.instance;
+  for (const auto& n : Nodes()) EXPECT_NE(n.removed, DeviceNodeExists(n.instance)) << n.instance;
 }
 
-struct FaultRow {
+struct NodeFaultRow {
   const char* faults;
   bool released;  // the set was obtained, so it must be released
 };
 
-const FaultRow kFaults[] = {
+const NodeFaultRow kNodeFaults[] = {
     {"SetupDiGetClassDevsA:5", false},
     {"SetupDiRemoveDevice:5", true},
     {"SetupDiEnumDeviceInfo#2:6", true},
@@ -107,9 +107,9 @@ const FaultRow kFaults[] = {
 };
 
 TEST(RemoveDeviceNodes, EveryFailureReturnsZero) {
-  for (const auto& r : kFaults) {
+  for (const auto& r : kNodeFaults) {
     SimMachine machine("xp");
-    ASSERT_TRUE(SeedNodes()) << r.faults;
+    ASSERT_TRUE(SeedPrinterNodes()) << r.faults;
     winsim::Faults::Set(r.faults);
     EXPECT_EQ(0, RemoveDeviceNodes(kId)) << r.faults;
     EXPECT_EQ(r.released, JournalQuery(machine).Called("SetupDiDestroyDeviceInfoList")) << r.faults;
@@ -118,11 +118,11 @@ TEST(RemoveDeviceNodes, EveryFailureReturnsZero) {
 
 TEST(RemoveDeviceNodes, PropertyReadFailureSkipsTheNode) {
   SimMachine machine("xp");
-  ASSERT_TRUE(SeedNodes());
+  ASSERT_TRUE(SeedPrinterNodes());
   winsim::Faults::Set("SetupDiGetDeviceRegistryPropertyA#1:13");
   EXPECT_EQ(1, RemoveDeviceNodes(kId));
-  EXPECT_TRUE(NodeExists(Nodes()[0].instance));
-  EXPECT_FALSE(NodeExists(Nodes()[1].instance));
+  EXPECT_TRUE(DeviceNodeExists(Nodes()[0].instance));
+  EXPECT_FALSE(DeviceNodeExists(Nodes()[1].instance));
 }
 
 }  // namespace

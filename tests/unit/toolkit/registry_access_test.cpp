@@ -15,8 +15,8 @@
 
 namespace {
 
-const char kVendorKey[] = "HKLM\\SOFTWARE\\VELKORA_LABEL_PRINTER";
-const char kDeviceKey[] = "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USBPRINT\\VELKORA_KVL-M720";
+const char kVendorKeyPath[] = "HKLM\\SOFTWARE\\VELKORA_LABEL_PRINTER";
+const char kDeviceKeyPath[] = "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USBPRINT\\VELKORA_KVL-M720";
 const char kEveryoneFull[] = "/PG:Everyone:Fc";
 
 // The explicit entry for the trustee that a grant, set or deny merged in.
@@ -68,7 +68,7 @@ TEST(GrantRegistryAccess, SpecificationAndPathGrammar) {
     bool deny;
     bool registryCall;  // whether any registry call was made
   };
-  const std::string vendor = kVendorKey;
+  const std::string vendor = kVendorKeyPath;
   const Row rows[] = {
       {vendor, kEveryoneFull, 0, 0xF003F, false, true},
       {"hklm\\SOFTWARE\\VELKORA_LABEL_PRINTER", kEveryoneFull, 0, KEY_ALL_ACCESS, false, true},
@@ -106,11 +106,11 @@ TEST(GrantRegistryAccess, SpecificationAndPathGrammar) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.path.substr(0, 60) + " " + r.spec.substr(0, 30));
     SimMachine machine("vista");
-    winsim::Registry::Get().Create(kVendorKey);
+    winsim::Registry::Get().Create(kVendorKeyPath);
     std::string spec = r.spec;
     EXPECT_EQ(r.status, GrantRegistryAccess(r.path.c_str(), spec.c_str()));
     EXPECT_EQ(r.spec, spec);
-    const winsim::RegAce* ace = ExplicitEntry(kVendorKey, "Everyone");
+    const winsim::RegAce* ace = ExplicitEntry(kVendorKeyPath, "Everyone");
     if (r.mask) {
       ASSERT_NE(nullptr, ace);
       EXPECT_EQ(r.mask, ace->mask);
@@ -133,37 +133,37 @@ TEST(GrantRegistryAccess, SpecificationAndPathGrammar) {
 // applied: a set entry of no rights would take the trustee's access away.
 TEST(GrantRegistryAccess, WhatIsAppliedWhenTheRightsDoNotParse) {
   SimMachine machine("xp");
-  winsim::Registry::Get().Create(kVendorKey);
+  winsim::Registry::Get().Create(kVendorKeyPath);
   for (const char* spec : {"/PG:Everyone:FcR", "/PG:Everyone:Xx"}) {
     SCOPED_TRACE(spec);
     size_t before = JournalQuery(machine).Calls("SetEntriesInAclA").size();
-    EXPECT_EQ(0, GrantRegistryAccess(kVendorKey, spec));
+    EXPECT_EQ(0, GrantRegistryAccess(kVendorKeyPath, spec));
     JournalLines entries = JournalQuery(machine).Calls("SetEntriesInAclA");
     ASSERT_EQ(before + 1, entries.size());
     EXPECT_EQ(0, entries.back()["args"][1][0]["grfAccessPermissions"]) << entries.back();
     EXPECT_EQ("Everyone", entries.back()["args"][1][0]["Trustee"]["ptstrName"]) << entries.back();
   }
-  ASSERT_EQ(0, GrantRegistryAccess(kVendorKey, "/PG:Everyone:Rd"));
+  ASSERT_EQ(0, GrantRegistryAccess(kVendorKeyPath, "/PG:Everyone:Rd"));
   {
     // The first allocation copies the access string, the second its rights.
     FailAllocation failing(FailAllocation::kMalloc, 2);
-    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GrantRegistryAccess(kVendorKey, "/PS:Everyone:Fc"));
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GrantRegistryAccess(kVendorKeyPath, "/PS:Everyone:Fc"));
     EXPECT_TRUE(failing.failed());
   }
-  const winsim::RegAce* ace = ExplicitEntry(kVendorKey, "Everyone");
+  const winsim::RegAce* ace = ExplicitEntry(kVendorKeyPath, "Everyone");
   ASSERT_NE(nullptr, ace);
   EXPECT_EQ((DWORD)KEY_READ, ace->mask);
   {
     FailAllocation failing(FailAllocation::kMalloc, 1);
-    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GrantRegistryAccess(kVendorKey, "/PS:Everyone:Fc"));
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GrantRegistryAccess(kVendorKeyPath, "/PS:Everyone:Fc"));
   }
-  EXPECT_EQ((DWORD)KEY_READ, ExplicitEntry(kVendorKey, "Everyone")->mask);
+  EXPECT_EQ((DWORD)KEY_READ, ExplicitEntry(kVendorKeyPath, "Everyone")->mask);
   // The path's two work buffers: either one missing opens nothing.
   for (int nth : {1, 2}) {
     SCOPED_TRACE(nth);
     FailAllocation failing(FailAllocation::kMalloc, nth);
     HKEY key = (HKEY)1;
-    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, OpenRegistryPath(kVendorKey, &key));
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, OpenRegistryPath(kVendorKeyPath, &key));
     EXPECT_TRUE(failing.failed());
     EXPECT_EQ(nullptr, key);
   }
@@ -171,22 +171,22 @@ TEST(GrantRegistryAccess, WhatIsAppliedWhenTheRightsDoNotParse) {
 
 TEST(GrantRegistryAccess, SubKeysInheritTheEntryAndRevokeTakesItAway) {
   SimMachine machine("7");
-  winsim::Registry::Get().Create(std::string(kVendorKey) + "\\Settings");
-  ASSERT_EQ(0, GrantRegistryAccess(kVendorKey));
-  ASSERT_NE(nullptr, ExplicitEntry(kVendorKey, "Everyone"));
+  winsim::Registry::Get().Create(std::string(kVendorKeyPath) + "\\Settings");
+  ASSERT_EQ(0, GrantRegistryAccess(kVendorKeyPath));
+  ASSERT_NE(nullptr, ExplicitEntry(kVendorKeyPath, "Everyone"));
   bool inherited = false;
-  for (const auto& ace : winsim::Registry::Get().Find(std::string(kVendorKey) + "\\Settings")->dacl())
+  for (const auto& ace : winsim::Registry::Get().Find(std::string(kVendorKeyPath) + "\\Settings")->dacl())
     inherited |= ace.trustee == "Everyone" && ace.mask == KEY_ALL_ACCESS && (ace.inheritance & INHERITED_ACE);
   EXPECT_TRUE(inherited);
 
   // A revoke needs no rights field.
-  EXPECT_EQ(0, GrantRegistryAccess(kVendorKey, "/PR:Everyone"));
-  EXPECT_EQ(nullptr, ExplicitEntry(kVendorKey, "Everyone"));
+  EXPECT_EQ(0, GrantRegistryAccess(kVendorKeyPath, "/PR:Everyone"));
+  EXPECT_EQ(nullptr, ExplicitEntry(kVendorKeyPath, "Everyone"));
 }
 
 TEST(GrantRegistryAccess, RootsAloneAndRepeatedCalls) {
   SimMachine machine("xp");
-  winsim::Registry::Get().Create(kVendorKey);
+  winsim::Registry::Get().Create(kVendorKeyPath);
   winsim::Registry::Get().Create("HKLM\\SOFTWARE\\Other");
   for (const char* path : {"HKU", "HKU\\"}) {
     SCOPED_TRACE(path);
@@ -195,9 +195,9 @@ TEST(GrantRegistryAccess, RootsAloneAndRepeatedCalls) {
   }
   // The same text serves every call: nothing of it is used up.
   const char* spec = kEveryoneFull;
-  EXPECT_EQ(0, GrantRegistryAccess(kVendorKey, spec));
+  EXPECT_EQ(0, GrantRegistryAccess(kVendorKeyPath, spec));
   EXPECT_EQ(0, GrantRegistryAccess("HKLM\\SOFTWARE\\Other", spec));
-  EXPECT_NE(nullptr, ExplicitEntry(kVendorKey, "Everyone"));
+  EXPECT_NE(nullptr, ExplicitEntry(kVendorKeyPath, "Everyone"));
   EXPECT_NE(nullptr, ExplicitEntry("HKLM\\SOFTWARE\\Other", "Everyone"));
   // Two backslashes leave one on the sub-key, which the registry refuses.
   EXPECT_NE(0, GrantRegistryAccess("HKLM\\\\SOFTWARE\\Other", spec));
@@ -208,19 +208,19 @@ TEST(DeleteRegistryTree, TheDeviceKeyGoesOnlyAfterTheGrant) {
     SCOPED_TRACE(os);
     SimMachine machine(os);
     winsim::Registry& reg = winsim::Registry::Get();
-    reg.Create(std::string(kDeviceKey) + "\\1&2A3B&0&USB001\\Device Parameters")->SetDword("Port", 1);
+    reg.Create(std::string(kDeviceKeyPath) + "\\1&2A3B&0&USB001\\Device Parameters")->SetDword("Port", 1);
     // Administrators may not delete device keys until they grant themselves
     // the right: a path that names no key grants nothing.
     DeleteRegistryTree("");
-    EXPECT_NE(nullptr, reg.Find(kDeviceKey));
+    EXPECT_NE(nullptr, reg.Find(kDeviceKeyPath));
     JournalQuery journal(machine);
     JournalLines deletes = journal.Calls("SHDeleteKeyA");
     ASSERT_EQ(1u, deletes.size()) << journal;
     EXPECT_EQ(
         nlohmann::json::parse("[2147483650, \"SYSTEM\\\\CurrentControlSet\\\\Enum\\\\USBPRINT\\\\VELKORA_KVL-M720\"]"),
         deletes[0]["args"]);
-    DeleteRegistryTree(kDeviceKey);
-    EXPECT_EQ(nullptr, reg.Find(kDeviceKey));
+    DeleteRegistryTree(kDeviceKeyPath);
+    EXPECT_EQ(nullptr, reg.Find(kDeviceKeyPath));
     EXPECT_NE(nullptr, reg.Find("HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USBPRINT"));
   }
 }

@@ -38,7 +38,7 @@ TEST(RestartWindows, WithoutThePrivilegeWindowsKeepsRunning) {
   EXPECT_FALSE(JournalQuery(machine).Called("ExitWindowsEx"));
 }
 
-struct FaultRow {
+struct RestartFaultRow {
   const char* faults;
   DWORD error;
   bool exitAsked;
@@ -46,14 +46,14 @@ struct FaultRow {
 
 // Each failure point of the routine, injected: the result is 0, the error
 // is the injected one, and nothing restarts.
-const FaultRow kFaults[] = {
+const RestartFaultRow kRestartFaults[] = {
     {"OpenProcessToken:5", ERROR_ACCESS_DENIED, false},
     {"AdjustTokenPrivileges:6", ERROR_INVALID_HANDLE, false},
     {"ExitWindowsEx:1115", ERROR_SHUTDOWN_IN_PROGRESS, true},
 };
 
 TEST(RestartWindows, EveryFailureReturnsZero) {
-  for (const auto& row : kFaults) {
+  for (const auto& row : kRestartFaults) {
     SimMachine machine("2003");
     winsim::Faults::Set(row.faults);
     SetLastError(0xdeadbeef);

@@ -22,7 +22,7 @@
 
 namespace installed_driver {
 
-const char kDriver[] = "VELKORA KVL-M720";
+using spooler_fixture::kDriver;
 // Keys under HKEY_LOCAL_MACHINE as the 32-bit program names them; on 64-bit
 // Windows the SOFTWARE ones lie in its WOW64 view.
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VELKORA_KVL-M720";

@@ -171,11 +171,11 @@ TEST_F(UninstallerTest, APrinterNameOf255CharactersIsListedAndDeletedWhole) {
 }
 
 // What the uninstall key's "OemFileName" holds, for the INF operations.
-enum class Value { Missing, NoKey, Copy, CopyOtherCase, Text, Fits, Unterminated, TooLong };
+enum class OemFileNameValue { Missing, NoKey, Copy, CopyOtherCase, Text, Fits, Unterminated, TooLong };
 
 struct InfRow {
   const char* what;
-  Value value;
+  OemFileNameValue value;
   const char* text;         // for Value::Text
   bool uninstalled;         // SetupUninstallOEMInfA called with the copy's file name
   int deletions;            // DeleteFileA calls of DeleteOemInfFiles
@@ -183,50 +183,50 @@ struct InfRow {
 };
 
 const InfRow kInfRows[] = {
-    {"the copy", Value::Copy, nullptr, true, 2},
-    {"the copy in other case", Value::CopyOtherCase, nullptr, true, 2},
-    {"an INF elsewhere", Value::Text, "C:\\pkg\\velkora.inf", false, 2},
-    {"a bare file name", Value::Text, "oem0.inf", false, 2},
-    {"an INF folder of another Windows", Value::Text, "D:\\WINNT\\inf\\oem0.inf", false, 2},
-    {"no value", Value::Missing, nullptr, false, 0},
-    {"no key", Value::NoKey, nullptr, false, 0},
-    {"empty", Value::Text, "", false, 0},
-    {"three characters", Value::Text, "inf", false, 0},
-    {"not an INF", Value::Text, "C:\\pkg\\notes.txt", false, 0},
-    {"255 characters", Value::Fits, nullptr, true, 2},
-    {"256 characters without a terminator", Value::Unterminated, nullptr, false, 0},
-    {"300 characters", Value::TooLong, nullptr, false, 0},
+    {"the copy", OemFileNameValue::Copy, nullptr, true, 2},
+    {"the copy in other case", OemFileNameValue::CopyOtherCase, nullptr, true, 2},
+    {"an INF elsewhere", OemFileNameValue::Text, "C:\\pkg\\velkora.inf", false, 2},
+    {"a bare file name", OemFileNameValue::Text, "oem0.inf", false, 2},
+    {"an INF folder of another Windows", OemFileNameValue::Text, "D:\\WINNT\\inf\\oem0.inf", false, 2},
+    {"no value", OemFileNameValue::Missing, nullptr, false, 0},
+    {"no key", OemFileNameValue::NoKey, nullptr, false, 0},
+    {"empty", OemFileNameValue::Text, "", false, 0},
+    {"three characters", OemFileNameValue::Text, "inf", false, 0},
+    {"not an INF", OemFileNameValue::Text, "C:\\pkg\\notes.txt", false, 0},
+    {"255 characters", OemFileNameValue::Fits, nullptr, true, 2},
+    {"256 characters without a terminator", OemFileNameValue::Unterminated, nullptr, false, 0},
+    {"300 characters", OemFileNameValue::TooLong, nullptr, false, 0},
     // Without the Windows directory there is no INF folder: not the root's.
-    {"no Windows directory", Value::Text, "\\inf\\oem0.inf", false, 2, "GetWindowsDirectoryA:5"},
+    {"no Windows directory", OemFileNameValue::Text, "\\inf\\oem0.inf", false, 2, "GetWindowsDirectoryA:5"},
 };
 
 // Sets the value for the row; returns what it holds.
 std::string SetOemFileName(const InfRow& row, const Installation& inst) {
   std::string stored = inst.oemInf;
   switch (row.value) {
-    case Value::Missing:
+    case OemFileNameValue::Missing:
       winsim::Registry::Get().Find(std::string("HKLM\\") + kUninstallKey)->DeleteValue("OemFileName");
       break;
-    case Value::NoKey:
+    case OemFileNameValue::NoKey:
       winsim::Registry::Get().Delete(std::string("HKLM\\") + kUninstallKey);
       break;
-    case Value::Copy:
+    case OemFileNameValue::Copy:
       break;
-    case Value::CopyOtherCase:
+    case OemFileNameValue::CopyOtherCase:
       for (auto& c : stored) c = (char)toupper((unsigned char)c);
       SetProgramValue(kUninstallKey, "OemFileName", stored);
       break;
-    case Value::Text:
+    case OemFileNameValue::Text:
       stored = row.text;
       SetProgramValue(kUninstallKey, "OemFileName", stored);
       break;
-    case Value::Fits:
+    case OemFileNameValue::Fits:
       // 255 characters and the zero fill the buffer exactly.
       stored = inst.oemInf.substr(0, inst.oemInf.rfind('\\') + 1);
       stored += std::string(255 - stored.size() - 4, 'x') + ".inf";
       SetProgramValue(kUninstallKey, "OemFileName", stored);
       break;
-    case Value::Unterminated:
+    case OemFileNameValue::Unterminated:
       // 256 characters stored without the zero, as a .reg file can hold
       // them: RegSetValueExA would count the zero.
       stored = inst.oemInf.substr(0, inst.oemInf.rfind('\\') + 1);
@@ -235,7 +235,7 @@ std::string SetOemFileName(const InfRow& row, const Installation& inst) {
           .Find(std::string("HKLM\\") + kUninstallKey)
           ->SetValue("OemFileName", REG_SZ, stored.data(), stored.size());
       break;
-    case Value::TooLong:
+    case OemFileNameValue::TooLong:
       stored = inst.oemInf.substr(0, inst.oemInf.rfind('\\') + 1);
       stored += std::string(300 - stored.size() - 4, 'x') + ".inf";
       SetProgramValue(kUninstallKey, "OemFileName", stored);
@@ -265,7 +265,7 @@ TEST_F(UninstallerTest, TheInfCopyIsUninstalledByItsFileNameAndDeletedWithItsPnf
       std::string file = stored.substr(stored.rfind('\\') + 1);
       EXPECT_EQ((nlohmann::json{file, SUOI_FORCEDELETE, nullptr}), uninstalls[0]["args"]);
       // The set-up service took the copy and its precompiled file away.
-      bool copy = row.value == Value::Copy || row.value == Value::CopyOtherCase;
+      bool copy = row.value == OemFileNameValue::Copy || row.value == OemFileNameValue::CopyOtherCase;
       EXPECT_EQ(copy ? 1 : 0, uninstalls[0]["ret"]);
       EXPECT_EQ(!copy, Exists(inst.oemInf.c_str()));
       EXPECT_EQ(!copy, Exists(pnf.c_str()));
@@ -274,7 +274,7 @@ TEST_F(UninstallerTest, TheInfCopyIsUninstalledByItsFileNameAndDeletedWithItsPnf
       EXPECT_TRUE(Exists(inst.oemInf.c_str()));
     }
     EXPECT_EQ(0u, winsim::Handles::Count()) << "the uninstall key was left open";
-    if (row.value != Value::NoKey) {
+    if (row.value != OemFileNameValue::NoKey) {
       JournalLines queries = journal.Calls("RegQueryValueExA");
       ASSERT_EQ(1u, queries.size());
       EXPECT_EQ("OemFileName", queries[0]["args"][1]);
@@ -292,7 +292,7 @@ TEST_F(UninstallerTest, TheInfCopyIsUninstalledByItsFileNameAndDeletedWithItsPnf
     }
     EXPECT_EQ(stored, deletions[0]["args"][0]);
     EXPECT_EQ(stored.substr(0, stored.size() - 3) + "PNF", deletions[1]["args"][0]);
-    if (row.value == Value::Copy || row.value == Value::CopyOtherCase) {
+    if (row.value == OemFileNameValue::Copy || row.value == OemFileNameValue::CopyOtherCase) {
       EXPECT_FALSE(Exists(inst.oemInf.c_str()));
       EXPECT_FALSE(Exists(pnf.c_str()));
     }

@@ -101,10 +101,3 @@ inline std::vector<int> Positions(const JournalQuery& journal) {
     positions.push_back(line["pos"]);
   return positions;
 }
-
-// The pauses, in order.
-inline std::vector<int> Pauses(const JournalQuery& journal) {
-  std::vector<int> pauses;
-  for (const auto& line : journal.Calls("Sleep")) pauses.push_back(line["args"][0]);
-  return pauses;
-}

@@ -17,7 +17,7 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-const char kRestartQuestion[] =
+const char kRemovalRestartQuestion[] =
     "Restart the computer can take effect.\nPlease restart the computer.\n\n[Yes] I want to restart my computer "
     "now.\n[No] I will restart my computer later.";
 const char kDriverKeyPrefix[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
@@ -87,7 +87,8 @@ TEST_F(UninstallerTest, AFullRemovalTakesTheDriverAndLeavesMonitorVendorKeyAndPr
     EXPECT_EQ((std::vector<int>{1000, 1000, 2000, 4000, 1000}), Pauses(journal));
     JournalLines boxes = journal.Ui("msgbox");
     ASSERT_EQ(1u, boxes.size()) << journal;
-    EXPECT_TRUE(HasFields(boxes[0], {{"caption", "KVLM720_Uninstaller"}, {"text", kRestartQuestion}, {"type", 0x24}}));
+    EXPECT_TRUE(
+        HasFields(boxes[0], {{"caption", "KVLM720_Uninstaller"}, {"text", kRemovalRestartQuestion}, {"type", 0x24}}));
     EXPECT_EQ(std::string(row.answer) == "yes", !journal.Ui("restart").empty());
 
     // The checked printers, the last entry first, then the one named like

@@ -110,13 +110,13 @@ TEST_F(UninstallerTest, CheckingEnablesUninstallAndUncheckingTheLastDisablesIt) 
   EXPECT_EQ(2u, PrinterNames().size());
 }
 
-struct CommandLineRow {
+struct UninstallerCommandLineRow {
   const char* commandLine;
   bool unattended;
 };
 
 // Only the exact word, in its case and with nothing after it.
-const CommandLineRow kCommandLines[] = {
+const UninstallerCommandLineRow kUninstallerCommandLines[] = {
     {"DelAllDriver", true},   {"", false},
     {"delalldriver", false},  {"DELALLDRIVER", false},
     {"DelAllDriver ", false}, {"DelAllDriver now", false},
@@ -124,7 +124,7 @@ const CommandLineRow kCommandLines[] = {
 };
 
 TEST_F(UninstallerTest, OnlyTheExactCommandWordRemovesEverythingUnasked) {
-  for (const auto& row : kCommandLines) {
+  for (const auto& row : kUninstallerCommandLines) {
     SCOPED_TRACE(std::string("command line \"") + row.commandLine + "\"");
     SimMachine machine("xp");
     Installation inst;

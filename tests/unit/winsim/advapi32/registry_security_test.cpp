@@ -14,10 +14,10 @@ using winsim::Registry;
 
 namespace {
 
-const char kDeviceKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT\\VELKORA_KVL-M720";
+const char kDeviceSubkey[] = "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT\\VELKORA_KVL-M720";
 
 void SeedDeviceKeys() {
-  winsim::RegKey* dev = Registry::Get().Create(std::string("HKLM\\") + kDeviceKey);
+  winsim::RegKey* dev = Registry::Get().Create(std::string("HKLM\\") + kDeviceSubkey);
   dev->CreateChild("6&1a2b3c4d&0&USB001")->CreateChild("Device Parameters")->SetString("PortName", "USB001");
   dev->CreateChild("6&1a2b3c4d&0&USB002");
 }
@@ -49,22 +49,22 @@ TEST(SHDeleteKeyA, DeviceKeysGoOnlyAfterTheGrant) {
     SimMachine machine(os);
     SeedDeviceKeys();
     SetLastError(0xdeadbeef);
-    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDeviceKey)) << os;
-    EXPECT_NE(nullptr, Registry::Get().Find(std::string("HKLM\\") + kDeviceKey)) << os;
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDeviceSubkey)) << os;
+    EXPECT_NE(nullptr, Registry::Get().Find(std::string("HKLM\\") + kDeviceSubkey)) << os;
 
-    EXPECT_EQ((DWORD)ERROR_SUCCESS, GrantEveryoneFullControl(kDeviceKey)) << os;
+    EXPECT_EQ((DWORD)ERROR_SUCCESS, GrantEveryoneFullControl(kDeviceSubkey)) << os;
     // The grant reaches the subkeys through inheritance, not by a visit.
     winsim::RegKey* params =
-        Registry::Get().Find(std::string("HKLM\\") + kDeviceKey + "\\6&1a2b3c4d&0&USB001\\Device Parameters");
+        Registry::Get().Find(std::string("HKLM\\") + kDeviceSubkey + "\\6&1a2b3c4d&0&USB001\\Device Parameters");
     ASSERT_NE(nullptr, params) << os;
     EXPECT_EQ("Everyone", params->dacl()[0].trustee) << os;
     EXPECT_EQ((DWORD)(INHERITED_ACE | CONTAINER_INHERIT_ACE), params->dacl()[0].inheritance) << os;
 
-    EXPECT_EQ((DWORD)ERROR_SUCCESS, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDeviceKey)) << os;
-    EXPECT_EQ(nullptr, Registry::Get().Find(std::string("HKLM\\") + kDeviceKey)) << os;
+    EXPECT_EQ((DWORD)ERROR_SUCCESS, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDeviceSubkey)) << os;
+    EXPECT_EQ(nullptr, Registry::Get().Find(std::string("HKLM\\") + kDeviceSubkey)) << os;
     EXPECT_NE(nullptr, Registry::Get().Find("HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USBPRINT")) << os;
     EXPECT_EQ(0xdeadbeefu, GetLastError()) << os;
-    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDeviceKey)) << os;
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDeviceSubkey)) << os;
   }
 }
 
@@ -72,15 +72,15 @@ TEST(SetSecurityInfo, AHandleOpenedWithoutWriteDacCannotChangeTheDacl) {
   // READ_CONTROL | KEY_ENUMERATE_SUB_KEYS reads the DACL but cannot write it.
   SimMachine machine("xp");
   SeedDeviceKeys();
-  EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GrantEveryoneFullControl(kDeviceKey, READ_CONTROL | KEY_ENUMERATE_SUB_KEYS));
-  EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDeviceKey));
+  EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GrantEveryoneFullControl(kDeviceSubkey, READ_CONTROL | KEY_ENUMERATE_SUB_KEYS));
+  EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDeviceSubkey));
 }
 
 TEST(SHDeleteKeyA, DeletesWholeTreesOn9xWithoutSecurity) {
   SimMachine machine("98");
   SeedDeviceKeys();
-  EXPECT_EQ((DWORD)ERROR_SUCCESS, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDeviceKey));
-  EXPECT_EQ(nullptr, Registry::Get().Find(std::string("HKLM\\") + kDeviceKey));
+  EXPECT_EQ((DWORD)ERROR_SUCCESS, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDeviceSubkey));
+  EXPECT_EQ(nullptr, Registry::Get().Find(std::string("HKLM\\") + kDeviceSubkey));
 }
 
 TEST(SetEntriesInAclA, TrusteeNames) {

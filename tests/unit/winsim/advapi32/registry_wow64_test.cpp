@@ -19,7 +19,7 @@ struct RedirectRow {
   const char* lands;  // the key created, as the registry holds it
 };
 
-const RedirectRow kRows[] = {
+const RedirectRow kRedirectRows[] = {
     {HKEY_LOCAL_MACHINE, "SOFTWARE\\VELKORA_LABEL_PRINTER", 0, "HKLM\\SOFTWARE\\Wow6432Node\\VELKORA_LABEL_PRINTER"},
     {HKEY_LOCAL_MACHINE, "Software\\Vendor", KEY_WOW64_32KEY, "HKLM\\SOFTWARE\\Wow6432Node\\Vendor"},
     {HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor", KEY_WOW64_64KEY, "HKLM\\SOFTWARE\\Vendor"},
@@ -44,7 +44,7 @@ const RedirectRow kRows[] = {
 };
 
 TEST(Wow64Registry, KeysOfA32BitProgramOn64BitWindows7) {
-  for (const auto& row : kRows) {
+  for (const auto& row : kRedirectRows) {
     SCOPED_TRACE(::testing::Message() << row.subKey << " view " << row.view);
     SimMachine machine("7-x64");
     HKEY h = nullptr;
@@ -145,7 +145,7 @@ struct RelativeRow {
 
 const char k64[] = "HKLM\\SOFTWARE\\Wine\\Winetest";
 const char k32[] = "HKLM\\SOFTWARE\\Wow6432Node\\Wine\\Winetest";
-const char kNode[] = "HKLM\\SOFTWARE\\Wow6432Node\\Wow6432Node\\Wine\\Winetest";
+const char kDoubleWowNode[] = "HKLM\\SOFTWARE\\Wow6432Node\\Wow6432Node\\Wine\\Winetest";
 
 const RelativeRow kRelativeRows[] = {
     {"32-bit handle, no flag", "Software", 0, false, "Wine\\Winetest", 0, 0, 32, k32},
@@ -155,13 +155,13 @@ const RelativeRow kRelativeRows[] = {
     {"deeper 32-bit handle, 64-bit flag", "Software\\Wine", 0, false, "Winetest", KEY_WOW64_64KEY, 0, 32, k32},
     {"named node, 64-bit flag", "Software\\Wow6432Node\\Wine", KEY_WOW64_64KEY, false, "Winetest", KEY_WOW64_64KEY, 0,
      32, k32},
-    {"create Wow6432Node below, no flag", "Software", 0, true, "Wow6432Node\\Wine\\Winetest", 0, 0, 0, kNode},
+    {"create Wow6432Node below, no flag", "Software", 0, true, "Wow6432Node\\Wine\\Winetest", 0, 0, 0, kDoubleWowNode},
     {"create Wow6432Node below, 64-bit flag", "Software", 0, true, "Wow6432Node\\Wine\\Winetest", KEY_WOW64_64KEY, 0, 0,
-     kNode},
+     kDoubleWowNode},
     {"create Wow6432Node below, 32-bit flag", "Software", 0, true, "Wow6432Node\\Wine\\Winetest", KEY_WOW64_32KEY, 0, 0,
-     kNode},
+     kDoubleWowNode},
     {"32-bit flag handle, create Wow6432Node below", "Software", KEY_WOW64_32KEY, true, "Wow6432Node\\Wine\\Winetest",
-     0, 0, 0, kNode},
+     0, 0, 0, kDoubleWowNode},
     {"open Wow6432Node below, 64-bit flag", "Software", 0, false, "Wow6432Node\\Wine\\Winetest", KEY_WOW64_64KEY,
      ERROR_FILE_NOT_FOUND, 0, nullptr},
     {"open Wow6432Node below, 32-bit flag", "Software", 0, false, "Wow6432Node\\Wine\\Winetest", KEY_WOW64_32KEY,
@@ -187,7 +187,7 @@ TEST(Wow64Registry, RelativePathsBelowA32BitHandleStayBelowIt) {
     RegCloseKey(base);
     ASSERT_EQ(row.error, e);
     if (e != ERROR_SUCCESS) {
-      EXPECT_EQ(nullptr, reg.Find(kNode));
+      EXPECT_EQ(nullptr, reg.Find(kDoubleWowNode));
       continue;
     }
     DWORD mark = 0, size = sizeof mark;

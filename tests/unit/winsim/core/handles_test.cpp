@@ -45,7 +45,7 @@ HANDLE OpenDeviceSet() {
   return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
-const HandleRow kRows[] = {
+const HandleRow kHandleRows[] = {
     {"file (CloseHandle)", OpenFile, CloseHandle, true, ERROR_INVALID_HANDLE},
     {"token (CloseHandle)", OpenToken, CloseHandle, true, ERROR_INVALID_HANDLE},
     {"search (FindClose)", OpenSearch, FindClose, true, ERROR_INVALID_HANDLE},
@@ -66,7 +66,7 @@ const HandleRow kRows[] = {
 
 TEST(Handles, EveryKindEndsWithItsProcess) {
   SimMachine machine;
-  for (const auto& row : kRows) {
+  for (const auto& row : kHandleRows) {
     SCOPED_TRACE(row.kind);
     HANDLE h = row.open();
     ASSERT_NE(nullptr, h);
@@ -81,7 +81,7 @@ TEST(Handles, EveryKindEndsWithItsProcess) {
 
 TEST(Handles, EveryKindOutlivesAChildProcess) {
   SimMachine machine;
-  for (const auto& row : kRows) {
+  for (const auto& row : kHandleRows) {
     SCOPED_TRACE(row.kind);
     HANDLE h = row.open();
     ASSERT_NE(nullptr, h);

@@ -18,11 +18,11 @@ namespace {
 // The bytes of a string literal, embedded zeros included, without the zero
 // the compiler adds at its end.
 template <size_t N>
-std::vector<uint8_t> Bytes(const char (&text)[N]) {
+std::vector<uint8_t> LiteralBytes(const char (&text)[N]) {
   return std::vector<uint8_t>(text, text + N - 1);
 }
 
-void WriteFile(const std::string& path, const std::string& text) {
+void WriteHostFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
 }
@@ -38,25 +38,25 @@ std::vector<ValueRow> OddValues() {
   std::vector<uint8_t> longBinary;
   for (int i = 0; i < 300; ++i) longBinary.push_back((uint8_t)(i * 7));
   return {
-      {"clean REG_SZ", "Clean", REG_SZ, Bytes("C:\\Path \"quoted\"\0")},
+      {"clean REG_SZ", "Clean", REG_SZ, LiteralBytes("C:\\Path \"quoted\"\0")},
       {"empty REG_SZ with its zero", "EmptyText", REG_SZ, {0}},
       {"REG_SZ of no bytes at all", "NoBytes", REG_SZ, {}},
-      {"REG_SZ without its zero", "Unterminated", REG_SZ, Bytes("abc")},
-      {"REG_SZ with an embedded zero", "Embedded", REG_SZ, Bytes("a\0b\0")},
-      {"REG_SZ with CR LF", "Lines", REG_SZ, Bytes("one\r\ntwo\0")},
-      {"REG_SZ with two zeros", "TwoZeros", REG_SZ, Bytes("x\0\0")},
-      {"Windows-1252 text", "Caf\xe9", REG_SZ, Bytes("na\xefve \x80\x9f\xff\0")},
+      {"REG_SZ without its zero", "Unterminated", REG_SZ, LiteralBytes("abc")},
+      {"REG_SZ with an embedded zero", "Embedded", REG_SZ, LiteralBytes("a\0b\0")},
+      {"REG_SZ with CR LF", "Lines", REG_SZ, LiteralBytes("one\r\ntwo\0")},
+      {"REG_SZ with two zeros", "TwoZeros", REG_SZ, LiteralBytes("x\0\0")},
+      {"Windows-1252 text", "Caf\xe9", REG_SZ, LiteralBytes("na\xefve \x80\x9f\xff\0")},
       {"REG_DWORD", "Count", REG_DWORD, {4, 3, 2, 1}},
       {"REG_DWORD of three bytes", "ShortDword", REG_DWORD, {1, 2, 3}},
       {"REG_BINARY empty", "NoData", REG_BINARY, {}},
       {"long REG_BINARY", "Blob", REG_BINARY, longBinary},
-      {"REG_MULTI_SZ", "HardwareID", REG_MULTI_SZ, Bytes("USB\\Vid_7A3C&Pid_0008\0USB\\X\0\0")},
-      {"REG_EXPAND_SZ", "Expand", REG_EXPAND_SZ, Bytes("%SystemRoot%\\x\0")},
+      {"REG_MULTI_SZ", "HardwareID", REG_MULTI_SZ, LiteralBytes("USB\\Vid_7A3C&Pid_0008\0USB\\X\0\0")},
+      {"REG_EXPAND_SZ", "Expand", REG_EXPAND_SZ, LiteralBytes("%SystemRoot%\\x\0")},
       {"REG_QWORD", "Big", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
       {"REG_NONE", "Nothing", REG_NONE, {9}},
       {"type 0x12345", "Odd type", 0x12345, {1}},
-      {"default value", "", REG_SZ, Bytes("default\0")},
-      {"name with quote and backslash", "a\"b\\c", REG_SZ, Bytes("v\0")},
+      {"default value", "", REG_SZ, LiteralBytes("default\0")},
+      {"name with quote and backslash", "a\"b\\c", REG_SZ, LiteralBytes("v\0")},
       {"name with CR LF", "two\r\nlines", REG_DWORD, {1, 0, 0, 0}},
   };
 }
@@ -166,7 +166,7 @@ TEST(RegistryFile, ParseErrorsNameTheLineAndLeaveTheFileAlone) {
   std::string path = machine.Path("registry.reg");
   winsim::Machine::Close(true);
   for (const auto& row : kBadFiles) {
-    WriteFile(path, row.text);
+    WriteHostFile(path, row.text);
     try {
       winsim::Machine::Open(machine.dir());
       ADD_FAILURE() << row.what << ": the machine opened";
@@ -179,7 +179,7 @@ TEST(RegistryFile, ParseErrorsNameTheLineAndLeaveTheFileAlone) {
     EXPECT_EQ(row.text, machine.ReadFile("registry.reg")) << row.what;
   }
   // Put a good registry back for the fixture.
-  WriteFile(path, "REGEDIT4\r\n\r\n");
+  WriteHostFile(path, "REGEDIT4\r\n\r\n");
   winsim::Machine::Open(machine.dir());
 }
 

@@ -23,7 +23,7 @@ class ResourcesTest : public ::testing::Test {
   SimMachine machine;
 };
 
-struct FindRow {
+struct ResourceFindRow {
   const char* what;
   HMODULE module;
   LPCSTR name;
@@ -34,7 +34,7 @@ struct FindRow {
 
 TEST_F(ResourcesTest, FindResourceTable) {
   HMODULE exe = GetModuleHandleA(nullptr);
-  const FindRow rows[] = {
+  const ResourceFindRow rows[] = {
       {"dialog 101 of the program", exe, MAKEINTRESOURCE(101), RT_DIALOG, true, 0xdeadbeef},
       {"null module is the program", nullptr, MAKEINTRESOURCE(102), RT_DIALOG, true, 0xdeadbeef},
       {"\"#102\" names the number", exe, "#102", RT_DIALOG, true, 0xdeadbeef},

@@ -181,7 +181,7 @@ struct SizeRow {
   const char* expected;
 };
 
-DWORD WindowsDir(DWORD n, LPSTR b) { return GetWindowsDirectoryA(b, n); }
+DWORD CallGetWindowsDirectory(DWORD n, LPSTR b) { return GetWindowsDirectoryA(b, n); }
 DWORD SystemDir(DWORD n, LPSTR b) { return GetSystemDirectoryA(b, n); }
 DWORD CurrentDir(DWORD n, LPSTR b) { return GetCurrentDirectoryA(n, b); }
 DWORD TempPath(DWORD n, LPSTR b) { return GetTempPathA(n, b); }
@@ -191,8 +191,10 @@ DWORD FullPath(DWORD n, LPSTR b) { return GetFullPathNameA("Sub", n, b, nullptr)
 // one that fits gets the text, and the length without the zero comes back.
 TEST_F(PathTest, BufferSizeProtocol) {
   const SizeRow rows[] = {
-      {"GetWindowsDirectoryA", WindowsDir, "C:\\WINDOWS"}, {"GetSystemDirectoryA", SystemDir, "C:\\WINDOWS\\system32"},
-      {"GetCurrentDirectoryA", CurrentDir, "C:\\Data"},    {"GetTempPathA", TempPath, "C:\\WINDOWS\\Temp\\"},
+      {"GetWindowsDirectoryA", CallGetWindowsDirectory, "C:\\WINDOWS"},
+      {"GetSystemDirectoryA", SystemDir, "C:\\WINDOWS\\system32"},
+      {"GetCurrentDirectoryA", CurrentDir, "C:\\Data"},
+      {"GetTempPathA", TempPath, "C:\\WINDOWS\\Temp\\"},
       {"GetFullPathNameA", FullPath, "C:\\Data\\Sub"},
   };
   for (const auto& row : rows) {

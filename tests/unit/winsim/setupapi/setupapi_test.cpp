@@ -297,7 +297,7 @@ TEST(SetupUninstallOEMInfA, KeepsAnInfDevicesUseUnlessForced) {
 }
 
 // Three USB nodes (one connected), one node of another bus.
-::testing::AssertionResult SeedNodes() {
+::testing::AssertionResult SeedDeviceNodes() {
   const struct {
     const char* instance;
     std::vector<std::string> hardwareIds;
@@ -328,7 +328,7 @@ std::vector<std::string> InstanceIds(HDEVINFO set) {
 
 TEST(SetupDiGetClassDevsA, AllUsbNodesPresentOrNot) {
   SimMachine machine("xp");
-  ASSERT_TRUE(SeedNodes());
+  ASSERT_TRUE(SeedDeviceNodes());
   struct Row {
     const char* what;
     const char* enumerator;
@@ -362,7 +362,7 @@ TEST(SetupDiGetClassDevsA, AllUsbNodesPresentOrNot) {
 
 TEST(SetupDiEnumDeviceInfo, EndsWithNoMoreItemsAndChecksTheRecord) {
   SimMachine machine("xp");
-  ASSERT_TRUE(SeedNodes());
+  ASSERT_TRUE(SeedDeviceNodes());
   HDEVINFO set = SetupDiGetClassDevsA(nullptr, "USB", nullptr, DIGCF_ALLCLASSES);
   SP_DEVINFO_DATA data;
   data.cbSize = sizeof data - 1;
@@ -383,7 +383,7 @@ TEST(SetupDiEnumDeviceInfo, EndsWithNoMoreItemsAndChecksTheRecord) {
 
 TEST(SetupDiGetDeviceRegistryPropertyA, HardwareIdsAndTheSizeTheyNeed) {
   SimMachine machine("xp");
-  ASSERT_TRUE(SeedNodes());
+  ASSERT_TRUE(SeedDeviceNodes());
   HDEVINFO set = SetupDiGetClassDevsA(nullptr, "USB", nullptr, DIGCF_ALLCLASSES);
   SP_DEVINFO_DATA data;
   data.cbSize = sizeof data;
@@ -413,7 +413,7 @@ TEST(SetupDiGetDeviceRegistryPropertyA, HardwareIdsAndTheSizeTheyNeed) {
 // holds a set: the parent reads the machine back and sees the node gone.
 TEST(SetupDiGetDeviceRegistryPropertyA, AfterAChildProcessRemovedANode) {
   SimMachine machine("xp");
-  SeedNodes();
+  SeedDeviceNodes();
   HDEVINFO set = SetupDiGetClassDevsA(nullptr, "USB", nullptr, DIGCF_ALLCLASSES);
   ASSERT_NE(INVALID_HANDLE_VALUE, set);
   winsim::Machine::SaveAll();
@@ -447,7 +447,7 @@ TEST(SetupDiGetDeviceRegistryPropertyA, AfterAChildProcessRemovedANode) {
 
 TEST(SetupDiRemoveDevice, RemovesTheNodeAndKeepsTheElement) {
   SimMachine machine("xp");
-  ASSERT_TRUE(SeedNodes());
+  ASSERT_TRUE(SeedDeviceNodes());
   HDEVINFO set = SetupDiGetClassDevsA(nullptr, "USB", nullptr, DIGCF_ALLCLASSES);
   SP_DEVINFO_DATA data;
   data.cbSize = sizeof data;

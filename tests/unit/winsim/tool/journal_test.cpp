@@ -23,7 +23,7 @@ std::vector<nlohmann::json> Parse(const std::string& out) {
 }
 
 // What each line is: the call's name or the UI kind.
-std::vector<std::string> Names(const std::vector<nlohmann::json>& lines) {
+std::vector<std::string> LineNames(const std::vector<nlohmann::json>& lines) {
   std::vector<std::string> names;
   for (const auto& l : lines) names.push_back(l.value("call", l.value("ui", "?")));
   return names;
@@ -57,7 +57,7 @@ TEST(WinsimJournal, PrintsTheLinesSelected) {
     SCOPED_TRACE("winsim journal DIR" + options);
     ToolResult r = RunTool("winsim", args);
     ASSERT_EQ(0, r.status) << r.err;
-    EXPECT_EQ(row.names, Names(Parse(r.out))) << r.out;
+    EXPECT_EQ(row.names, LineNames(Parse(r.out))) << r.out;
   }
 
   // Every field as written, in its order.

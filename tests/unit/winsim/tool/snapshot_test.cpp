@@ -18,11 +18,11 @@ using winsim::Registry;
 
 const char kVendor[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor";
 
-winsim::RegKey* Key(const std::string& below = "") {
+winsim::RegKey* VendorKey(const std::string& below = "") {
   return Registry::Get().Create(std::string(kVendor) + (below.empty() ? "" : "\\" + below));
 }
 
-std::vector<uint8_t> Bytes(size_t count, uint8_t last) {
+std::vector<uint8_t> FilledBytes(size_t count, uint8_t last) {
   std::vector<uint8_t> bytes(count, 0x61);
   bytes.back() = last;
   return bytes;
@@ -51,75 +51,75 @@ TEST(WinsimSnapshot, DiffNamesEveryChangeOnItsOwnLine) {
   // In the order of the lines they give.
   const Change changes[] = {
       {"default value changed",
-       [] { return Key()->SetString("", "a"), true; },
-       [] { return Key()->SetString("", "b"), true; },
+       [] { return VendorKey()->SetString("", "a"), true; },
+       [] { return VendorKey()->SetString("", "b"), true; },
        {vendorValue + "@=\"a\" -> \"b\""}},
       {"binary value changed in its last byte, wrapped in registry.reg",
        [] {
-         auto b = Bytes(40, 0x62);
-         return Key()->SetValue("Bin", REG_BINARY, b.data(), b.size()), true;
+         auto b = FilledBytes(40, 0x62);
+         return VendorKey()->SetValue("Bin", REG_BINARY, b.data(), b.size()), true;
        },
        [] {
-         auto b = Bytes(40, 0x63);
-         return Key()->SetValue("Bin", REG_BINARY, b.data(), b.size()), true;
+         auto b = FilledBytes(40, 0x63);
+         return VendorKey()->SetValue("Bin", REG_BINARY, b.data(), b.size()), true;
        },
        {vendorValue + "\"Bin\"=hex:" + HexText(40, "62") + " -> hex:" + HexText(40, "63")}},
       {"number changed",
-       [] { return Key()->SetDword("Count", 1), true; },
-       [] { return Key()->SetDword("count", 2), true; },
+       [] { return VendorKey()->SetDword("Count", 1), true; },
+       [] { return VendorKey()->SetDword("count", 2), true; },
        {vendorValue + "\"Count\"=dword:00000001 -> dword:00000002"}},
       {"value removed",
-       [] { return Key()->SetString("Gone", "bye"), true; },
-       [] { return Key()->DeleteValue("Gone"); },
+       [] { return VendorKey()->SetString("Gone", "bye"), true; },
+       [] { return VendorKey()->DeleteValue("Gone"); },
        {"- value " + v + " \"Gone\"=\"bye\""}},
       {"value written again with the same data",
-       [] { return Key()->SetString("Keep", "same"), true; },
-       [] { return Key()->SetString("KEEP", "same"), true; },
+       [] { return VendorKey()->SetString("Keep", "same"), true; },
+       [] { return VendorKey()->SetString("KEEP", "same"), true; },
        {}},
       {"value added",
        Nothing,
-       [] { return Key()->SetDword("New", 10), true; },
+       [] { return VendorKey()->SetDword("New", 10), true; },
        {"+ value " + v + " \"New\"=dword:0000000a"}},
       {"value added with quotes in its name",
        Nothing,
-       [] { return Key()->SetString("say \"hi\"", "x"), true; },
+       [] { return VendorKey()->SetString("say \"hi\"", "x"), true; },
        {"+ value " + v + " \"say \\\"hi\\\"\"=\"x\""}},
       {"type changed, same text",
-       [] { return Key()->SetString("Type", "1"), true; },
-       [] { return Key()->SetString("Type", "1", REG_EXPAND_SZ), true; },
+       [] { return VendorKey()->SetString("Type", "1"), true; },
+       [] { return VendorKey()->SetString("Type", "1", REG_EXPAND_SZ), true; },
        {vendorValue + "\"Type\"=\"1\" -> hex(2):31,00"}},
       {"key security changed",
-       [] { return Key("Locked") != nullptr; },
+       [] { return VendorKey("Locked") != nullptr; },
        [] {
-         Key("Locked")->SetExplicitDacl({{"Everyone", KEY_READ, false, CONTAINER_INHERIT_ACE}}, false);
+         VendorKey("Locked")->SetExplicitDacl({{"Everyone", KEY_READ, false, CONTAINER_INHERIT_ACE}}, false);
          return true;
        },
        {"~ dacl " + v + "\\Locked inherited -> Everyone=20019/2"}},
       {"key added with its own security, a value and a subkey",
        Nothing,
        [] {
-         Key("New")->SetExplicitDacl({{"Administrators", KEY_ALL_ACCESS, false, CONTAINER_INHERIT_ACE}}, true);
-         Key("New")->SetString("", "d");
-         return Key("New\\Sub") != nullptr;
+         VendorKey("New")->SetExplicitDacl({{"Administrators", KEY_ALL_ACCESS, false, CONTAINER_INHERIT_ACE}}, true);
+         VendorKey("New")->SetString("", "d");
+         return VendorKey("New\\Sub") != nullptr;
        },
        {"+ key " + v + "\\New", "+ dacl " + v + "\\New protected: Administrators=F003F/2",
         "+ value " + v + "\\New @=\"d\"", "+ key " + v + "\\New\\Sub"}},
       {"key removed with a value and a subkey",
        [] {
-         Key("Old")->SetDword("Left", 7);
-         return Key("Old\\Deeper") != nullptr;
+         VendorKey("Old")->SetDword("Left", 7);
+         return VendorKey("Old\\Deeper") != nullptr;
        },
        [] { return Registry::Get().Delete(std::string(kVendor) + "\\Old"); },
        {"- key " + v + "\\Old", "- value " + v + "\\Old \"Left\"=dword:00000007", "- key " + v + "\\Old\\Deeper"}},
       {"key added whose name goes on from the removed one's",
        Nothing,
-       [] { return Key("Old-2") != nullptr; },
+       [] { return VendorKey("Old-2") != nullptr; },
        {"+ key " + v + "\\Old-2"}},
       {"key made again in other letter case with the same value",
-       [] { return Key("Recase")->SetString("v", "1"), true; },
+       [] { return VendorKey("Recase")->SetString("v", "1"), true; },
        [] {
          Registry::Get().Delete(std::string(kVendor) + "\\Recase");
-         return Key("RECASE")->SetString("V", "1"), true;
+         return VendorKey("RECASE")->SetString("V", "1"), true;
        },
        {}},
       {"file added",

@@ -217,7 +217,7 @@ TEST_F(DialogTest, AutoRadioGroupRunsToTheNextGroupStart) {
   DestroyWindow(dlg);
 }
 
-struct StepRow {
+struct ProgressBarStepRow {
   const char* what;
   int low, high, step, start;
   int after;
@@ -226,7 +226,7 @@ struct StepRow {
 TEST_F(DialogTest, ProgressStepItWrapsPastTheTop) {
   HWND dlg = Create(101);
   HWND bar = GetDlgItem(dlg, 1000);
-  const StepRow rows[] = {
+  const ProgressBarStepRow rows[] = {
       {"seven steps of 11", 0, 100, 11, 66, 77},        {"exactly the top stays", 0, 100, 10, 90, 100},
       {"past the top starts over", 0, 100, 11, 99, 10}, {"range not from 0", 10, 50, 15, 45, 20},
       {"empty range does not move", 5, 5, 3, 5, 5},

@@ -12,10 +12,8 @@
 
 namespace {
 
-const char kMonitors[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\";
-
 bool MonitorKeyExists(const char* name) {
-  return winsim::Registry::Get().Find(std::string(kMonitors) + name) != nullptr;
+  return winsim::Registry::Get().Find(std::string(spooler_fixture::kMonitors) + name) != nullptr;
 }
 
 TEST(DeleteMonitorA, Table) {

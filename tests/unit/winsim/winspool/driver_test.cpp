@@ -16,9 +16,8 @@ namespace {
 
 const char kDriversX86[] =
     "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3\\";
-const char kMonitors[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\";
 
-winsim::RegKey* Key(const std::string& path) { return winsim::Registry::Get().Find(path); }
+winsim::RegKey* FindKey(const std::string& path) { return winsim::Registry::Get().Find(path); }
 
 BOOL RegisterMonitor(const char* name, const char* env, const char* dll, DWORD level = 2) {
   MONITOR_INFO_2A mi = {(LPSTR)name, (LPSTR)env, (LPSTR)dll};
@@ -107,7 +106,7 @@ TEST(AddMonitorA, Table) {
     SetLastError(0xdeadbeef);
     EXPECT_EQ(r.ok, RegisterMonitor("Advanced Language Monitor", r.env, "qpaNLM.dll", r.level));
     EXPECT_EQ(r.error, GetLastError());
-    winsim::RegKey* key = Key(std::string(kMonitors) + "Advanced Language Monitor");
+    winsim::RegKey* key = FindKey(std::string(kMonitors) + "Advanced Language Monitor");
     EXPECT_EQ(r.ok, key != nullptr);
   }
 }
@@ -130,9 +129,10 @@ TEST(AddMonitorA, SecondTimeSaysAlreadyInstalled) {
   EXPECT_FALSE(RegisterMonitor("advanced language monitor", "Windows NT x86", "other.dll"));
   EXPECT_EQ((DWORD)ERROR_PRINT_MONITOR_ALREADY_INSTALLED, GetLastError());
   machine.Restart();  // the next process sees it too
-  EXPECT_EQ("qpaNLMNT.dll",
-            std::string(
-                (const char*)Key(std::string(kMonitors) + "Advanced Language Monitor")->Value("Driver")->data.data()));
+  EXPECT_EQ(
+      "qpaNLMNT.dll",
+      std::string(
+          (const char*)FindKey(std::string(kMonitors) + "Advanced Language Monitor")->Value("Driver")->data.data()));
 }
 
 TEST(AddPrinterDriverA, CopiesFromTheDriverDirectoryIntoVersion3) {
@@ -147,7 +147,7 @@ TEST(AddPrinterDriverA, CopiesFromTheDriverDirectoryIntoVersion3) {
     EXPECT_TRUE(FileExists(dir + "\\" + f)) << f << ": the staging copy stays";
   }
   machine.Restart();
-  winsim::RegKey* key = Key(std::string(kDriversX86) + "VELKORA KVL-M720");
+  winsim::RegKey* key = FindKey(std::string(kDriversX86) + "VELKORA KVL-M720");
   ASSERT_NE(nullptr, key);
   const winsim::RegValue* deps = key->Value("Dependent Files");
   ASSERT_NE(nullptr, deps);
@@ -167,7 +167,7 @@ TEST(AddPrinterDriverA, FailsWith2WhenAnyOneFileIsMissing) {
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(d.Add()) << missing;
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError()) << missing;
-    EXPECT_EQ(nullptr, Key(std::string(kDriversX86) + d.name)) << missing;
+    EXPECT_EQ(nullptr, FindKey(std::string(kDriversX86) + d.name)) << missing;
     for (const auto& f : d.Files()) EXPECT_FALSE(FileExists(dir + "\\3\\" + f)) << missing << ": " << f;
   }
 }
@@ -181,7 +181,7 @@ TEST(AddPrinterDriverA, ReplacesADriverOfThatName) {
   SetLastError(0xdeadbeef);
   ASSERT_TRUE(d.StageAndAdd());
   EXPECT_EQ((DWORD)ERROR_SUCCESS, GetLastError());
-  const winsim::RegValue* deps = Key(std::string(kDriversX86) + d.name)->Value("Dependent Files");
+  const winsim::RegValue* deps = FindKey(std::string(kDriversX86) + d.name)->Value("Dependent Files");
   EXPECT_EQ(std::string("TSTnew.dll\0\0", 12), std::string(deps->data.begin(), deps->data.end()));
 }
 
@@ -227,7 +227,7 @@ TEST(DeletePrinterDriverExA, RefusedWhileAPrinterUsesTheDriver) {
   EXPECT_FALSE(
       DeletePrinterDriverExA(nullptr, (LPSTR) "Windows NT x86", (LPSTR) "VELKORA KVL-M720", DPD_DELETE_ALL_FILES, 3));
   EXPECT_EQ((DWORD)ERROR_PRINTER_DRIVER_IN_USE, GetLastError());
-  EXPECT_NE(nullptr, Key(std::string(kDriversX86) + d.name));
+  EXPECT_NE(nullptr, FindKey(std::string(kDriversX86) + d.name));
   EXPECT_TRUE(FileExists(DriverDirectory() + "\\3\\TSTdrv.dll"));
 }
 
@@ -272,13 +272,13 @@ TEST(DeletePrinterDriverExA, Table) {
                                            r.versionFlag))
         << r.what;
     EXPECT_EQ(r.error, GetLastError()) << r.what;
-    EXPECT_EQ(!r.ok, Key(std::string(kDriversX86) + d.name) != nullptr) << r.what;
+    EXPECT_EQ(!r.ok, FindKey(std::string(kDriversX86) + d.name) != nullptr) << r.what;
     EXPECT_NE(r.filesGone, FileExists(dir + "TSTdrv.dll")) << r.what;
     EXPECT_NE(r.filesGone, FileExists(dir + "TSTres2.dll")) << r.what;
     // A shared file always stays, and so does the other driver.
     EXPECT_EQ(r.sharedFile || !r.filesGone, FileExists(dir + "TSTres1.dll")) << r.what;
     EXPECT_TRUE(FileExists(dir + "OTHdrv.dll")) << r.what;
-    EXPECT_NE(nullptr, Key(std::string(kDriversX86) + "Other")) << r.what;
+    EXPECT_NE(nullptr, FindKey(std::string(kDriversX86) + "Other")) << r.what;
   }
 }
 

@@ -15,10 +15,8 @@ using namespace spooler_fixture;
 
 namespace {
 
-const char kDriver[] = "VELKORA KVL-M720";
-
 // A machine with the driver installed and printers on it.
-::testing::AssertionResult InstallDriver(const char* name = kDriver, const char* env = "Windows NT x86") {
+::testing::AssertionResult InstallNamedDriver(const char* name = kDriver, const char* env = "Windows NT x86") {
   TestDriver d;
   d.name = name;
   d.environment = env;
@@ -32,7 +30,7 @@ bool InBuffer(const void* p, const std::vector<BYTE>& buf) {
 
 TEST(EnumPrintersA, TwoCallsWithABufferOneByteShort) {
   SimMachine machine("xp");
-  ASSERT_TRUE(InstallDriver());
+  ASSERT_TRUE(InstallNamedDriver());
   ASSERT_TRUE(AddPrinterAndClose("Label one", kDriver, "COM1:"));
   ASSERT_TRUE(AddPrinterAndClose("Label two", kDriver, "LPT2:"));
 
@@ -84,7 +82,7 @@ TEST(EnumPrintersA, NoPrintersNeedNoBuffer) {
 
 TEST(EnumPrintersA, SecondCallFailsWhenAPrinterWasAddedInBetween) {
   SimMachine machine("xp");
-  ASSERT_TRUE(InstallDriver());
+  ASSERT_TRUE(InstallNamedDriver());
   ASSERT_TRUE(AddPrinterAndClose("First", kDriver));
   DWORD needed = 0, returned = 0;
   EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
@@ -103,8 +101,8 @@ TEST(EnumPrintersA, SecondCallFailsWhenAPrinterWasAddedInBetween) {
 
 TEST(EnumPrintersA, CallersFilteringByDriverNameSeeOnlyTheirPrinters) {
   SimMachine machine("xp");
-  ASSERT_TRUE(InstallDriver());
-  ASSERT_TRUE(InstallDriver("Generic / Text Only"));
+  ASSERT_TRUE(InstallNamedDriver());
+  ASSERT_TRUE(InstallNamedDriver("Generic / Text Only"));
   ASSERT_TRUE(AddPrinterAndClose("Ours", kDriver));
   ASSERT_TRUE(AddPrinterAndClose("Office", "Generic / Text Only"));
   // Named with other letter case, the printer still uses the installed
@@ -148,8 +146,8 @@ TEST(EnumPrinterDriversA, NullEnvironmentIsTheCallersOwn) {
   // ones it must ask for by name.
   SimMachine machine("7-x64");
   RemoveShippedPrinting();
-  ASSERT_TRUE(InstallDriver("Driver x86", "Windows NT x86"));
-  ASSERT_TRUE(InstallDriver("Driver x64", "Windows x64"));
+  ASSERT_TRUE(InstallNamedDriver("Driver x86", "Windows NT x86"));
+  ASSERT_TRUE(InstallNamedDriver("Driver x64", "Windows x64"));
   struct Row {
     const char* env;
     const char* name;
@@ -190,9 +188,9 @@ TEST(EnumPrinterDriversA, AllEnvironments) {
     SCOPED_TRACE(::testing::Message() << r.os << " " << (r.env ? r.env : "null"));
     SimMachine machine(r.os);
     RemoveShippedPrinting();
-    ASSERT_TRUE(InstallDriver("Driver x86", "Windows NT x86"));
+    ASSERT_TRUE(InstallNamedDriver("Driver x86", "Windows NT x86"));
     if (r.drivers.size() > 1 || !strcmp(r.os, "7-x64")) {
-      ASSERT_TRUE(InstallDriver("Driver x64", "Windows x64"));
+      ASSERT_TRUE(InstallNamedDriver("Driver x64", "Windows x64"));
     }
     DWORD needed = 0, returned = 0;
     SetLastError(0xdeadbeef);

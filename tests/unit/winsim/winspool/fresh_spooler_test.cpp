@@ -72,7 +72,7 @@ std::vector<std::string> Drivers(const char* env, const std::string& dir) {
                    sizeof(DRIVER_INFO_3A));
 }
 
-std::vector<std::string> Ports() {
+std::vector<std::string> PortNames() {
   return Enumerate([](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD r) { return EnumPortsA(nullptr, 2, b, cb, n, r); },
                    [](const BYTE* p) {
                      const PORT_INFO_2A* pi = (const PORT_INFO_2A*)p;
@@ -82,7 +82,7 @@ std::vector<std::string> Ports() {
                    sizeof(PORT_INFO_2A));
 }
 
-std::vector<std::string> Monitors() {
+std::vector<std::string> MonitorNames() {
   return Enumerate([](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD r) { return EnumMonitorsA(nullptr, 2, b, cb, n, r); },
                    [](const BYTE* p) {
                      const MONITOR_INFO_2A* mi = (const MONITOR_INFO_2A*)p;
@@ -173,8 +173,8 @@ TEST(FreshSpooler, ListsWhatEachKindOfWindowsShipsWith) {
     EXPECT_EQ(row.printers, Printers());
     EXPECT_EQ(row.nativeDrivers, Drivers(row.nativeEnv, row.nativeDir));
     EXPECT_EQ(row.callerDrivers, Drivers(nullptr, row.callerDir));
-    EXPECT_EQ(row.ports, Ports());
-    EXPECT_EQ(row.monitors, Monitors());
+    EXPECT_EQ(row.ports, PortNames());
+    EXPECT_EQ(row.monitors, MonitorNames());
   }
 }
 

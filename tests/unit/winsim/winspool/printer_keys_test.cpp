@@ -17,16 +17,11 @@ using namespace spooler_fixture;
 
 namespace {
 
-const char kDriver[] = "VELKORA KVL-M720";
-const char kOtherDriver[] = "Generic / Text Only";
-const char kPrinters[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 // Never added as a printer: only the test's key is there.
 const char kStray[] = "VELKORA KVL-M720";
 // Added as a printer, then its key replaced by the test's key while a handle
 // to it is still open.
 const char kReplaced[] = "Label";
-
-winsim::RegKey* Key(const std::string& name) { return winsim::Registry::Get().Find(kPrinters + name); }
 
 struct KeyRow {
   const char* what;
@@ -104,7 +99,7 @@ TEST(PrinterKeys, OnlyKeysWithDriverAndPortArePrinters) {
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(DeletePrinter(replaced));
     EXPECT_EQ((DWORD)ERROR_PRINTER_DELETED, GetLastError());
-    EXPECT_NE(nullptr, Key(kReplaced));
+    EXPECT_NE(nullptr, PrinterKey(kReplaced));
     EXPECT_TRUE(ClosePrinter(replaced));
 
     // Adding the printer keeps what the key already holds.
@@ -124,7 +119,7 @@ TEST(PrinterKeys, OnlyKeysWithDriverAndPortArePrinters) {
     EXPECT_STREQ(kDriver, printers[0].pDriverName);
     EXPECT_STREQ("LPT2:", printers[0].pPortName);
     if (r.versionSubkey) {
-      winsim::RegKey* stamp = Key(std::string(kStray) + "\\VersionData");
+      winsim::RegKey* stamp = PrinterKey(std::string(kStray) + "\\VersionData");
       ASSERT_NE(nullptr, stamp);
       const winsim::RegValue* major = stamp->Value("MajorVersion");
       ASSERT_NE(nullptr, major);

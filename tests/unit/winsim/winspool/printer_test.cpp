@@ -14,12 +14,7 @@ using namespace spooler_fixture;
 
 namespace {
 
-const char kDriver[] = "VELKORA KVL-M720";
-const char kPrinters[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
-
-winsim::RegKey* PrinterKey(const std::string& name) { return winsim::Registry::Get().Find(kPrinters + name); }
-
-::testing::AssertionResult InstallDriver(const char* env = "Windows NT x86") {
+::testing::AssertionResult InstallDriverIn(const char* env = "Windows NT x86") {
   TestDriver d;
   d.name = kDriver;
   d.environment = env;
@@ -57,7 +52,7 @@ TEST(AddPrinterA, Table) {
   for (const auto& r : kAddRows) {
     SCOPED_TRACE(r.what);
     SimMachine machine("xp");
-    ASSERT_TRUE(InstallDriver());
+    ASSERT_TRUE(InstallDriverIn());
     ASSERT_TRUE(AddPrinterAndClose("Existing", kDriver));
     PRINTER_INFO_2A pi;
     memset(&pi, 0, sizeof pi);
@@ -89,11 +84,11 @@ TEST(AddPrinterA, Table) {
 
 TEST(AddPrinterA, SixtyFourBitPrintersNeedTheNativeDriver) {
   SimMachine machine("7-x64");
-  ASSERT_TRUE(InstallDriver("Windows NT x86"));
+  ASSERT_TRUE(InstallDriverIn("Windows NT x86"));
   SetLastError(0xdeadbeef);
   EXPECT_EQ(nullptr, AddTestPrinter("Label", kDriver));
   EXPECT_EQ((DWORD)ERROR_UNKNOWN_PRINTER_DRIVER, GetLastError());
-  ASSERT_TRUE(InstallDriver("Windows x64"));
+  ASSERT_TRUE(InstallDriverIn("Windows x64"));
   HANDLE h = AddTestPrinter("Label", kDriver);
   EXPECT_NE(nullptr, h);
   ClosePrinter(h);
@@ -101,7 +96,7 @@ TEST(AddPrinterA, SixtyFourBitPrintersNeedTheNativeDriver) {
 
 TEST(AddPrinterA, RefusesOtherLevelsAndUsers) {
   SimMachine machine("xp");
-  ASSERT_TRUE(InstallDriver());
+  ASSERT_TRUE(InstallDriverIn());
   PRINTER_INFO_2A pi;
   memset(&pi, 0, sizeof pi);
   SetLastError(0xdeadbeef);
@@ -115,7 +110,7 @@ TEST(AddPrinterA, RefusesOtherLevelsAndUsers) {
 
 TEST(OpenPrinterA, WithAndWithoutDefaults) {
   SimMachine machine("xp");
-  ASSERT_TRUE(InstallDriver());
+  ASSERT_TRUE(InstallDriverIn());
   ASSERT_TRUE(AddPrinterAndClose(kDriver, kDriver));
   PRINTER_DEFAULTSA all = {(LPSTR) "raw", nullptr, PRINTER_ALL_ACCESS};
   PRINTER_DEFAULTSA badType = {(LPSTR) "ZPL", nullptr, PRINTER_ACCESS_USE};
@@ -174,7 +169,7 @@ TEST(ClosePrinter, TheHandleGoesEvenWhenTheCallFails) {
 
 TEST(DeletePrinter, RemovesThePrinterKeyWithItsSubkeys) {
   SimMachine machine("xp");
-  ASSERT_TRUE(InstallDriver());
+  ASSERT_TRUE(InstallDriverIn());
   ASSERT_TRUE(AddPrinterAndClose(kDriver, kDriver));
   winsim::Registry::Get().Create(std::string(kPrinters) + kDriver + "\\VersionData")->SetDword("MajorVersion", 4);
   ASSERT_TRUE(AddPrinterAndClose("Other", kDriver));
@@ -215,7 +210,7 @@ TEST(DeletePrinter, RemovesThePrinterKeyWithItsSubkeys) {
 // another printer, which the old handle never reaches.
 TEST(DeletePrinter, AHandleBelongsToItsPrinterNotToItsName) {
   SimMachine machine("xp");
-  ASSERT_TRUE(InstallDriver());
+  ASSERT_TRUE(InstallDriverIn());
   ASSERT_TRUE(AddPrinterAndClose("Label", kDriver));
   PRINTER_DEFAULTSA all = {nullptr, nullptr, PRINTER_ALL_ACCESS};
   HANDLE old = nullptr, gone = nullptr, same = nullptr;
@@ -250,7 +245,7 @@ TEST(DeletePrinter, AHandleBelongsToItsPrinterNotToItsName) {
 
 TEST(AddPrinterA, JournalRecordsTheRecordByFieldNames) {
   SimMachine machine("xp");
-  ASSERT_TRUE(InstallDriver());
+  ASSERT_TRUE(InstallDriverIn());
   ASSERT_TRUE(AddPrinterAndClose("Label", kDriver, "COM2:"));
   JournalQuery journal(machine);
   JournalLines adds = journal.Calls("AddPrinterA").Where("/args/0", nullptr).Where("/args/1", 2);

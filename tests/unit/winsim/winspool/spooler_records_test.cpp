@@ -19,9 +19,6 @@ using namespace spooler_fixture;
 
 namespace {
 
-const char kDriver[] = "VELKORA KVL-M720";
-const char kOtherDriver[] = "Generic / Text Only";
-
 typedef BOOL (*EnumFunction)(DWORD level, LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned);
 
 BOOL LocalPrinters(DWORD level, LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
@@ -30,10 +27,10 @@ BOOL LocalPrinters(DWORD level, LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded, L
 BOOL PrinterDrivers(DWORD level, LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
   return EnumPrinterDriversA(nullptr, nullptr, level, buffer, cbBuf, pcbNeeded, pcReturned);
 }
-BOOL Monitors(DWORD level, LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
+BOOL CallEnumMonitors(DWORD level, LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
   return EnumMonitorsA(nullptr, level, buffer, cbBuf, pcbNeeded, pcReturned);
 }
-BOOL Ports(DWORD level, LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
+BOOL CallEnumPorts(DWORD level, LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
   return EnumPortsA(nullptr, level, buffer, cbBuf, pcbNeeded, pcReturned);
 }
 
@@ -91,19 +88,19 @@ const LevelRow kLevelRows[] = {
     {"drivers 3", PrinterDrivers, 3, sizeof(DRIVER_INFO_3A), offsetof(DRIVER_INFO_3A, pName), {kDriver, kOtherDriver}},
     {"drivers 4", PrinterDrivers, 4, sizeof(DRIVER_INFO_4A), offsetof(DRIVER_INFO_4A, pName), {kDriver, kOtherDriver}},
     {"monitors 1",
-     Monitors,
+     CallEnumMonitors,
      1,
      sizeof(MONITOR_INFO_1A),
      offsetof(MONITOR_INFO_1A, pName),
      {"Local Port", "Label Port"}},
     {"monitors 2",
-     Monitors,
+     CallEnumMonitors,
      2,
      sizeof(MONITOR_INFO_2A),
      offsetof(MONITOR_INFO_2A, pName),
      {"Local Port", "Label Port"}},
-    {"ports 1", Ports, 1, sizeof(PORT_INFO_1A), offsetof(PORT_INFO_1A, pName), {"COM1:", "LPT1:"}},
-    {"ports 2", Ports, 2, sizeof(PORT_INFO_2A), offsetof(PORT_INFO_2A, pPortName), {"COM1:", "LPT1:"}},
+    {"ports 1", CallEnumPorts, 1, sizeof(PORT_INFO_1A), offsetof(PORT_INFO_1A, pName), {"COM1:", "LPT1:"}},
+    {"ports 2", CallEnumPorts, 2, sizeof(PORT_INFO_2A), offsetof(PORT_INFO_2A, pPortName), {"COM1:", "LPT1:"}},
 };
 
 TEST(Enumerations, TwoCallsAtEveryLevel) {
@@ -158,14 +155,15 @@ TEST(Enumerations, RefuseBadArguments) {
     DWORD error;
   } rows[] = {
       {"drivers, size without buffer", PrinterDrivers, 1, nullptr, 16, &needed, &returned, ERROR_INVALID_USER_BUFFER},
-      {"monitors, size without buffer", Monitors, 1, nullptr, 16, &needed, &returned, ERROR_INVALID_USER_BUFFER},
-      {"ports, size without buffer", Ports, 1, nullptr, 16, &needed, &returned, ERROR_INVALID_USER_BUFFER},
+      {"monitors, size without buffer", CallEnumMonitors, 1, nullptr, 16, &needed, &returned,
+       ERROR_INVALID_USER_BUFFER},
+      {"ports, size without buffer", CallEnumPorts, 1, nullptr, 16, &needed, &returned, ERROR_INVALID_USER_BUFFER},
       {"drivers, no needed", PrinterDrivers, 1, buf, sizeof buf, nullptr, &returned, RPC_X_NULL_REF_POINTER},
-      {"monitors, no returned", Monitors, 1, buf, sizeof buf, &needed, nullptr, RPC_X_NULL_REF_POINTER},
-      {"ports, no needed", Ports, 1, buf, sizeof buf, nullptr, &returned, RPC_X_NULL_REF_POINTER},
+      {"monitors, no returned", CallEnumMonitors, 1, buf, sizeof buf, &needed, nullptr, RPC_X_NULL_REF_POINTER},
+      {"ports, no needed", CallEnumPorts, 1, buf, sizeof buf, nullptr, &returned, RPC_X_NULL_REF_POINTER},
       {"drivers level 7", PrinterDrivers, 7, buf, sizeof buf, &needed, &returned, ERROR_INVALID_LEVEL},
-      {"monitors level 3", Monitors, 3, buf, sizeof buf, &needed, &returned, ERROR_INVALID_LEVEL},
-      {"ports level 3", Ports, 3, buf, sizeof buf, &needed, &returned, ERROR_INVALID_LEVEL},
+      {"monitors level 3", CallEnumMonitors, 3, buf, sizeof buf, &needed, &returned, ERROR_INVALID_LEVEL},
+      {"ports level 3", CallEnumPorts, 3, buf, sizeof buf, &needed, &returned, ERROR_INVALID_LEVEL},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
