@@ -25,7 +25,7 @@ const UINT kDataFiles[] = {IDS_BA0_FILE, IDS_PP0_FILE, IDS_DATA_FILE};
 }  // namespace
 
 void UninstallerDialog::CleanDriverStore() {
-  char szDriver[kPathSize];
+  char szDriver[kPathSize] = "";
   CString strDriver;
   strDriver.LoadString(IDS_DRIVER_NAME);
   lstrcpynA(szDriver, strDriver, sizeof szDriver);
