@@ -16,10 +16,11 @@ struct KindRow {
   int wow64;
 };
 
+// The codes as numbers: the programs compare them with fixed thresholds, so
+// each release's number is part of what ClassifyWindows promises.
 const KindRow kKnownKinds[] = {
-    {"95", kWindows95, 0},     {"98", kWindows98, 0},    {"me", kWindowsMe, 0},     {"nt4", kWindowsNT4, 0},
-    {"2000", kWindows2000, 0}, {"xp", kWindowsXP, 0},    {"2003", kWindows2003, 0}, {"vista", kWindowsVista, 0},
-    {"7", kWindows7, 0},       {"7-x64", kWindows64, 1},
+    {"95", 2000, 0}, {"98", 2001, 0},   {"me", 2002, 0},    {"nt4", 2003, 0}, {"2000", 2004, 0},
+    {"xp", 2005, 0}, {"2003", 2006, 0}, {"vista", 2007, 0}, {"7", 2009, 0},   {"7-x64", 2010, 1},
 };
 
 TEST(ClassifyWindows, EveryKnownMachineKind) {
