@@ -10,6 +10,7 @@
 
 #include "core/faults.h"
 #include "core/registry_tree.h"
+#include "journal_query.h"
 #include "sim_machine.h"
 #include "sim_resources.h"
 #include "spooler_fixture.h"
@@ -116,6 +117,11 @@ TEST_F(VersionStampTest, NothingInstalled) {
     RemoveShippedPrinting();  // no printer at all: the first call asks for nothing
     VersionStamp stamp;
     EXPECT_EQ(kNotInstalled, stamp.CompareInstalled(kDriver, kPackageVersion, "Windows NT x86"));
+    // Nothing to list ends each enumeration after its sizing call.
+    JournalQuery journal(machine);
+    JournalLines calls = journal.Calls("EnumPrinterDriversA");
+    ASSERT_FALSE(calls.empty()) << journal;
+    for (const auto& call : calls) EXPECT_EQ(nullptr, call["args"][3]) << call;
   }
 }
 
