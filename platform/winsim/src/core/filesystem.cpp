@@ -48,7 +48,18 @@ DirectoryState& State() {
 // The directory state ends with the process.
 ProcessState g_directoryState(20, [] { State().valid = false; });
 
-std::string DriveRoot() { return Machine::Current().PathOf("drive_c"); }
+// drive_c of the open machine, formed once for each machine.
+const std::string& DriveRoot() {
+  static std::string dir, root;
+  const Machine& m = Machine::Current();
+  if (m.dir() != dir || root.empty()) {
+    dir = m.dir();
+    root = m.PathOf("drive_c");
+  }
+  return root;
+}
+
+bool IsDots(const std::string& part) { return part == "." || part == ".."; }
 
 bool IsDirectoryHost(const std::string& host) {
   struct stat st;
@@ -489,25 +500,35 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
     *error = ERROR_PATH_NOT_FOUND;  // no such drive
     return false;
   }
-  WindowsPath p = path;
-  for (const std::string& part : p.parts) {
-    if (HasInvalidNameChar(part, false) || (!p.literal && (part == "." || part == ".."))) {
+  // A literal path may hold "." and ".." as names.
+  bool dots = false;
+  for (const std::string& part : path.parts) {
+    if (HasInvalidNameChar(part, false) || (!path.literal && IsDots(part))) {
       *error = ERROR_INVALID_NAME;
       return false;
     }
+    dots = dots || IsDots(part);
   }
+  std::string text = path.Text();
   // Beyond MAX_PATH only \\?\ names reach the file system.
-  if (!p.literal && p.Text().size() >= MAX_PATH) {
+  if (!path.literal && text.size() >= MAX_PATH) {
     *error = ERROR_PATH_NOT_FOUND;
     return false;
   }
+  out->windows = std::move(text);
   const Machine& m = Machine::Current();
-  if ((flags & FileSystem::kRedirect) && m.os().wow64 && FileSystem::RedirectionEnabled()) Redirect(&p.parts, m.os());
+  WindowsPath redirected;
+  bool redirect = (flags & FileSystem::kRedirect) && m.os().wow64 && FileSystem::RedirectionEnabled();
+  if (redirect) {
+    redirected = path;
+    Redirect(&redirected.parts, m.os());
+    out->windows = redirected.Text();
+  }
+  const WindowsPath& p = redirect ? redirected : path;
 
-  out->windows = p.Text();
   out->trailingSeparator = p.trailing;
   out->isRoot = p.parts.empty();
-  std::string root = DriveRoot();
+  const std::string& root = DriveRoot();
   if (out->isRoot) {
     out->host = root;
     out->exists = true;
@@ -519,13 +540,8 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
   // for the walk below. Otherwise the folder is looked up once and kept
   // (ResolveFolder) and only the last name is looked for in it.
   std::string spelled = root;
-  size_t exactParts = 0;
-  for (const std::string& part : p.parts) {
-    if (part == "." || part == "..") break;
-    ++exactParts;
-  }
   struct stat st;
-  if (exactParts == p.parts.size()) {
+  if (!dots) {
     size_t n = p.parts.size();
     // The last name in its folder; the folder as the host spells it, and
     // held open when kept.
@@ -680,7 +696,7 @@ DWORD FileSystem::Attributes(const std::string& hostPath) {
 }
 
 DWORD FileSystem::AttributesOf(const std::string& hostPath, const struct stat& st) {
-  std::string root = DriveRoot();
+  const std::string& root = DriveRoot();
   size_t end = hostPath.size();
   while (end > root.size() && hostPath[end - 1] == '/') --end;
   if (end == root.size() && hostPath.compare(0, end, root) == 0)
@@ -737,7 +753,7 @@ bool FileSystem::SetAttributes(const std::string& hostPath, DWORD attributes, un
     st.st_mode = (mode_t)knownMode;
   else if (lstat(hostPath.c_str(), &st) != 0)
     return false;
-  std::string root = DriveRoot();
+  const std::string& root = DriveRoot();
   std::string h = hostPath;
   while (h.size() > root.size() && h.back() == '/') h.pop_back();
   if (h == root) return true;
