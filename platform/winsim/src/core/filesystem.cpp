@@ -59,8 +59,6 @@ const std::string& DriveRoot() {
   return root;
 }
 
-bool IsDots(const std::string& part) { return part == "." || part == ".."; }
-
 bool IsDirectoryHost(const std::string& host) {
   struct stat st;
   return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -82,7 +80,7 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string* act
     if (dirFd >= 0) return fstatat(dirFd, name.c_str(), into, AT_SYMLINK_NOFOLLOW);
     return lstat((dir + "/" + name).c_str(), into);
   };
-  if (name != "." && name != ".." && statName() == 0) {
+  if (!IsDots(name) && statName() == 0) {
     *actual = name;
     return true;
   }

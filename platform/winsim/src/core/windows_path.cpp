@@ -12,14 +12,17 @@ bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
 std::vector<std::string> SplitPathParts(const std::string& text) {
   std::vector<std::string> parts;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find_first_of("\\/", at);
-    if (end == std::string::npos) end = text.size();
-    if (end > at) parts.emplace_back(text, at, end - at);
-    at = end + 1;
+  size_t start = 0;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && !IsPathSeparator(text[i])) continue;
+    if (i > start) parts.emplace_back(text, start, i - start);
+    start = i + 1;
   }
   return parts;
+}
+
+bool IsDots(const std::string& name) {
+  return !name.empty() && name.size() <= 2 && name[0] == '.' && name.back() == '.';
 }
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
@@ -107,14 +110,14 @@ bool ParseWindowsPath(const std::string& text, const std::string& cwd, WindowsPa
   for (size_t i = 0; i < tokens.size(); ++i) {
     std::string& tok = tokens[i];
     bool last = i + 1 == tokens.size();
-    if (tok == ".") {
+    if (tok.size() == 1 && tok[0] == '.') {
       if (last) {
         out->trailing = false;
         out->lastRaw = out->parts.empty() ? "" : out->parts.back();
       }
       continue;
     }
-    if (tok == "..") {
+    if (IsDots(tok)) {
       if (!out->parts.empty()) out->parts.pop_back();
       if (last) {
         out->trailing = false;
