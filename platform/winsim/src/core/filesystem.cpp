@@ -3,6 +3,7 @@
 #include "core/filesystem.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <linux/io_uring.h>
 #include <poll.h>
 #include <pthread.h>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/machine.h"
 #include "core/windows_path.h"
@@ -46,7 +48,16 @@ DirectoryState& State() {
 // The directory state ends with the process.
 ProcessState g_directoryState(20, [] { State().valid = false; });
 
-std::string DriveRoot() { return Machine::Current().PathOf("drive_c"); }
+// drive_c of the open machine, formed once for each machine.
+const std::string& DriveRoot() {
+  static std::string dir, root;
+  const Machine& m = Machine::Current();
+  if (m.dir() != dir || root.empty()) {
+    dir = m.dir();
+    root = m.PathOf("drive_c");
+  }
+  return root;
+}
 
 bool IsDirectoryHost(const std::string& host) {
   struct stat st;
@@ -57,18 +68,30 @@ bool IsDirectoryHost(const std::string& host) {
 // wins over a case-insensitive one when the host holds both.
 // `listed` says whether the folder's listing was read; `exact` gets what
 // lstat gave when the name matched as it stands.
+// `dirFd`, when not -1, is `dir` held open: the name is looked up in it alone.
 bool FindEntry(const std::string& dir, const std::string& name, std::string* actual, bool* listed = nullptr,
-               struct stat* exact = nullptr) {
+               struct stat* exact = nullptr, int dirFd = -1) {
   // The name as it stands is the exact match, found without reading the
   // whole folder: a walk that names each entry as the folder spelled it
   // stays linear in the number of entries.
   struct stat st;
-  if (name != "." && name != ".." && lstat((dir + "/" + name).c_str(), exact ? exact : &st) == 0) {
+  struct stat* into = exact ? exact : &st;
+  auto statName = [&] {
+    if (dirFd >= 0) return fstatat(dirFd, name.c_str(), into, AT_SYMLINK_NOFOLLOW);
+    return lstat((dir + "/" + name).c_str(), into);
+  };
+  if (!IsDots(name) && statName() == 0) {
     *actual = name;
     return true;
   }
   if (listed) *listed = true;
-  DIR* d = opendir(dir.c_str());
+  DIR* d = nullptr;
+  if (dirFd < 0) {
+    d = opendir(dir.c_str());
+  } else if (int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+    d = fdopendir(fd);
+    if (!d) close(fd);
+  }
   if (!d) return false;
   std::string best;
   bool found = false;
@@ -103,10 +126,14 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string* act
 // created, deleted or moved in it. Any such event, by this process or
 // another, is in the queue before the call that caused it returns; a queue
 // found empty (QueueBell: without a system call) stands for a stat of every
-// folder. Any event drops every kept answer. Without inotify (the host's instances used
-// up, a link on the way), an answer is checked with stat each time: the
-// folder is still a folder and the folders listed keep their device, inode,
-// modification and change times.
+// folder. Any event drops every kept answer. A watched answer holds its
+// folder open (`folder`), and names in it are looked up relative to it: a
+// folder moved, deleted or put in the place of one on the way has dropped it
+// before it is used again, so it never stands for another folder. Without
+// inotify (the host's instances used up, a link on the way), an answer is
+// checked with stat each time: the folder is still a folder and the folders
+// listed keep their device, inode, modification and change times; names are
+// then looked up along the whole host path.
 struct FolderLookup {
   struct Listed {
     std::string dir;
@@ -115,6 +142,7 @@ struct FolderLookup {
   std::string host;
   std::vector<Listed> listed;
   bool watched = false;
+  std::shared_ptr<const HostFolder> folder;
 };
 
 bool Unchanged(const struct stat& a, const struct stat& b) {
@@ -127,6 +155,16 @@ std::unordered_map<std::string, FolderLookup>& FolderCache() {
   static std::unordered_map<std::string, FolderLookup> cache;
   return cache;
 }
+
+// The kept answers, and the folders they hold open, go with the machine.
+class KeptFolders : public Subsystem {
+ public:
+  KeptFolders() : Subsystem(25) {}
+  void Load(Machine&) override {}
+  void Save(Machine&) override {}
+  void Unload() override { FolderCache().clear(); }
+};
+KeptFolders g_keptFolders;
 
 // Whether the queue has events, answered without a system call: an
 // io_uring poll of the queue, whose completion the kernel writes into memory
@@ -222,6 +260,9 @@ struct FolderWatch {
   int fd = -1;
   bool unavailable = false;
   QueueBell bell;
+  // The watches of folders whose listing a kept answer read: every name
+  // made or removed in them counts.
+  std::unordered_set<int> listed;
 };
 
 FolderWatch& Watch() {
@@ -236,6 +277,7 @@ void ForgetFoldersInChild() {
   w.bell.Close();
   if (w.fd >= 0) close(w.fd);
   w.fd = -1;
+  w.listed.clear();
   FolderCache().clear();
 }
 
@@ -266,7 +308,14 @@ bool WatchedFoldersUnchanged() {
   for (;;) {
     ssize_t n = read(w.fd, events, sizeof events);
     if (n > 0) {
-      changed = true;
+      // A file removed from or moved into a folder on the way changes no
+      // kept answer (its folders are still there); any other event does.
+      for (ssize_t at = 0; at < n;) {
+        const struct inotify_event* e = (const struct inotify_event*)(events + at);
+        bool file = (e->mask & (IN_DELETE | IN_MOVED_TO)) && !(e->mask & IN_ISDIR) && !w.listed.count(e->wd);
+        if (!file) changed = true;
+        at += (ssize_t)(sizeof *e + e->len);
+      }
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -280,15 +329,24 @@ bool WatchedFoldersUnchanged() {
 }
 
 // Watches the folders of `lookup` (`chain`: drive_c and each folder below
-// it, the kept one last). False when one cannot be watched.
+// it, the kept one last). False when one cannot be watched. The kept folder
+// is held open, which holds back its own deletion event (the kernel sends it
+// when the last holder closes it, also when another folder is moved onto
+// it): each folder on the way is therefore also watched for a folder
+// removed from it or moved into it.
 bool WatchFolders(const std::vector<std::string>& chain, const FolderLookup& lookup) {
   int fd = WatchFd();
   if (fd < 0) return false;
-  for (const std::string& dir : chain) {
+  for (size_t i = 0; i < chain.size(); ++i) {
+    const std::string& dir = chain[i];
     uint32_t mask = IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_MASK_ADD;
-    for (const FolderLookup::Listed& l : lookup.listed)
-      if (l.dir == dir) mask |= IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
-    if (inotify_add_watch(fd, dir.c_str(), mask) < 0) return false;
+    if (i + 1 < chain.size()) mask |= IN_DELETE | IN_MOVED_TO;
+    bool listed = false;
+    for (const FolderLookup::Listed& l : lookup.listed) listed |= l.dir == dir;
+    if (listed) mask |= IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+    int wd = inotify_add_watch(fd, dir.c_str(), mask);
+    if (wd < 0) return false;
+    if (listed) Watch().listed.insert(wd);
   }
   return true;
 }
@@ -319,10 +377,13 @@ const FolderLookup* KeptFolder(const std::string& key) {
   return nullptr;
 }
 
-bool ResolveFolder(const std::string& root, const std::vector<std::string>& parts, size_t n, std::string* host) {
+// `held` gets the folder held open when the answer is watched.
+bool ResolveFolder(const std::string& root, const std::vector<std::string>& parts, size_t n, std::string* host,
+                   std::shared_ptr<const HostFolder>* held) {
   std::string key = FolderKey(root, parts, n);
   if (const FolderLookup* kept = KeptFolder(key)) {
     *host = kept->host;
+    *held = kept->folder;
     return true;
   }
   FolderLookup lookup;
@@ -344,12 +405,19 @@ bool ResolveFolder(const std::string& root, const std::vector<std::string>& part
   if (!IsDirectoryHost(h)) return false;
   lookup.host = h;
   // Watched from here on; what changed between the reading and the watch
-  // shows in the folders' times.
-  if (!lookup.listed.empty() && WatchFolders(chain, lookup) && StillAsRead(lookup)) lookup.watched = true;
+  // shows in the folders' times. Opened once watched: a folder put in its
+  // place before the open has moved or deleted the one watched.
+  if (!lookup.listed.empty() && WatchFolders(chain, lookup)) {
+    int fd = open(h.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) lookup.folder = std::make_shared<HostFolder>(fd);
+    if (lookup.folder && StillAsRead(lookup)) lookup.watched = true;
+    if (!lookup.watched) lookup.folder.reset();
+  }
   auto& cache = FolderCache();
   if (cache.size() >= 1024) cache.clear();
   cache[key] = lookup;
   *host = h;
+  *held = lookup.folder;
   return true;
 }
 
@@ -418,31 +486,47 @@ void Redirect(std::vector<std::string>* parts, const OsInfo& os) {
 
 }  // namespace
 
+HostFolder::~HostFolder() {
+  if (m_fd >= 0) close(m_fd);
+}
+
+int ResolvedPath::AtFd() const { return folder ? folder->fd() : AT_FDCWD; }
+
 bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* out, DWORD* error) {
   *out = ResolvedPath();
   if (path.drive != 'C') {
     *error = ERROR_PATH_NOT_FOUND;  // no such drive
     return false;
   }
-  WindowsPath p = path;
-  for (const std::string& part : p.parts) {
-    if (HasInvalidNameChar(part, false) || (!p.literal && (part == "." || part == ".."))) {
+  // A literal path may hold "." and ".." as names.
+  bool dots = false;
+  for (const std::string& part : path.parts) {
+    if (HasInvalidNameChar(part, false) || (!path.literal && IsDots(part))) {
       *error = ERROR_INVALID_NAME;
       return false;
     }
+    dots = dots || IsDots(part);
   }
+  std::string text = path.Text();
   // Beyond MAX_PATH only \\?\ names reach the file system.
-  if (!p.literal && p.Text().size() >= MAX_PATH) {
+  if (!path.literal && text.size() >= MAX_PATH) {
     *error = ERROR_PATH_NOT_FOUND;
     return false;
   }
+  out->windows = std::move(text);
   const Machine& m = Machine::Current();
-  if ((flags & FileSystem::kRedirect) && m.os().wow64 && FileSystem::RedirectionEnabled()) Redirect(&p.parts, m.os());
+  WindowsPath redirected;
+  bool redirect = (flags & FileSystem::kRedirect) && m.os().wow64 && FileSystem::RedirectionEnabled();
+  if (redirect) {
+    redirected = path;
+    Redirect(&redirected.parts, m.os());
+    out->windows = redirected.Text();
+  }
+  const WindowsPath& p = redirect ? redirected : path;
 
-  out->windows = p.Text();
   out->trailingSeparator = p.trailing;
   out->isRoot = p.parts.empty();
-  std::string root = DriveRoot();
+  const std::string& root = DriveRoot();
   if (out->isRoot) {
     out->host = root;
     out->exists = true;
@@ -454,22 +538,22 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
   // for the walk below. Otherwise the folder is looked up once and kept
   // (ResolveFolder) and only the last name is looked for in it.
   std::string spelled = root;
-  size_t exactParts = 0;
-  for (const std::string& part : p.parts) {
-    if (part == "." || part == "..") break;
-    ++exactParts;
-  }
   struct stat st;
-  if (exactParts == p.parts.size()) {
+  if (!dots) {
     size_t n = p.parts.size();
-    // The last name in its folder; the folder as the host spells it.
-    auto inFolder = [&](const std::string& folder) {
+    // The last name in its folder; the folder as the host spells it, and
+    // held open when kept.
+    auto inFolder = [&](const std::string& folder, const std::shared_ptr<const HostFolder>& held) {
       std::string actual;
       struct stat exact;
       exact.st_mode = 0;  // a real entry never has mode 0
       out->parentExists = true;
-      out->exists = FindEntry(folder, p.parts.back(), &actual, nullptr, &exact);
+      out->exists = FindEntry(folder, p.parts.back(), &actual, nullptr, &exact, held ? held->fd() : -1);
       out->host = folder + "/" + (out->exists ? actual : p.parts.back());
+      if (held) {
+        out->folder = held;
+        out->name = out->exists ? actual : p.parts.back();
+      }
       if (out->exists && exact.st_mode != 0) {
         out->attributes = FileSystem::AttributesOf(out->host, exact);
         out->mode = exact.st_mode;
@@ -479,7 +563,7 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
     // A folder already found under another spelling: no name as it stands
     // can be the whole path.
     const FolderLookup* kept = n > 1 ? KeptFolder(FolderKey(root, p.parts, n - 1)) : nullptr;
-    if (kept && !kept->listed.empty()) return inFolder(kept->host);
+    if (kept && !kept->listed.empty()) return inFolder(kept->host, kept->folder);
     for (const std::string& part : p.parts) spelled += "/" + part;
     if (lstat(spelled.c_str(), &st) == 0) {
       out->host = spelled;
@@ -489,9 +573,10 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
       out->mode = st.st_mode;
       return true;
     }
-    if (n == 1) return inFolder(root);
+    if (n == 1) return inFolder(root, nullptr);
     std::string folder;
-    if (ResolveFolder(root, p.parts, n - 1, &folder)) return inFolder(folder);
+    std::shared_ptr<const HostFolder> held;
+    if (ResolveFolder(root, p.parts, n - 1, &folder, &held)) return inFolder(folder, held);
   }
   std::string host = root;
   bool found = true;
@@ -609,7 +694,7 @@ DWORD FileSystem::Attributes(const std::string& hostPath) {
 }
 
 DWORD FileSystem::AttributesOf(const std::string& hostPath, const struct stat& st) {
-  std::string root = DriveRoot();
+  const std::string& root = DriveRoot();
   size_t end = hostPath.size();
   while (end > root.size() && hostPath[end - 1] == '/') --end;
   if (end == root.size() && hostPath.compare(0, end, root) == 0)
@@ -631,20 +716,14 @@ DWORD FileSystem::AttributesOf(const std::string& hostPath, const struct stat& s
   return a;
 }
 
-bool FileSystem::SetAttributes(const std::string& hostPath, DWORD attributes, unsigned knownMode) {
-  struct stat st;
-  if (knownMode != 0)
-    st.st_mode = (mode_t)knownMode;
-  else if (lstat(hostPath.c_str(), &st) != 0)
-    return false;
+namespace {
+
+// Gives an entry of host mode `current` the mode bits of `attributes`.
+bool ChangeMode(int dirFd, const char* name, mode_t current, DWORD attributes) {
   // A link carries no mode of its own on the host; its attributes stay.
-  if (S_ISLNK(st.st_mode)) return true;
-  std::string root = DriveRoot();
-  std::string h = hostPath;
-  while (h.size() > root.size() && h.back() == '/') h.pop_back();
-  if (h == root) return true;
-  bool dir = S_ISDIR(st.st_mode);
-  mode_t mode = st.st_mode & 0777;
+  if (S_ISLNK(current)) return true;
+  bool dir = S_ISDIR(current);
+  mode_t mode = current & 0777;
   if (dir) {
     mode |= S_IWUSR;
     if (attributes & FILE_ATTRIBUTE_READONLY) mode |= S_ISUID;
@@ -660,8 +739,33 @@ bool FileSystem::SetAttributes(const std::string& hostPath, DWORD attributes, un
   else
     mode |= S_IXOTH;
   mode |= S_IRUSR | (dir ? S_IXUSR : 0);
-  if (mode == (st.st_mode & 07777)) return true;
-  return chmod(hostPath.c_str(), mode) == 0;
+  if (mode == (current & 07777)) return true;
+  return fchmodat(dirFd, name, mode, 0) == 0;
+}
+
+}  // namespace
+
+bool FileSystem::SetAttributes(const std::string& hostPath, DWORD attributes, unsigned knownMode) {
+  struct stat st;
+  if (knownMode != 0)
+    st.st_mode = (mode_t)knownMode;
+  else if (lstat(hostPath.c_str(), &st) != 0)
+    return false;
+  const std::string& root = DriveRoot();
+  std::string h = hostPath;
+  while (h.size() > root.size() && h.back() == '/') h.pop_back();
+  if (h == root) return true;
+  return ChangeMode(AT_FDCWD, hostPath.c_str(), st.st_mode, attributes);
+}
+
+bool FileSystem::SetAttributes(const ResolvedPath& r, DWORD attributes) {
+  struct stat st;
+  if (r.mode != 0)
+    st.st_mode = (mode_t)r.mode;
+  else if (fstatat(r.AtFd(), r.AtName(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return false;
+  if (r.isRoot) return true;
+  return ChangeMode(r.AtFd(), r.AtName(), st.st_mode, attributes);
 }
 
 bool FileSystem::NameLess(const std::string& a, const std::string& b) {
@@ -675,29 +779,65 @@ bool FileSystem::NameKeyLess(const std::string& ua, const std::string& a, const 
   return a < b;
 }
 
-std::vector<FileSystem::Name> FileSystem::Names(const std::string& hostDir) {
-  std::vector<Name> names;
-  DIR* d = opendir(hostDir.c_str());
+namespace {
+
+// The names of an open listing, "." and ".." left out, in NTFS order; the
+// listing is closed.
+std::vector<FileSystem::Name> SortedNames(DIR* d) {
+  std::vector<FileSystem::Name> names;
   if (!d) return names;
   while (struct dirent* e = readdir(d)) {
     if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) continue;
-    names.push_back(Name{UpperName(e->d_name), e->d_name});
+    names.push_back(FileSystem::Name{UpperName(e->d_name), e->d_name});
   }
   closedir(d);
-  std::sort(names.begin(), names.end(),
-            [](const Name& a, const Name& b) { return NameKeyLess(a.upper, a.name, b.upper, b.name); });
+  std::sort(names.begin(), names.end(), [](const FileSystem::Name& a, const FileSystem::Name& b) {
+    return FileSystem::NameKeyLess(a.upper, a.name, b.upper, b.name);
+  });
   return names;
+}
+
+void FillEntry(const std::string& hostPath, const std::string& name, const struct stat& st, DirEntry* entry) {
+  entry->name = name;
+  entry->attributes = FileSystem::AttributesOf(hostPath, st);
+  entry->size = S_ISREG(st.st_mode) ? (uint64_t)st.st_size : 0;
+  entry->writeTime = FileTimeOf(st);
+}
+
+}  // namespace
+
+std::vector<FileSystem::Name> FileSystem::Names(const std::string& hostDir) {
+  return SortedNames(opendir(hostDir.c_str()));
+}
+
+std::vector<FileSystem::Name> FileSystem::Names(const HostFolder& dir) {
+  // Read from its start through a descriptor of its own.
+  int fd = openat(dir.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return {};
+  DIR* d = fdopendir(fd);
+  if (!d) close(fd);
+  return SortedNames(d);
 }
 
 bool FileSystem::Stat(const std::string& hostPath, DirEntry* entry) {
   struct stat st;
   if (lstat(hostPath.c_str(), &st) != 0) return false;
   size_t slash = hostPath.find_last_of('/');
-  entry->name = slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
-  entry->attributes = AttributesOf(hostPath, st);
-  entry->size = S_ISREG(st.st_mode) ? (uint64_t)st.st_size : 0;
-  entry->writeTime = FileTimeOf(st);
+  FillEntry(hostPath, slash == std::string::npos ? hostPath : hostPath.substr(slash + 1), st, entry);
   return true;
+}
+
+bool FileSystem::Stat(const HostFolder& dir, const std::string& hostDir, const std::string& name, DirEntry* entry) {
+  struct stat st;
+  if (fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  FillEntry(hostDir + "/" + name, name, st, entry);
+  return true;
+}
+
+std::shared_ptr<const HostFolder> FileSystem::OpenFolder(const ResolvedPath& dir) {
+  int fd = openat(dir.AtFd(), dir.AtName(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  return std::make_shared<HostFolder>(fd);
 }
 
 std::vector<DirEntry> FileSystem::List(const std::string& hostDir) {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,22 @@
 struct stat;
 
 namespace winsim {
+
+// A host folder held open: by a kept look-up (see ResolveFolder), so that
+// names in it are looked up, changed and removed relative to it, one name
+// each, rather than along the whole host path; and by a directory search.
+// Closed with its last holder.
+class HostFolder {
+ public:
+  explicit HostFolder(int fd) : m_fd(fd) {}
+  ~HostFolder();
+  HostFolder(const HostFolder&) = delete;
+  HostFolder& operator=(const HostFolder&) = delete;
+  int fd() const { return m_fd; }
+
+ private:
+  int m_fd;
+};
 
 struct ResolvedPath {
   std::string host;     // the host path below drive_c (may not exist)
@@ -36,6 +53,14 @@ struct ResolvedPath {
   DWORD attributes = INVALID_FILE_ATTRIBUTES;
   // The host mode (st_mode) that lstat gave with `attributes`; 0 when not read.
   unsigned mode = 0;
+  // The folder of a name found in a kept folder (see ResolveFolder) and the
+  // name as the host spells it; null otherwise.
+  std::shared_ptr<const HostFolder> folder;
+  std::string name;
+  // The directory and name for the *at system calls: the folder and the
+  // name, else the working directory and the whole host path.
+  int AtFd() const;
+  const char* AtName() const { return folder ? name.c_str() : host.c_str(); }
 };
 
 // One entry of a folder as a directory search reports it.
@@ -98,6 +123,9 @@ class FileSystem {
   static DWORD AttributesOf(const std::string& hostPath, const struct stat& st);
   // `mode`: the entry's st_mode when the caller just read it (0: read it).
   static bool SetAttributes(const std::string& hostPath, DWORD attributes, unsigned mode = 0);
+  // The same for a path just resolved (its mode read, the entry changed
+  // relative to its folder where one is held).
+  static bool SetAttributes(const ResolvedPath& r, DWORD attributes);
 
   // The entries of a host folder ("." and ".." not included) in the order
   // NTFS reports them: by name, compared after upper-casing.
@@ -112,8 +140,16 @@ class FileSystem {
     std::string name;
   };
   static std::vector<Name> Names(const std::string& hostDir);
+  // The same read through an open folder.
+  static std::vector<Name> Names(const HostFolder& dir);
   // One entry (name as on disk) for a host path.
   static bool Stat(const std::string& hostPath, DirEntry* entry);
+  // One entry of an open folder: `name` looked up in it alone.
+  static bool Stat(const HostFolder& dir, const std::string& hostDir, const std::string& name, DirEntry* entry);
+  // Opens the folder a path names for reading its names (a search holds it
+  // while it runs, as a search handle of Windows holds its folder); null
+  // when it cannot be opened.
+  static std::shared_ptr<const HostFolder> OpenFolder(const ResolvedPath& dir);
 };
 
 struct WindowsPath;

@@ -79,7 +79,9 @@ void Journal::Ui(const char* kind, Json fields) {
 
 ApiCall::ApiCall(const char* name, std::initializer_list<Json> args) : m_name(name), m_args(Json::Array()) {
   Machine::Current();  // the first call of a program opens its machine
-  for (const auto& a : args) m_args.Add(a);
+  // Kept only for the journal line.
+  if (Journal::enabled())
+    for (const auto& a : args) m_args.Add(a);
 }
 
 ApiCall::~ApiCall() {
@@ -93,6 +95,7 @@ unsigned ApiCall::Fault() {
 }
 
 void ApiCall::SetArg(size_t i, Json v) {
+  if (!Journal::enabled()) return;
   // Rebuild: Json keeps items by value in order.
   Json args = Json::Array();
   size_t n = 0;

@@ -12,17 +12,17 @@ bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
 std::vector<std::string> SplitPathParts(const std::string& text) {
   std::vector<std::string> parts;
-  std::string cur;
-  for (char c : text) {
-    if (IsPathSeparator(c)) {
-      if (!cur.empty()) parts.push_back(cur);
-      cur.clear();
-    } else {
-      cur += c;
-    }
+  size_t start = 0;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && !IsPathSeparator(text[i])) continue;
+    if (i > start) parts.emplace_back(text, start, i - start);
+    start = i + 1;
   }
-  if (!cur.empty()) parts.push_back(cur);
   return parts;
+}
+
+bool IsDots(const std::string& name) {
+  return !name.empty() && name.size() <= 2 && name[0] == '.' && name.back() == '.';
 }
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
@@ -40,7 +40,7 @@ std::string UpperName(const std::string& name) {
 
 bool HasInvalidNameChar(const std::string& name, bool allowWildcards) {
   for (unsigned char c : name) {
-    if (c < 32 || strchr("<>:\"|", c)) return true;
+    if (c < 32 || c == '<' || c == '>' || c == ':' || c == '"' || c == '|') return true;
     if (!allowWildcards && (c == '*' || c == '?')) return true;
   }
   return false;
@@ -86,21 +86,18 @@ bool ParseWindowsPath(const std::string& text, const std::string& cwd, WindowsPa
     return false;
   }
 
-  std::vector<std::string> base = SplitPathParts(cwd.size() > 2 ? cwd.substr(2) : "");
   char cwdDrive = cwd.empty() ? 'C' : (char)toupper((unsigned char)cwd[0]);
   std::string rest;
+  bool relative = true;  // to the current directory
   if (t.size() >= 2 && isalpha((unsigned char)t[0]) && t[1] == ':') {
     out->drive = (char)toupper((unsigned char)t[0]);
     rest = t.substr(2);
     // "C:name" is relative to the current directory of that drive; a drive
     // that is not current has its root as current directory.
-    if (!rest.empty() && rest[0] == '\\')
-      base.clear();
-    else if (out->drive != cwdDrive)
-      base.clear();
+    relative = !(!rest.empty() && rest[0] == '\\') && out->drive == cwdDrive;
   } else if (t[0] == '\\') {
     out->drive = cwdDrive;
-    base.clear();
+    relative = false;
     rest = t;
   } else {
     out->drive = cwdDrive;
@@ -108,19 +105,19 @@ bool ParseWindowsPath(const std::string& text, const std::string& cwd, WindowsPa
   }
 
   std::vector<std::string> tokens = SplitPathParts(rest);
-  out->parts = base;
+  if (relative && cwd.size() > 2) out->parts = SplitPathParts(cwd.substr(2));
   out->trailing = !rest.empty() && rest.back() == '\\' && !tokens.empty();
   for (size_t i = 0; i < tokens.size(); ++i) {
-    std::string tok = tokens[i];
+    std::string& tok = tokens[i];
     bool last = i + 1 == tokens.size();
-    if (tok == ".") {
+    if (tok.size() == 1 && tok[0] == '.') {
       if (last) {
         out->trailing = false;
         out->lastRaw = out->parts.empty() ? "" : out->parts.back();
       }
       continue;
     }
-    if (tok == "..") {
+    if (IsDots(tok)) {
       if (!out->parts.empty()) out->parts.pop_back();
       if (last) {
         out->trailing = false;
@@ -140,7 +137,7 @@ bool ParseWindowsPath(const std::string& text, const std::string& cwd, WindowsPa
         continue;
       }
     }
-    out->parts.push_back(tok);
+    out->parts.push_back(std::move(tok));
   }
   if (tokens.empty() && out->lastRaw.empty() && !out->parts.empty()) out->lastRaw = out->parts.back();
   return true;

@@ -29,6 +29,9 @@ bool IsPathSeparator(char c);
 // The components between separators, empty ones dropped.
 std::vector<std::string> SplitPathParts(const std::string& text);
 
+// "." or "..".
+bool IsDots(const std::string& name);
+
 // Whether a component holds a character Windows refuses in names.
 bool HasInvalidNameChar(const std::string& name, bool allowWildcards);
 

@@ -1,6 +1,7 @@
 // Directories: the Windows, system and temporary folders, the current
 // directory, full path names, creating and removing folders, and WOW64
 // file system redirection.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -135,11 +136,11 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   if (!FileSystem::ResolveEx(lpPathName, FileSystem::kRedirect, &r, &error)) return call.Fail(error);
   if (r.isRoot) return call.Fail(ERROR_ACCESS_DENIED);
   if (!r.exists) return call.Fail(r.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-  DWORD attributes = FileSystem::Attributes(r.host);
+  DWORD attributes = r.attributes != INVALID_FILE_ATTRIBUTES ? r.attributes : FileSystem::Attributes(r.host);
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return call.Fail(ERROR_DIRECTORY);
   // A junction goes by itself; what it points at is never touched.
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    if (unlink(r.host.c_str()) != 0) return call.Fail(ERROR_ACCESS_DENIED);
+    if (unlinkat(r.AtFd(), r.AtName(), 0) != 0) return call.Fail(ERROR_ACCESS_DENIED);
     return call.Ret((BOOL)TRUE);
   }
   // The process holds its current directory open without delete sharing.
@@ -154,7 +155,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   }
   if (attributes & FILE_ATTRIBUTE_READONLY) return call.Fail(ERROR_ACCESS_DENIED);
   if (!IsEmptyDirectory(r.host)) return call.Fail(ERROR_DIR_NOT_EMPTY);
-  if (rmdir(r.host.c_str()) != 0)
+  if (unlinkat(r.AtFd(), r.AtName(), AT_REMOVEDIR) != 0)
     return call.Fail(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
   return call.Ret((BOOL)TRUE);
 }

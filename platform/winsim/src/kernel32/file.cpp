@@ -53,7 +53,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   // Only the four attributes a program may set are taken; DIRECTORY and the
   // others are the file system's own.
   DWORD wanted = (dwFileAttributes & kKeptAttributes) | (attributes & FILE_ATTRIBUTE_DIRECTORY);
-  if (!FileSystem::SetAttributes(r.host, wanted, r.mode)) return call.Fail(ERROR_ACCESS_DENIED);
+  if (!FileSystem::SetAttributes(r, wanted)) return call.Fail(ERROR_ACCESS_DENIED);
   return call.Ret((BOOL)TRUE);
 }
 

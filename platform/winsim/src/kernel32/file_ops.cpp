@@ -127,7 +127,7 @@ DWORD DeleteWork(LPCSTR path) {
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
   if (DWORD e = winsim::CheckSharing(r.host, winsim::kRightDelete, kShareAll)) return e;
   if (attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
-  if (unlink(r.host.c_str()) != 0) return ERROR_ACCESS_DENIED;
+  if (unlinkat(r.AtFd(), r.AtName(), 0) != 0) return ERROR_ACCESS_DENIED;
   return 0;
 }
 

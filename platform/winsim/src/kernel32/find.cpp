@@ -30,6 +30,7 @@ struct FindObject : winsim::KernelObject {
   const char* type() const override { return "Find"; }
   std::string name() const override { return FileSystem::WindowsPathOf(dirHost) + "\\" + expression; }
   std::string dirHost;
+  std::shared_ptr<const winsim::HostFolder> dir;  // the folder, held open while the search runs
   std::string expression;
   bool wildcards = false;
   bool root = false;
@@ -165,7 +166,7 @@ bool Next(FindObject& f, DirEntry* out) {
   for (;;) {
     // Names may have been created since the folder was read: read it again.
     if (!f.listed || f.lookups != FileSystem::MissingNameLookups()) {
-      f.listing = FileSystem::Names(f.dirHost);
+      f.listing = FileSystem::Names(*f.dir);
       f.position = 0;
       f.listed = true;
       f.lookups = FileSystem::MissingNameLookups();
@@ -176,7 +177,7 @@ bool Next(FindObject& f, DirEntry* out) {
       // A name deleted since the folder was read drops out; one still there
       // is reported as it is now.
       DirEntry now;
-      if (!FileSystem::Stat(f.dirHost + "/" + n.name, &now)) continue;
+      if (!FileSystem::Stat(*f.dir, f.dirHost, n.name, &now)) continue;
       f.lastName = n.name;
       f.lastUpper = n.upper;
       *out = now;
@@ -185,7 +186,7 @@ bool Next(FindObject& f, DirEntry* out) {
     // At the end of what was read, the folder is read again: names other
     // processes created since then that sort after the last one reported
     // still come.
-    std::vector<FileSystem::Name> again = FileSystem::Names(f.dirHost);
+    std::vector<FileSystem::Name> again = FileSystem::Names(*f.dir);
     bool more = false;
     for (const FileSystem::Name& n : again)
       if (after(n) && Matches(f, n.name)) more = true;
@@ -223,6 +224,8 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
 
   std::unique_ptr<FindObject> find(new FindObject());
   find->dirHost = dir.host;
+  find->dir = FileSystem::OpenFolder(dir);
+  if (!find->dir) return fail(ERROR_PATH_NOT_FOUND);
   find->root = dir.isRoot;
   find->expression = Expression(mask, &find->wildcards);
   DirEntry entry;

@@ -131,6 +131,33 @@ TEST_F(PathTest, NewNamesKeepTheirCase) {
   std::ofstream(root + "/Data/mixedCASE/readme.txt") << "again";
   EXPECT_TRUE(EndsWith(HostOf("C:\\Data\\mixedcase\\readme.txt"), "/drive_c/Data/mixedCASE/readme.txt"));
   EXPECT_EQ("again", FileText("C:\\Data\\mixedcase\\readme.txt"));
+  // A folder below one spelled otherwise is kept open, its names looked up
+  // in it; deleted on the host and made again, the new one is used.
+  ASSERT_TRUE(MakeDir("C:\\DATA\\mixedCASE\\Deep"));
+  ASSERT_TRUE(MakeFile("C:\\DATA\\mixedCASE\\Deep\\old.txt", "old"));
+  EXPECT_EQ("old", FileText("C:\\DATA\\mixedCASE\\Deep\\old.txt"));
+  std::filesystem::remove_all(root + "/Data/mixedCASE/Deep");
+  std::filesystem::create_directories(root + "/Data/mixedCASE/Deep");
+  std::ofstream(root + "/Data/mixedCASE/Deep/new.txt") << "new";
+  EXPECT_EQ("new", FileText("C:\\DATA\\mixedCASE\\Deep\\new.txt"));
+  EXPECT_TRUE(DeleteFileA("C:\\DATA\\mixedCASE\\Deep\\new.txt"));
+  EXPECT_FALSE(std::filesystem::exists(root + "/Data/mixedCASE/Deep/new.txt"));
+  // The same folder, now empty, replaced by another moved onto it.
+  std::filesystem::create_directories(root + "/Data/mixedCASE/Other");
+  std::ofstream(root + "/Data/mixedCASE/Other/moved.txt") << "moved";
+  std::filesystem::rename(root + "/Data/mixedCASE/Other", root + "/Data/mixedCASE/Deep");
+  EXPECT_EQ("moved", FileText("C:\\DATA\\mixedCASE\\Deep\\moved.txt"));
+  // The folders kept open are closed with the machine (the first call of
+  // a process opens its journal).
+  auto openFds = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  m_machine.Restart();
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\"));
+  auto before = openFds();
+  EXPECT_EQ("moved", FileText("C:\\DATA\\mixedCASE\\Deep\\moved.txt"));
+  EXPECT_EQ(before + 1, openFds());
+  m_machine.Restart();
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\"));
+  EXPECT_EQ(before, openFds());
 }
 
 TEST_F(PathTest, HostPathNeedsAnAbsolutePathOnC) {
