@@ -8,7 +8,8 @@ repeated) among the lines of the installer, the uninstaller, the toolkit and
 the legacy library and their resource scripts: a number changed, a string
 changed, a comparison turned, a call removed, TRUE and FALSE swapped. Each is
 made in turn in a copy of the tree (build/mutate/tree, with its own sim build
-that later runs reuse), the copy is built and the fast tests run: first the
+under LeakSanitizer that later runs reuse), the copy is built and the fast
+tests run: first the
 unit tests of the programs and the scenarios, then the other unit tests. A
 change that does not compile is replaced by another. The tree itself is never
 written. A line the sim build does not compile (an #ifdef _WIN64 branch) is
@@ -36,6 +37,7 @@ PROGRAM_DIRS = ["installer", "uninstaller", "toolkit", "legacy"]
 SLOW_TESTS = r"every_call|^wine\.|^pe_image\.|^headers\.|^conformance|^benchmarks_run"
 
 TIMEOUT_FACTOR = 3
+LEAK_FLAG = "-fsanitize=leak"
 
 CALL_STATEMENT = re.compile(r"^(\s*)(?:::)?[A-Za-z_][\w:]*(?:(?:\.|->)[A-Za-z_]\w*)*\s*\(.*\);\s*$")
 NOT_A_CALL = re.compile(r"^\s*(return|if|while|for|switch|delete|case|else|do|sizeof|static_assert)\b")
@@ -245,13 +247,18 @@ def sync_copy():
     # covers both, the copy's first build reuses what the tree's compiled.
     # The time-outs are longer: a test that runs out of time beside the
     # other builds of the machine would count as a caught change.
-    factor = "-DKVL_TEST_TIMEOUT_FACTOR=%d" % TIMEOUT_FACTOR
+    # LeakSanitizer alone (no other instrumentation, so the build and the
+    # runs stay about as fast): a change that loses a block fails the test
+    # that ran it, as it fails the sanitizer run of ./dev test.
+    settings = ["-DKVL_TEST_TIMEOUT_FACTOR=%d" % TIMEOUT_FACTOR] + [
+        "-D%s=%s" % (var, LEAK_FLAG)
+        for var in ("CMAKE_C_FLAGS", "CMAKE_CXX_FLAGS", "CMAKE_EXE_LINKER_FLAGS", "CMAKE_SHARED_LINKER_FLAGS")]
     cache = os.path.join(BUILD, "CMakeCache.txt")
     if not os.path.exists(os.path.join(BUILD, "build.ninja")):
         print("== configuring the copy's sim build (once)", flush=True)
-        r = run(["cmake", "--preset", "sim", factor], cwd=COPY)
-    elif "KVL_TEST_TIMEOUT_FACTOR:STRING=%d\n" % TIMEOUT_FACTOR not in open(cache).read():
-        r = run(["cmake", factor, BUILD])
+        r = run(["cmake", "--preset", "sim"] + settings, cwd=COPY)
+    elif not all(s[2:].replace("=", ":STRING=", 1) + "\n" in open(cache).read() for s in settings):
+        r = run(["cmake"] + settings + [BUILD])
     else:
         return
     if r.returncode != 0:
