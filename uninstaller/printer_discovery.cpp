@@ -114,7 +114,7 @@ void UninstallerDialog::UninstallOemInf() {
   // folder; a copy anywhere else is not its to uninstall.
   LPSTR lpszFile = strrchr(szName, '\\');
   if (!lpszFile || !lpszFile[1]) return;
-  char szInfDir[kNameSize];
+  char szInfDir[kNameSize] = "";
   if (!InfDirectory(szInfDir, sizeof szInfDir)) return;
   *lpszFile = '\0';
   BOOL bInInfDir = lstrcmpiA(szName, szInfDir) == 0;

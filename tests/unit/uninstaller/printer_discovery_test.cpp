@@ -198,6 +198,8 @@ const InfRow kInfRows[] = {
     {"300 characters", OemFileNameValue::TooLong, nullptr, false, 0},
     // Without the Windows directory there is no INF folder: not the root's.
     {"no Windows directory", OemFileNameValue::Text, "\\inf\\oem0.inf", false, 2, "GetWindowsDirectoryA:5"},
+    {"a file at the root, no Windows directory", OemFileNameValue::Text, "\\oem0.inf", false, 2,
+     "GetWindowsDirectoryA:5"},
 };
 
 // Sets the value for the row; returns what it holds.

@@ -225,6 +225,32 @@ TEST_F(UninstallerTest, NoDriverDirectoryTouchesNothingAtTheRoot) {
   EXPECT_FALSE(KeyExists(kUninstallKey));
 }
 
+// A data file's path of 256 characters does not fit the 256-byte buffer:
+// nothing is deleted for it, not even the file its first 255 characters
+// name. (No driver is installed: the leftover folder of an installation
+// would not fit a path of Windows there.)
+TEST_F(UninstallerTest, DataFilePathsThatDoNotFitDeleteNothing) {
+  SimMachine machine("xp");
+  // The data files' names are twelve characters long.
+  const size_t windirLength = 10 + (256 - 12 - 3) - spooler_fixture::DriverDirectory().size();
+  ASSERT_TRUE(machine.SetIni("os", "windir", "C:\\" + std::string(windirLength - 3, 'W')));
+  const std::string versionDir = spooler_fixture::DriverDirectory() + "\\3";
+  for (size_t at = versionDir.find('\\', 3); at != std::string::npos; at = versionDir.find('\\', at + 1))
+    MakeDir(versionDir.substr(0, at).c_str());
+  ASSERT_TRUE(MakeDir(versionDir.c_str()));
+  ASSERT_EQ(256u, (versionDir + "\\NDRM7202.dat").size());
+  for (const char* file : {"NDRM7202.BA0", "NDRM7202.PP0", "NDRM7202.dat", "NDRM7202.da"})
+    ASSERT_TRUE(MakeFile((versionDir + "\\" + file).c_str(), "kept")) << file;
+
+  UninstallerDialog dlg;
+  dlg.CleanDriverStore();
+
+  JournalQuery journal(machine);
+  EXPECT_FALSE(journal.Called("DeleteFileA")) << journal;
+  for (const char* file : {"NDRM7202.BA0", "NDRM7202.PP0", "NDRM7202.dat", "NDRM7202.da"})
+    EXPECT_TRUE(Exists((versionDir + "\\" + file).c_str())) << file;
+}
+
 TEST_F(UninstallerTest, OneOfTwoCheckedDeletesOnlyThatPrinter) {
   SimMachine machine("7");
   Installation inst;
