@@ -100,6 +100,13 @@ TEST(GrantRegistryAccess, SpecificationAndPathGrammar) {
       // The system's own refusals, passed on.
       {"\\\\ELSEWHERE\\HKLM\\SOFTWARE", kEveryoneFull, ERROR_BAD_NETPATH, 0, false, true},
       {"HKLM\\SOFTWARE\\NoSuchVendor", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
+      // Every root by either name: looked for, so the key's absence is the answer.
+      {"HKU\\NoSuchUser", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
+      {"HKEY_USERS\\NoSuchUser", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
+      {"HKCR\\NoSuchClass", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
+      {"HKEY_CLASSES_ROOT\\NoSuchClass", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
+      {"HKCU\\NoSuchVendor", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
+      {"HKEY_CURRENT_USER\\NoSuchVendor", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
       {"\\\\WINSIM\\HKLM\\SOFTWARE\\NoSuchVendor", kEveryoneFull, ERROR_FILE_NOT_FOUND, 0, false, true},
       {vendor, "/PG:Nobody:Fc", ERROR_NONE_MAPPED, 0, false, true},
   };
