@@ -88,6 +88,7 @@ TEST(UninstallerResourcesTest, IconGroupAndVersion) {
   EXPECT_EQ((std::vector<WORD>{0, 0, 0, 0}), v.productVersion);
   EXPECT_EQ(kVosWindows32, v.fileOs);
   EXPECT_EQ(kVftApp, v.fileType);
+  EXPECT_EQ(0u, v.fileSubtype);
   EXPECT_EQ(0x3Fu, v.flagsMask);
   EXPECT_EQ(0u, v.flags);
   const std::map<std::string, std::string> strings = {
