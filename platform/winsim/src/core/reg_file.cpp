@@ -74,6 +74,26 @@ bool IsCleanString(const std::vector<uint8_t>& data) {
   return true;
 }
 
+// One to maxDigits hex digits and nothing else.
+bool HexNumber(std::string_view digits, size_t maxDigits, unsigned long* value) {
+  if (digits.empty() || digits.size() > maxDigits) return false;
+  unsigned long v = 0;
+  for (char c : digits) {
+    int d;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return false;
+    v = v << 4 | (unsigned long)d;
+  }
+  *value = v;
+  return true;
+}
+
 void AppendHexByte(uint8_t b, std::string& out) {
   static const char kDigits[] = "0123456789abcdef";
   out += kDigits[b >> 4];
@@ -175,19 +195,25 @@ void ExportKey(const RegKey& key, std::string& path, std::string& out) {
 }
 
 // Reads the lines of a .reg file into edits; Fail names the line. The lines
-// are views of the text, which outlives the parser.
+// and the key of the lines under a header are views of the text, which
+// outlives the parser; an edit copies only what it keeps.
 class Parser {
  public:
   Parser(const std::string& text, const std::string& source) : m_source(source) {
+    m_lines.reserve((size_t)std::count(text.begin(), text.end(), '\n') + 1);
+    // Only a header, value or comment line gives an edit, at most one.
+    size_t edits = 0;
     size_t pos = 0;
     while (pos <= text.size()) {
       size_t end = text.find('\n', pos);
       std::string_view line(text.data() + pos, (end == std::string::npos ? text.size() : end) - pos);
       if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
       m_lines.push_back(line);
+      if (!line.empty() && (line[0] == '[' || line[0] == '"' || line[0] == '@' || line[0] == ';')) ++edits;
       if (end == std::string::npos) break;
       pos = end + 1;
     }
+    m_ops.reserve(edits);
   }
 
   std::vector<RegFileEdit> Parse() {
@@ -195,7 +221,7 @@ class Parser {
     while (i < m_lines.size() && Blank(m_lines[i])) ++i;
     if (i == m_lines.size() || m_lines[i] != "REGEDIT4") Fail(i < m_lines.size() ? i : 0, "not a REGEDIT4 file");
     ++i;
-    std::string key;  // the key of the lines that follow, "" before the first
+    std::string_view key;  // the key of the lines that follow, "" before the first
     bool keyDeleted = false;
     bool valuesSeen = false;
     for (; i < m_lines.size(); ++i) {
@@ -203,12 +229,11 @@ class Parser {
       if (Blank(line)) continue;
       if (line[0] == '[') {
         if (line.size() < 3 || line.back() != ']') Fail(i, "a key header must be [KEY] or [-KEY]");
-        std::string path(line.substr(1, line.size() - 2));
+        std::string_view path = line.substr(1, line.size() - 2);
         keyDeleted = path[0] == '-';
-        if (keyDeleted) path = path.substr(1);
+        if (keyDeleted) path.remove_prefix(1);
         CheckPath(i, path);
-        RegFileEdit op(keyDeleted ? RegFileEdit::DeleteKey : RegFileEdit::CreateKey, path);
-        m_ops.push_back(op);
+        m_ops.emplace_back(keyDeleted ? RegFileEdit::DeleteKey : RegFileEdit::CreateKey, std::string(path));
         key = path;
         valuesSeen = false;
         continue;
@@ -216,7 +241,7 @@ class Parser {
       if (line == ";volatile") {
         if (key.empty() || keyDeleted) Fail(i, "a volatile line must follow a key header");
         if (valuesSeen) Fail(i, "the volatile line must come right under the key header");
-        m_ops.push_back(RegFileEdit(RegFileEdit::SetVolatile, key));
+        m_ops.emplace_back(RegFileEdit::SetVolatile, std::string(key));
         continue;
       }
       if (line.compare(0, 5, ";dacl") == 0) {
@@ -231,7 +256,7 @@ class Parser {
       valuesSeen = true;
       ParseValue(i, key, keyDeleted);
     }
-    return m_ops;
+    return std::move(m_ops);
   }
 
  private:
@@ -241,10 +266,10 @@ class Parser {
     throw MachineError(m_source + ":" + std::to_string(line + 1) + ": " + what);
   }
 
-  void CheckPath(size_t i, const std::string& path) {
-    KeyPath r = SplitKeyPath(path);
-    if (r.root < 0) Fail(i, "unknown root key in '" + path + "'");
-    if (r.emptyName) Fail(i, "empty key name in '" + path + "'");
+  void CheckPath(size_t i, std::string_view path) {
+    bool emptyName = false;
+    if (KeyPathRoot(path, &emptyName) < 0) Fail(i, "unknown root key in '" + std::string(path) + "'");
+    if (emptyName) Fail(i, "empty key name in '" + std::string(path) + "'");
   }
 
   // Reads "..." starting at line[pos] (the opening quote); returns the
@@ -265,9 +290,9 @@ class Parser {
     Fail(i, "a quoted text without its closing quote");
   }
 
-  void ParseValue(size_t& i, const std::string& key, bool keyDeleted) {
+  void ParseValue(size_t& i, std::string_view key, bool keyDeleted) {
     std::string_view line = m_lines[i];
-    RegFileEdit op(RegFileEdit::SetValue, key);
+    RegFileEdit op(RegFileEdit::SetValue, std::string(key));
     size_t pos;
     if (line[0] == '@') {
       pos = 1;
@@ -279,34 +304,33 @@ class Parser {
     if (data == "-") {
       op.kind = RegFileEdit::DeleteValue;
     } else if (!data.empty() && data[0] == '"') {
-      std::string text;
-      size_t end = ReadQuoted(i, data, 0, &text);
+      size_t end = ReadQuoted(i, data, 0, &m_text);
       if (end != data.size()) Fail(i, "text after the closing quote");
       op.type = REG_SZ;
-      op.data.assign(text.begin(), text.end());
+      op.data.reserve(m_text.size() + 1);
+      op.data.assign(m_text.begin(), m_text.end());
       op.data.push_back(0);
     } else if (data.compare(0, 6, "dword:") == 0) {
-      std::string digits(data.substr(6));
-      if (digits.empty() || digits.size() > 8 ||
-          digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        Fail(i, "dword: needs one to eight hex digits");
-      unsigned long d = strtoul(digits.c_str(), nullptr, 16);
+      unsigned long d = 0;
+      if (!HexNumber(data.substr(6), 8, &d)) Fail(i, "dword: needs one to eight hex digits");
       op.type = REG_DWORD;
       for (int b = 0; b < 4; ++b) op.data.push_back((uint8_t)(d >> (8 * b)));
     } else if (data.compare(0, 3, "hex") == 0) {
       size_t colon = data.find(':');
       if (colon == std::string::npos) Fail(i, "hex: or hex(N): expected");
-      std::string kind(data.substr(3, colon - 3));
+      std::string_view kind = data.substr(3, colon - 3);
       if (kind.empty()) {
         op.type = REG_BINARY;
       } else {
         if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')') Fail(i, "hex(N): expected");
-        std::string n = kind.substr(1, kind.size() - 2);
-        if (n.empty() || n.size() > 8 || n.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-          Fail(i, "the type in hex(N): must be hex digits");
-        op.type = (DWORD)strtoul(n.c_str(), nullptr, 16);
+        unsigned long n = 0;
+        if (!HexNumber(kind.substr(1, kind.size() - 2), 8, &n)) Fail(i, "the type in hex(N): must be hex digits");
+        op.type = (DWORD)n;
       }
-      std::string bytes(data.substr(colon + 1));
+      // The bytes of every line of the value, in one buffer the parser keeps
+      // for all values.
+      std::string& bytes = m_bytes;
+      bytes.assign(data.substr(colon + 1));
       size_t first = i;
       while (!bytes.empty() && bytes.back() == '\\') {
         bytes.pop_back();
@@ -318,28 +342,29 @@ class Parser {
     } else {
       Fail(i, "cannot read the value data");
     }
-    if (!keyDeleted) m_ops.push_back(op);
+    if (!keyDeleted) m_ops.push_back(std::move(op));
   }
 
+  // Comma-separated hex bytes; blanks anywhere are ignored.
   void ParseBytes(size_t i, const std::string& text, std::vector<uint8_t>* out) {
+    if (Blank(text)) return;
+    out->reserve((text.size() + 1) / 3);
     size_t pos = 0;
-    std::string t;
-    for (char c : text)
-      if (c != ' ' && c != '\t') t += c;
-    if (t.empty()) return;
+    std::string byte;
     while (true) {
-      size_t comma = t.find(',', pos);
-      std::string byte = t.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
-      if (byte.empty() || byte.size() > 2 || byte.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        Fail(i, "bad hex byte '" + byte + "'");
-      out->push_back((uint8_t)strtoul(byte.c_str(), nullptr, 16));
-      if (comma == std::string::npos) break;
-      pos = comma + 1;
+      byte.clear();
+      for (; pos < text.size() && text[pos] != ','; ++pos)
+        if (text[pos] != ' ' && text[pos] != '\t') byte += text[pos];
+      unsigned long b = 0;
+      if (!HexNumber(byte, 2, &b)) Fail(i, "bad hex byte '" + byte + "'");
+      out->push_back((uint8_t)b);
+      if (pos == text.size()) break;
+      ++pos;  // the comma
     }
   }
 
-  void ParseDacl(size_t i, const std::string& key, std::string_view line) {
-    RegFileEdit op(RegFileEdit::SetDacl, key);
+  void ParseDacl(size_t i, std::string_view key, std::string_view line) {
+    RegFileEdit op(RegFileEdit::SetDacl, std::string(key));
     std::string rest;
     if (line.compare(0, 6, ";dacl:") == 0) {
       rest = line.substr(6);
@@ -351,7 +376,7 @@ class Parser {
     }
     if (rest == " null") {
       op.nullDacl = true;
-      m_ops.push_back(op);
+      m_ops.push_back(std::move(op));
       return;
     }
     size_t pos = 0;
@@ -382,14 +407,16 @@ class Parser {
       ace.mask = (ACCESS_MASK)strtoul(mask.c_str(), nullptr, 16);
       ace.inheritance = (DWORD)strtoul(flags.c_str(), nullptr, 16);
       if (ace.inheritance & INHERITED_ACE) Fail(i, "inherited entries are not written");
-      op.dacl.push_back(ace);
+      op.dacl.push_back(std::move(ace));
     }
-    m_ops.push_back(op);
+    m_ops.push_back(std::move(op));
   }
 
   std::string m_source;
   std::vector<std::string_view> m_lines;
   std::vector<RegFileEdit> m_ops;
+  std::string m_text;   // the text of a quoted string value
+  std::string m_bytes;  // the bytes of a hex value, its lines joined
 };
 
 }  // namespace
