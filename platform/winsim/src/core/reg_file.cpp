@@ -465,19 +465,15 @@ void ApplyRegFile(const std::vector<RegFileEdit>& edits, Registry& reg) {
   }
 }
 
-std::string RegFileText(const std::vector<const RegKey*>& keys) {
-  // The text grows by the size of the last one written in one go rather
-  // than by doubling: a registry is exported whole again and again.
-  static size_t lastSize = 0;
-  std::string out;
-  out.reserve(lastSize);
-  out += "REGEDIT4\r\n\r\n";
+void RegFileText(const std::vector<const RegKey*>& keys, std::string* text) {
+  std::string& out = *text;
+  out.assign("REGEDIT4\r\n\r\n");
+  std::string path;
+  path.reserve(256);
   for (const RegKey* key : keys) {
-    std::string path = key->Path();
+    path.assign(key->Path());
     ExportKey(*key, path, out);
   }
-  lastSize = out.size();
-  return out;
 }
 
 }  // namespace winsim

@@ -334,14 +334,26 @@ bool Registry::Delete(const std::string& path) {
 }
 
 std::string Registry::Export(const RegKey* from) const {
+  // The text grows by the size of the last one written in one go rather
+  // than by doubling: a registry is exported whole again and again.
+  static size_t lastSize = 0;
+  std::string text;
+  text.reserve(lastSize);
+  Export(&text, from);
+  lastSize = text.size();
+  return text;
+}
+
+void Registry::Export(std::string* text, const RegKey* from) const {
   std::vector<const RegKey*> keys;
+  keys.reserve(3);
   if (from) {
     keys.push_back(from);
   } else {
     for (const auto& root : S().roots)
       if (root) keys.push_back(root.get());
   }
-  return RegFileText(keys);
+  RegFileText(keys, text);
 }
 
 void Registry::Import(const std::string& text, const std::string& sourceName) {

@@ -115,6 +115,8 @@ class Registry {
   // it), and the reverse. Parse errors throw MachineError naming the line;
   // a text with an error changes nothing.
   std::string Export(const RegKey* from = nullptr) const;
+  // The same text into *text, whose buffer serves the next export again.
+  void Export(std::string* text, const RegKey* from = nullptr) const;
   void Import(const std::string& text, const std::string& sourceName);
 
   // Changes whenever the tree is read anew (a reload after a child process),
