@@ -42,10 +42,15 @@ namespace winsim {
 
 namespace {
 
-std::string Hex(unsigned long v) {
-  char buf[16];
-  snprintf(buf, sizeof buf, "%lX", v);
-  return buf;
+// The number in upper-case hex digits, without leading zeros ("%lX").
+void AppendHex(unsigned long v, std::string& out) {
+  char buf[2 * sizeof v];
+  size_t n = 0;
+  do {
+    buf[n++] = "0123456789ABCDEF"[v & 15];
+    v >>= 4;
+  } while (v);
+  while (n) out += buf[--n];
 }
 
 // Quoted text as regedit writes it. CR and LF, which regedit's text cannot
@@ -53,16 +58,21 @@ std::string Hex(unsigned long v) {
 // hex) and are written \r and \n, so that no line of the file breaks.
 void AppendQuoted(const char* text, size_t size, std::string& out) {
   out += '"';
+  // The characters written as they are go in runs.
+  size_t run = 0;
   for (size_t i = 0; i < size; ++i) {
     char c = text[i];
-    if (c == '\\' || c == '"') {
-      out += '\\';
-    } else if (c == '\r' || c == '\n') {
+    if (c != '\\' && c != '"' && c != '\r' && c != '\n') continue;
+    out.append(text + run, i - run);
+    run = i + 1;
+    if (c == '\r' || c == '\n') {
       out += c == '\r' ? "\\r" : "\\n";
-      continue;
+    } else {
+      out += '\\';
+      out += c;
     }
-    out += c;
   }
+  out.append(text + run, size - run);
   out += '"';
 }
 
@@ -167,11 +177,20 @@ void AppendDacl(const RegKey& key, std::string& out) {
     if (ace.deny) out += "deny ";
     out += ace.trustee;
     out += '=';
-    out += Hex(ace.mask);
+    AppendHex(ace.mask, out);
     out += '/';
-    out += Hex(ace.inheritance);
+    AppendHex(ace.inheritance, out);
   }
   out += "\r\n";
+}
+
+// The key's full path, e.g. "HKEY_LOCAL_MACHINE\SYSTEM\Setup".
+void AppendPath(const RegKey& key, std::string& path) {
+  if (key.parent()) {
+    AppendPath(*key.parent(), path);
+    path += '\\';
+  }
+  path += key.name();
 }
 
 // `path`: the key's full path, handed down rather than formed again from
@@ -468,10 +487,12 @@ void ApplyRegFile(const std::vector<RegFileEdit>& edits, Registry& reg) {
 void RegFileText(const std::vector<const RegKey*>& keys, std::string* text) {
   std::string& out = *text;
   out.assign("REGEDIT4\r\n\r\n");
+  // One buffer for the paths of all keys, long enough for most.
   std::string path;
   path.reserve(256);
   for (const RegKey* key : keys) {
-    path.assign(key->Path());
+    path.clear();
+    AppendPath(*key, path);
     ExportKey(*key, path, out);
   }
 }
