@@ -470,12 +470,19 @@ std::vector<RegFileEdit> ParseRegFile(const std::string& text, const std::string
 
 void ApplyRegFile(const std::vector<RegFileEdit>& edits, Registry& reg) {
   // The edits under one header name the same key: it is looked up once,
-  // and again only after a deletion, which may have taken it away.
+  // and again only after a deletion, which may have taken it away. A header
+  // below the one before, as a whole registry's headers follow one another,
+  // is looked up from that key rather than from the root.
   const std::string* lastPath = nullptr;
   RegKey* lastKey = nullptr;
   auto create = [&](const std::string& path) {
     if (!lastPath || *lastPath != path) {
-      lastKey = reg.Create(path);
+      size_t length = lastPath ? lastPath->size() : 0;
+      if (lastKey && length && (*lastPath)[length - 1] != '\\' && path.size() > length + 1 && path[length] == '\\' &&
+          path.compare(0, length, *lastPath) == 0)
+        lastKey = lastKey->CreatePath(std::string_view(path).substr(length + 1));
+      else
+        lastKey = reg.Create(path);
       lastPath = &path;
     }
     return lastKey;

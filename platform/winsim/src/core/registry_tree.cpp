@@ -169,6 +169,13 @@ RegKey* RegKey::CreateChild(std::string_view name) {
   return child;
 }
 
+RegKey* RegKey::CreatePath(std::string_view below) {
+  if (!EachName(below, [](std::string_view) {})) return nullptr;
+  RegKey* key = this;
+  EachName(below, [&](std::string_view name) { key = key->CreateChild(name); });
+  return key;
+}
+
 bool RegKey::DeleteChild(const std::string& name) {
   for (auto it = m_children.begin(); it != m_children.end(); ++it) {
     if (SameName((*it)->m_name, name)) {
@@ -374,8 +381,10 @@ void Registry::Load(const std::vector<RegFileEdit>& edits) {
   Store& s = S();
   s.loaded = true;
   ++s.generation;
+  // What each key inherits is right as the edits go: a key takes its
+  // parent's entries when it is created, and a DACL line passes the key's
+  // new entries on to every key below it.
   ApplyRegFile(edits, Get());
-  for (auto& root : s.roots) root->RefreshInheritance();
 }
 
 void Registry::Unload() {

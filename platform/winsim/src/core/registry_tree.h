@@ -44,6 +44,9 @@ class RegKey {
   RegKey* Child(std::string_view name) const;
   // Creates the subkey (with the DACL it inherits) or returns the existing one.
   RegKey* CreateChild(std::string_view name);
+  // Creates the keys of a path below this one ("A\B"), as Registry::Create
+  // does below a root; nullptr when a name in it is empty.
+  RegKey* CreatePath(std::string_view below);
   // Removes the subkey with everything below it; false when there is none.
   bool DeleteChild(const std::string& name);
   const std::vector<std::unique_ptr<RegKey>>& children() const { return m_children; }
