@@ -42,10 +42,15 @@ namespace winsim {
 
 namespace {
 
-std::string Hex(unsigned long v) {
-  char buf[16];
-  snprintf(buf, sizeof buf, "%lX", v);
-  return buf;
+// The number in upper-case hex digits, without leading zeros ("%lX").
+void AppendHex(unsigned long v, std::string& out) {
+  char buf[2 * sizeof v];
+  size_t n = 0;
+  do {
+    buf[n++] = "0123456789ABCDEF"[v & 15];
+    v >>= 4;
+  } while (v);
+  while (n) out += buf[--n];
 }
 
 // Quoted text as regedit writes it. CR and LF, which regedit's text cannot
@@ -53,16 +58,21 @@ std::string Hex(unsigned long v) {
 // hex) and are written \r and \n, so that no line of the file breaks.
 void AppendQuoted(const char* text, size_t size, std::string& out) {
   out += '"';
+  // The characters written as they are go in runs.
+  size_t run = 0;
   for (size_t i = 0; i < size; ++i) {
     char c = text[i];
-    if (c == '\\' || c == '"') {
-      out += '\\';
-    } else if (c == '\r' || c == '\n') {
+    if (c != '\\' && c != '"' && c != '\r' && c != '\n') continue;
+    out.append(text + run, i - run);
+    run = i + 1;
+    if (c == '\r' || c == '\n') {
       out += c == '\r' ? "\\r" : "\\n";
-      continue;
+    } else {
+      out += '\\';
+      out += c;
     }
-    out += c;
   }
+  out.append(text + run, size - run);
   out += '"';
 }
 
@@ -71,6 +81,26 @@ bool IsCleanString(const std::vector<uint8_t>& data) {
   if (data.empty() || data.back() != 0) return false;
   for (size_t i = 0; i + 1 < data.size(); ++i)
     if (data[i] < 0x20 && data[i] != '\t') return false;
+  return true;
+}
+
+// One to maxDigits hex digits and nothing else.
+bool HexNumber(std::string_view digits, size_t maxDigits, unsigned long* value) {
+  if (digits.empty() || digits.size() > maxDigits) return false;
+  unsigned long v = 0;
+  for (char c : digits) {
+    int d;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return false;
+    v = v << 4 | (unsigned long)d;
+  }
+  *value = v;
   return true;
 }
 
@@ -147,11 +177,20 @@ void AppendDacl(const RegKey& key, std::string& out) {
     if (ace.deny) out += "deny ";
     out += ace.trustee;
     out += '=';
-    out += Hex(ace.mask);
+    AppendHex(ace.mask, out);
     out += '/';
-    out += Hex(ace.inheritance);
+    AppendHex(ace.inheritance, out);
   }
   out += "\r\n";
+}
+
+// The key's full path, e.g. "HKEY_LOCAL_MACHINE\SYSTEM\Setup".
+void AppendPath(const RegKey& key, std::string& path) {
+  if (key.parent()) {
+    AppendPath(*key.parent(), path);
+    path += '\\';
+  }
+  path += key.name();
 }
 
 // `path`: the key's full path, handed down rather than formed again from
@@ -174,81 +213,98 @@ void ExportKey(const RegKey& key, std::string& path, std::string& out) {
   }
 }
 
-// Reads the lines of a .reg file into edits; Fail names the line. The lines
-// are views of the text, which outlives the parser.
+// Reads the lines of a .reg file into edits. The lines and the key of the
+// lines under a header are views of the text, which outlives the parser; an
+// edit copies only what it keeps. A line it cannot read stops it: Fail keeps
+// the message naming the line and every step returns false up to Parse, so
+// that only ParseRegFile throws, across as few frames as it can (a refused
+// text is the common case when the text is fuzzed).
 class Parser {
  public:
   Parser(const std::string& text, const std::string& source) : m_source(source) {
+    m_lines.reserve((size_t)std::count(text.begin(), text.end(), '\n') + 1);
+    // Only a header, value or comment line gives an edit, at most one.
+    size_t edits = 0;
     size_t pos = 0;
     while (pos <= text.size()) {
       size_t end = text.find('\n', pos);
       std::string_view line(text.data() + pos, (end == std::string::npos ? text.size() : end) - pos);
       if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
       m_lines.push_back(line);
+      if (!line.empty() && (line[0] == '[' || line[0] == '"' || line[0] == '@' || line[0] == ';')) ++edits;
       if (end == std::string::npos) break;
       pos = end + 1;
     }
+    m_ops.reserve(edits);
   }
 
-  std::vector<RegFileEdit> Parse() {
+  // False at the first line it cannot read, with error() naming it.
+  bool Parse() {
     size_t i = 0;
     while (i < m_lines.size() && Blank(m_lines[i])) ++i;
-    if (i == m_lines.size() || m_lines[i] != "REGEDIT4") Fail(i < m_lines.size() ? i : 0, "not a REGEDIT4 file");
+    if (i == m_lines.size() || m_lines[i] != "REGEDIT4") return Fail(i < m_lines.size() ? i : 0, "not a REGEDIT4 file");
     ++i;
-    std::string key;  // the key of the lines that follow, "" before the first
+    std::string_view key;  // the key of the lines that follow, "" before the first
     bool keyDeleted = false;
     bool valuesSeen = false;
     for (; i < m_lines.size(); ++i) {
       std::string_view line = m_lines[i];
       if (Blank(line)) continue;
       if (line[0] == '[') {
-        if (line.size() < 3 || line.back() != ']') Fail(i, "a key header must be [KEY] or [-KEY]");
-        std::string path(line.substr(1, line.size() - 2));
+        if (line.size() < 3 || line.back() != ']') return Fail(i, "a key header must be [KEY] or [-KEY]");
+        std::string_view path = line.substr(1, line.size() - 2);
         keyDeleted = path[0] == '-';
-        if (keyDeleted) path = path.substr(1);
-        CheckPath(i, path);
-        RegFileEdit op(keyDeleted ? RegFileEdit::DeleteKey : RegFileEdit::CreateKey, path);
-        m_ops.push_back(op);
+        if (keyDeleted) path.remove_prefix(1);
+        if (!CheckPath(i, path)) return false;
+        m_ops.emplace_back(keyDeleted ? RegFileEdit::DeleteKey : RegFileEdit::CreateKey, std::string(path));
         key = path;
         valuesSeen = false;
         continue;
       }
       if (line == ";volatile") {
-        if (key.empty() || keyDeleted) Fail(i, "a volatile line must follow a key header");
-        if (valuesSeen) Fail(i, "the volatile line must come right under the key header");
-        m_ops.push_back(RegFileEdit(RegFileEdit::SetVolatile, key));
+        if (key.empty() || keyDeleted) return Fail(i, "a volatile line must follow a key header");
+        if (valuesSeen) return Fail(i, "the volatile line must come right under the key header");
+        m_ops.emplace_back(RegFileEdit::SetVolatile, std::string(key));
         continue;
       }
       if (line.compare(0, 5, ";dacl") == 0) {
-        if (key.empty() || keyDeleted) Fail(i, "a DACL line must follow a key header");
-        if (valuesSeen) Fail(i, "the DACL line must come right under the key header");
-        ParseDacl(i, key, line);
+        if (key.empty() || keyDeleted) return Fail(i, "a DACL line must follow a key header");
+        if (valuesSeen) return Fail(i, "the DACL line must come right under the key header");
+        if (!ParseDacl(i, key, line)) return false;
         continue;
       }
       if (line[0] == ';') continue;
-      if (line[0] != '"' && line[0] != '@') Fail(i, "cannot read this line");
-      if (key.empty()) Fail(i, "a value before the first key header");
+      if (line[0] != '"' && line[0] != '@') return Fail(i, "cannot read this line");
+      if (key.empty()) return Fail(i, "a value before the first key header");
       valuesSeen = true;
-      ParseValue(i, key, keyDeleted);
+      if (!ParseValue(i, key, keyDeleted)) return false;
     }
-    return m_ops;
+    return true;
   }
+
+  const std::string& error() const { return m_error; }
+  std::vector<RegFileEdit> TakeEdits() { return std::move(m_ops); }
 
  private:
   static bool Blank(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
 
-  [[noreturn]] void Fail(size_t line, const std::string& what) {
-    throw MachineError(m_source + ":" + std::to_string(line + 1) + ": " + what);
+  // Keeps "SOURCE:LINE: what" and returns false.
+  bool Fail(size_t line, const std::string& what) {
+    m_error = m_source + ":" + std::to_string(line + 1) + ": " + what;
+    return false;
   }
 
-  void CheckPath(size_t i, const std::string& path) {
-    KeyPath r = SplitKeyPath(path);
-    if (r.root < 0) Fail(i, "unknown root key in '" + path + "'");
-    if (r.emptyName) Fail(i, "empty key name in '" + path + "'");
+  bool CheckPath(size_t i, std::string_view path) {
+    bool emptyName = false;
+    if (KeyPathRoot(path, &emptyName) < 0) return Fail(i, "unknown root key in '" + std::string(path) + "'");
+    if (emptyName) return Fail(i, "empty key name in '" + std::string(path) + "'");
+    return true;
   }
+
+  static constexpr size_t kFailed = std::string_view::npos;
 
   // Reads "..." starting at line[pos] (the opening quote); returns the
-  // position after the closing quote.
+  // position after the closing quote, or kFailed.
   size_t ReadQuoted(size_t i, std::string_view line, size_t pos, std::string* text) {
     text->clear();
     for (++pos; pos < line.size(); ++pos) {
@@ -257,89 +313,97 @@ class Parser {
       if (c == '\\') {
         if (pos + 1 >= line.size()) break;
         char next = line[++pos];
-        if (next != '\\' && next != '"' && next != 'r' && next != 'n') Fail(i, std::string("unknown escape \\") + next);
+        if (next != '\\' && next != '"' && next != 'r' && next != 'n') {
+          Fail(i, std::string("unknown escape \\") + next);
+          return kFailed;
+        }
         c = next == 'r' ? '\r' : next == 'n' ? '\n' : next;
       }
       text->push_back(c);
     }
     Fail(i, "a quoted text without its closing quote");
+    return kFailed;
   }
 
-  void ParseValue(size_t& i, const std::string& key, bool keyDeleted) {
+  bool ParseValue(size_t& i, std::string_view key, bool keyDeleted) {
     std::string_view line = m_lines[i];
-    RegFileEdit op(RegFileEdit::SetValue, key);
+    RegFileEdit op(RegFileEdit::SetValue, std::string(key));
     size_t pos;
     if (line[0] == '@') {
       pos = 1;
     } else {
       pos = ReadQuoted(i, line, 0, &op.name);
+      if (pos == kFailed) return false;
     }
-    if (pos >= line.size() || line[pos] != '=') Fail(i, "'=' expected after the value name");
+    if (pos >= line.size() || line[pos] != '=') return Fail(i, "'=' expected after the value name");
     std::string_view data = line.substr(pos + 1);
     if (data == "-") {
       op.kind = RegFileEdit::DeleteValue;
     } else if (!data.empty() && data[0] == '"') {
-      std::string text;
-      size_t end = ReadQuoted(i, data, 0, &text);
-      if (end != data.size()) Fail(i, "text after the closing quote");
+      size_t end = ReadQuoted(i, data, 0, &m_text);
+      if (end == kFailed) return false;
+      if (end != data.size()) return Fail(i, "text after the closing quote");
       op.type = REG_SZ;
-      op.data.assign(text.begin(), text.end());
+      op.data.reserve(m_text.size() + 1);
+      op.data.assign(m_text.begin(), m_text.end());
       op.data.push_back(0);
     } else if (data.compare(0, 6, "dword:") == 0) {
-      std::string digits(data.substr(6));
-      if (digits.empty() || digits.size() > 8 ||
-          digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        Fail(i, "dword: needs one to eight hex digits");
-      unsigned long d = strtoul(digits.c_str(), nullptr, 16);
+      unsigned long d = 0;
+      if (!HexNumber(data.substr(6), 8, &d)) return Fail(i, "dword: needs one to eight hex digits");
       op.type = REG_DWORD;
       for (int b = 0; b < 4; ++b) op.data.push_back((uint8_t)(d >> (8 * b)));
     } else if (data.compare(0, 3, "hex") == 0) {
       size_t colon = data.find(':');
-      if (colon == std::string::npos) Fail(i, "hex: or hex(N): expected");
-      std::string kind(data.substr(3, colon - 3));
+      if (colon == std::string::npos) return Fail(i, "hex: or hex(N): expected");
+      std::string_view kind = data.substr(3, colon - 3);
       if (kind.empty()) {
         op.type = REG_BINARY;
       } else {
-        if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')') Fail(i, "hex(N): expected");
-        std::string n = kind.substr(1, kind.size() - 2);
-        if (n.empty() || n.size() > 8 || n.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-          Fail(i, "the type in hex(N): must be hex digits");
-        op.type = (DWORD)strtoul(n.c_str(), nullptr, 16);
+        if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')') return Fail(i, "hex(N): expected");
+        unsigned long n = 0;
+        if (!HexNumber(kind.substr(1, kind.size() - 2), 8, &n))
+          return Fail(i, "the type in hex(N): must be hex digits");
+        op.type = (DWORD)n;
       }
-      std::string bytes(data.substr(colon + 1));
+      // The bytes of every line of the value, in one buffer the parser keeps
+      // for all values.
+      std::string& bytes = m_bytes;
+      bytes.assign(data.substr(colon + 1));
       size_t first = i;
       while (!bytes.empty() && bytes.back() == '\\') {
         bytes.pop_back();
-        if (++i >= m_lines.size()) Fail(first, "the value continues past the end of the file");
+        if (++i >= m_lines.size()) return Fail(first, "the value continues past the end of the file");
         std::string_view next = m_lines[i];
         bytes += next.substr(std::min(next.size(), next.find_first_not_of(" \t")));
       }
-      ParseBytes(first, bytes, &op.data);
+      if (!ParseBytes(first, bytes, &op.data)) return false;
     } else {
-      Fail(i, "cannot read the value data");
+      return Fail(i, "cannot read the value data");
     }
-    if (!keyDeleted) m_ops.push_back(op);
+    if (!keyDeleted) m_ops.push_back(std::move(op));
+    return true;
   }
 
-  void ParseBytes(size_t i, const std::string& text, std::vector<uint8_t>* out) {
+  // Comma-separated hex bytes; blanks anywhere are ignored.
+  bool ParseBytes(size_t i, const std::string& text, std::vector<uint8_t>* out) {
+    if (Blank(text)) return true;
+    out->reserve((text.size() + 1) / 3);
     size_t pos = 0;
-    std::string t;
-    for (char c : text)
-      if (c != ' ' && c != '\t') t += c;
-    if (t.empty()) return;
+    std::string byte;
     while (true) {
-      size_t comma = t.find(',', pos);
-      std::string byte = t.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
-      if (byte.empty() || byte.size() > 2 || byte.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        Fail(i, "bad hex byte '" + byte + "'");
-      out->push_back((uint8_t)strtoul(byte.c_str(), nullptr, 16));
-      if (comma == std::string::npos) break;
-      pos = comma + 1;
+      byte.clear();
+      for (; pos < text.size() && text[pos] != ','; ++pos)
+        if (text[pos] != ' ' && text[pos] != '\t') byte += text[pos];
+      unsigned long b = 0;
+      if (!HexNumber(byte, 2, &b)) return Fail(i, "bad hex byte '" + byte + "'");
+      out->push_back((uint8_t)b);
+      if (pos == text.size()) return true;
+      ++pos;  // the comma
     }
   }
 
-  void ParseDacl(size_t i, const std::string& key, std::string_view line) {
-    RegFileEdit op(RegFileEdit::SetDacl, key);
+  bool ParseDacl(size_t i, std::string_view key, std::string_view line) {
+    RegFileEdit op(RegFileEdit::SetDacl, std::string(key));
     std::string rest;
     if (line.compare(0, 6, ";dacl:") == 0) {
       rest = line.substr(6);
@@ -347,16 +411,16 @@ class Parser {
       rest = line.substr(16);
       op.daclProtected = true;
     } else {
-      Fail(i, "a DACL line is ';dacl:' or ';dacl protected:'");
+      return Fail(i, "a DACL line is ';dacl:' or ';dacl protected:'");
     }
     if (rest == " null") {
       op.nullDacl = true;
-      m_ops.push_back(op);
-      return;
+      m_ops.push_back(std::move(op));
+      return true;
     }
     size_t pos = 0;
     while (pos < rest.size()) {
-      if (rest[pos] != ' ') Fail(i, "entries are separated by ', '");
+      if (rest[pos] != ' ') return Fail(i, "entries are separated by ', '");
       ++pos;
       size_t end = rest.find(',', pos);
       std::string entry = rest.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
@@ -369,43 +433,56 @@ class Parser {
       size_t eq = entry.rfind('=');
       size_t slash = entry.rfind('/');
       if (eq == std::string::npos || slash == std::string::npos || slash < eq)
-        Fail(i, "an entry is TRUSTEE=MASK/FLAGS");
+        return Fail(i, "an entry is TRUSTEE=MASK/FLAGS");
       const char* trustee = CanonicalTrustee(entry.substr(0, eq));
-      if (!trustee) Fail(i, "unknown trustee '" + entry.substr(0, eq) + "'");
+      if (!trustee) return Fail(i, "unknown trustee '" + entry.substr(0, eq) + "'");
       std::string mask = entry.substr(eq + 1, slash - eq - 1);
       std::string flags = entry.substr(slash + 1);
       const char* hex = "0123456789abcdefABCDEF";
       if (mask.empty() || mask.size() > 8 || mask.find_first_not_of(hex) != std::string::npos || flags.empty() ||
           flags.size() > 2 || flags.find_first_not_of(hex) != std::string::npos)
-        Fail(i, "MASK and FLAGS are hex numbers");
+        return Fail(i, "MASK and FLAGS are hex numbers");
       ace.trustee = trustee;
       ace.mask = (ACCESS_MASK)strtoul(mask.c_str(), nullptr, 16);
       ace.inheritance = (DWORD)strtoul(flags.c_str(), nullptr, 16);
-      if (ace.inheritance & INHERITED_ACE) Fail(i, "inherited entries are not written");
-      op.dacl.push_back(ace);
+      if (ace.inheritance & INHERITED_ACE) return Fail(i, "inherited entries are not written");
+      op.dacl.push_back(std::move(ace));
     }
-    m_ops.push_back(op);
+    m_ops.push_back(std::move(op));
+    return true;
   }
 
   std::string m_source;
   std::vector<std::string_view> m_lines;
   std::vector<RegFileEdit> m_ops;
+  std::string m_text;   // the text of a quoted string value
+  std::string m_bytes;  // the bytes of a hex value, its lines joined
+  std::string m_error;
 };
 
 }  // namespace
 
 std::vector<RegFileEdit> ParseRegFile(const std::string& text, const std::string& sourceName) {
-  return Parser(text, sourceName).Parse();
+  Parser parser(text, sourceName);
+  if (!parser.Parse()) throw MachineError(parser.error());
+  return parser.TakeEdits();
 }
 
 void ApplyRegFile(const std::vector<RegFileEdit>& edits, Registry& reg) {
   // The edits under one header name the same key: it is looked up once,
-  // and again only after a deletion, which may have taken it away.
+  // and again only after a deletion, which may have taken it away. A header
+  // below the one before, as a whole registry's headers follow one another,
+  // is looked up from that key rather than from the root.
   const std::string* lastPath = nullptr;
   RegKey* lastKey = nullptr;
   auto create = [&](const std::string& path) {
     if (!lastPath || *lastPath != path) {
-      lastKey = reg.Create(path);
+      size_t length = lastPath ? lastPath->size() : 0;
+      if (lastKey && length && (*lastPath)[length - 1] != '\\' && path.size() > length + 1 && path[length] == '\\' &&
+          path.compare(0, length, *lastPath) == 0)
+        lastKey = lastKey->CreatePath(std::string_view(path).substr(length + 1));
+      else
+        lastKey = reg.Create(path);
       lastPath = &path;
     }
     return lastKey;
@@ -438,19 +515,17 @@ void ApplyRegFile(const std::vector<RegFileEdit>& edits, Registry& reg) {
   }
 }
 
-std::string RegFileText(const std::vector<const RegKey*>& keys) {
-  // The text grows by the size of the last one written in one go rather
-  // than by doubling: a registry is exported whole again and again.
-  static size_t lastSize = 0;
-  std::string out;
-  out.reserve(lastSize);
-  out += "REGEDIT4\r\n\r\n";
+void RegFileText(const std::vector<const RegKey*>& keys, std::string* text) {
+  std::string& out = *text;
+  out.assign("REGEDIT4\r\n\r\n");
+  // One buffer for the paths of all keys, long enough for most.
+  std::string path;
+  path.reserve(256);
   for (const RegKey* key : keys) {
-    std::string path = key->Path();
+    path.clear();
+    AppendPath(*key, path);
     ExportKey(*key, path, out);
   }
-  lastSize = out.size();
-  return out;
 }
 
 }  // namespace winsim

@@ -34,7 +34,7 @@ std::vector<RegFileEdit> ParseRegFile(const std::string& text, const std::string
 void ApplyRegFile(const std::vector<RegFileEdit>& edits, Registry& reg);
 
 // The text of these keys and of every key below them, after the REGEDIT4
-// header line, CR LF line ends.
-std::string RegFileText(const std::vector<const RegKey*>& keys);
+// header line, CR LF line ends, in place of what *text held.
+void RegFileText(const std::vector<const RegKey*>& keys, std::string* text);
 
 }  // namespace winsim

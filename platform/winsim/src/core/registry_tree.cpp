@@ -75,41 +75,79 @@ const RootAlias kRootAliases[] = {
     {"HKEY_CURRENT_CONFIG", "HKCC", 0, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current"},
 };
 
-// Appends the names of a path below its root to *names.
-void SplitNames(std::string_view path, std::vector<std::string>* names, bool* emptyName) {
-  if (path.empty()) return;
+// Calls each(name) for the names of a path below its root, in order, as
+// views of the path. A single trailing backslash is tolerated; any other
+// empty name makes it return false, after the names around it.
+template <typename Each>
+bool EachName(std::string_view path, Each&& each) {
+  if (path.empty()) return true;
+  bool ok = true;
   size_t pos = 0;
   while (true) {
     size_t end = path.find('\\', pos);
     std::string_view name = path.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
     if (name.empty()) {
-      // A single trailing backslash is tolerated; any other empty name is not.
-      if (end != std::string_view::npos || pos == 0) *emptyName = true;
+      if (end != std::string_view::npos || pos == 0) ok = false;
     } else {
-      names->emplace_back(name);
+      each(name);
     }
     if (end == std::string_view::npos) break;
     pos = end + 1;
   }
+  return ok;
+}
+
+// A path split at its root: the root key (-1 unknown), the names an
+// abbreviated root such as HKCR stands for, and the rest of the path.
+struct PathStart {
+  int root = -1;
+  std::string_view below;
+  std::string_view rest;
+};
+
+PathStart StartOf(std::string_view path) {
+  PathStart r;
+  size_t slash = path.find('\\');
+  std::string_view rootName = path.substr(0, slash);
+  for (const auto& a : kRootAliases) {
+    if (SameName(rootName, a.longName) || SameName(rootName, a.shortName)) {
+      r.root = a.root;
+      r.below = a.below;
+      break;
+    }
+  }
+  if (slash != std::string_view::npos) r.rest = path.substr(slash + 1);
+  return r;
+}
+
+// Calls each(name) for every name of the path below its root key; false
+// when a name is empty (see EachName). Looking a key up by its path this way
+// copies no name: Find and Create run for every registry call and every
+// line of a .reg file.
+template <typename Each>
+bool EachKeyName(const PathStart& start, Each&& each) {
+  EachName(start.below, each);
+  return EachName(start.rest, each);
+}
+
+bool HasEmptyName(const PathStart& start) {
+  return !EachKeyName(start, [](std::string_view) {});
 }
 
 }  // namespace
 
+int KeyPathRoot(std::string_view path, bool* emptyName) {
+  PathStart start = StartOf(path);
+  *emptyName = start.root >= 0 && HasEmptyName(start);
+  return start.root;
+}
+
 KeyPath SplitKeyPath(const std::string& path) {
   KeyPath r;
-  const std::string_view whole(path);
-  size_t slash = whole.find('\\');
-  std::string_view rootName = whole.substr(0, slash);
-  for (const auto& a : kRootAliases) {
-    if (SameName(rootName, a.longName) || SameName(rootName, a.shortName)) {
-      r.root = a.root;
-      bool unused = false;
-      SplitNames(a.below, &r.names, &unused);
-      break;
-    }
-  }
+  PathStart start = StartOf(path);
+  r.root = start.root;
   if (r.root < 0) return r;
-  if (slash != std::string_view::npos) SplitNames(whole.substr(slash + 1), &r.names, &r.emptyName);
+  r.emptyName = !EachKeyName(start, [&](std::string_view name) { r.names.emplace_back(name); });
   return r;
 }
 
@@ -117,18 +155,25 @@ RegKey::RegKey(std::string name, RegKey* parent) : m_name(std::move(name)), m_pa
 
 std::string RegKey::Path() const { return m_parent ? m_parent->Path() + "\\" + m_name : m_name; }
 
-RegKey* RegKey::Child(const std::string& name) const {
+RegKey* RegKey::Child(std::string_view name) const {
   for (const auto& c : m_children)
     if (SameName(c->m_name, name)) return c.get();
   return nullptr;
 }
 
-RegKey* RegKey::CreateChild(const std::string& name) {
+RegKey* RegKey::CreateChild(std::string_view name) {
   if (RegKey* existing = Child(name)) return existing;
-  m_children.emplace_back(new RegKey(name, this));
+  m_children.emplace_back(new RegKey(std::string(name), this));
   RegKey* child = m_children.back().get();
   child->RefreshInheritance();
   return child;
+}
+
+RegKey* RegKey::CreatePath(std::string_view below) {
+  if (!EachName(below, [](std::string_view) {})) return nullptr;
+  RegKey* key = this;
+  EachName(below, [&](std::string_view name) { key = key->CreateChild(name); });
+  return key;
 }
 
 bool RegKey::DeleteChild(const std::string& name) {
@@ -222,6 +267,7 @@ void RegKey::RefreshInheritance() {
                               [](const RegAce& a) { return (a.inheritance & INHERITED_ACE) != 0; }),
                m_dacl.end());
   if (m_parent && !m_daclProtected && !m_nullDacl && !m_parent->m_nullDacl) {
+    m_dacl.reserve(m_dacl.size() + m_parent->m_dacl.size());
     for (const auto& ace : m_parent->m_dacl) {
       RegAce inherited;
       if (InheritedAce(ace, &inherited)) m_dacl.push_back(inherited);
@@ -271,42 +317,50 @@ RegKey* Registry::Root(HKEY predefined) {
 }
 
 RegKey* Registry::Find(const std::string& path) {
-  KeyPath r = SplitKeyPath(path);
-  if (r.root < 0 || r.emptyName) return nullptr;
-  RegKey* key = S().roots[r.root].get();
-  for (const auto& name : r.names) {
-    if (!key) return nullptr;
-    key = key->Child(name);
-  }
+  PathStart start = StartOf(path);
+  if (start.root < 0 || HasEmptyName(start)) return nullptr;
+  RegKey* key = S().roots[start.root].get();
+  EachKeyName(start, [&](std::string_view name) {
+    if (key) key = key->Child(name);
+  });
   return key;
 }
 
 RegKey* Registry::Create(const std::string& path) {
-  KeyPath r = SplitKeyPath(path);
-  if (r.root < 0 || r.emptyName) return nullptr;
-  RegKey* key = S().roots[r.root].get();
-  for (const auto& name : r.names) key = key->CreateChild(name);
+  PathStart start = StartOf(path);
+  if (start.root < 0 || HasEmptyName(start)) return nullptr;
+  RegKey* key = S().roots[start.root].get();
+  EachKeyName(start, [&](std::string_view name) { key = key->CreateChild(name); });
   return key;
 }
 
 bool Registry::Delete(const std::string& path) {
-  KeyPath r = SplitKeyPath(path);
-  if (r.root < 0 || r.emptyName || r.names.empty()) return false;
-  std::string parent = kRootNames[r.root];
-  for (size_t i = 0; i + 1 < r.names.size(); ++i) parent += "\\" + r.names[i];
-  RegKey* p = Find(parent);
-  return p && p->DeleteChild(r.names.back());
+  // A root key is not deleted; any other key is taken from its parent.
+  RegKey* key = Find(path);
+  return key && key->parent() && key->parent()->DeleteChild(key->name());
 }
 
 std::string Registry::Export(const RegKey* from) const {
+  // The text grows by the size of the last one written in one go rather
+  // than by doubling: a registry is exported whole again and again.
+  static size_t lastSize = 0;
+  std::string text;
+  text.reserve(lastSize);
+  Export(&text, from);
+  lastSize = text.size();
+  return text;
+}
+
+void Registry::Export(std::string* text, const RegKey* from) const {
   std::vector<const RegKey*> keys;
+  keys.reserve(3);
   if (from) {
     keys.push_back(from);
   } else {
     for (const auto& root : S().roots)
       if (root) keys.push_back(root.get());
   }
-  return RegFileText(keys);
+  RegFileText(keys, text);
 }
 
 void Registry::Import(const std::string& text, const std::string& sourceName) {
@@ -327,8 +381,10 @@ void Registry::Load(const std::vector<RegFileEdit>& edits) {
   Store& s = S();
   s.loaded = true;
   ++s.generation;
+  // What each key inherits is right as the edits go: a key takes its
+  // parent's entries when it is created, and a DACL line passes the key's
+  // new entries on to every key below it.
   ApplyRegFile(edits, Get());
-  for (auto& root : s.roots) root->RefreshInheritance();
 }
 
 void Registry::Unload() {

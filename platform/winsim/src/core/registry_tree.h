@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "windows.h"
@@ -40,9 +41,12 @@ class RegKey {
 
   // Subkeys, compared without regard to letter case; kept in the order of
   // creation.
-  RegKey* Child(const std::string& name) const;
+  RegKey* Child(std::string_view name) const;
   // Creates the subkey (with the DACL it inherits) or returns the existing one.
-  RegKey* CreateChild(const std::string& name);
+  RegKey* CreateChild(std::string_view name);
+  // Creates the keys of a path below this one ("A\B"), as Registry::Create
+  // does below a root; nullptr when a name in it is empty.
+  RegKey* CreatePath(std::string_view below);
   // Removes the subkey with everything below it; false when there is none.
   bool DeleteChild(const std::string& name);
   const std::vector<std::unique_ptr<RegKey>>& children() const { return m_children; }
@@ -114,6 +118,8 @@ class Registry {
   // it), and the reverse. Parse errors throw MachineError naming the line;
   // a text with an error changes nothing.
   std::string Export(const RegKey* from = nullptr) const;
+  // The same text into *text, whose buffer serves the next export again.
+  void Export(std::string* text, const RegKey* from = nullptr) const;
   void Import(const std::string& text, const std::string& sourceName);
 
   // Changes whenever the tree is read anew (a reload after a child process),
@@ -147,6 +153,9 @@ struct KeyPath {
   bool emptyName = false;
 };
 KeyPath SplitKeyPath(const std::string& path);
+// The root of the path as SplitKeyPath reads it, and whether it has an empty
+// name, without copying the names.
+int KeyPathRoot(std::string_view path, bool* emptyName);
 
 // Key and value names compare as Windows compares them: without regard to
 // letter case (code page 1252).
