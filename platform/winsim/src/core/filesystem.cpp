@@ -64,23 +64,45 @@ bool IsDirectoryHost(const std::string& host) {
   return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The host modes of names read in a kept folder, by name as the host spells
+// it (see FolderWatch::Entries).
+using EntryModes = std::unordered_map<std::string, mode_t>;
+
+// Keeps what lstat gave for a name: the mode of a folder or of a file with
+// no other name (a change through another name would be reported in that
+// name's folder). A link is read through each time, as its target may change.
+void NoteEntry(EntryModes* modes, const std::string& name, const struct stat& st) {
+  if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && st.st_nlink == 1)) (*modes)[name] = st.st_mode;
+}
+
 // The entry of `dir` named `name` without regard to case; an exact match
 // wins over a case-insensitive one when the host holds both.
 // `listed` says whether the folder's listing was read; `exact` gets what
 // lstat gave when the name matched as it stands.
 // `dirFd`, when not -1, is `dir` held open: the name is looked up in it alone.
+// `modes`, when not null, holds what the folder's entries read so far gave
+// (see FolderWatch::Entries): a name found there needs no lstat.
 bool FindEntry(const std::string& dir, const std::string& name, std::string* actual, bool* listed = nullptr,
-               struct stat* exact = nullptr, int dirFd = -1) {
+               struct stat* exact = nullptr, int dirFd = -1, EntryModes* modes = nullptr) {
   // The name as it stands is the exact match, found without reading the
   // whole folder: a walk that names each entry as the folder spelled it
   // stays linear in the number of entries.
   struct stat st;
   struct stat* into = exact ? exact : &st;
+  if (modes) {
+    auto it = modes->find(name);
+    if (it != modes->end()) {
+      into->st_mode = it->second;
+      *actual = name;
+      return true;
+    }
+  }
   auto statName = [&] {
     if (dirFd >= 0) return fstatat(dirFd, name.c_str(), into, AT_SYMLINK_NOFOLLOW);
     return lstat((dir + "/" + name).c_str(), into);
   };
   if (!IsDots(name) && statName() == 0) {
+    if (modes) NoteEntry(modes, name, *into);
     *actual = name;
     return true;
   }
@@ -143,6 +165,7 @@ struct FolderLookup {
   std::vector<Listed> listed;
   bool watched = false;
   std::shared_ptr<const HostFolder> folder;
+  int wd = -1;  // the watch of the folder itself, when watched
 };
 
 bool Unchanged(const struct stat& a, const struct stat& b) {
@@ -156,13 +179,15 @@ std::unordered_map<std::string, FolderLookup>& FolderCache() {
   return cache;
 }
 
+void DropKeptFolders();
+
 // The kept answers, and the folders they hold open, go with the machine.
 class KeptFolders : public Subsystem {
  public:
   KeptFolders() : Subsystem(25) {}
   void Load(Machine&) override {}
   void Save(Machine&) override {}
-  void Unload() override { FolderCache().clear(); }
+  void Unload() override { DropKeptFolders(); }
 };
 KeptFolders g_keptFolders;
 
@@ -263,11 +288,28 @@ struct FolderWatch {
   // The watches of folders whose listing a kept answer read: every name
   // made or removed in them counts.
   std::unordered_set<int> listed;
+  // The entries read in each watched kept folder, by the folder's watch. The
+  // folder is also watched for names made, removed, renamed or given other
+  // attributes in it, and each such event drops its name: a walk that
+  // looks a name up several times (its search, the attribute query and
+  // change, the deletion) reads it from the host once. Events of this
+  // process's own changes drop the name as well.
+  struct Entries {
+    uint64_t dev = 0;
+    uint64_t ino = 0;
+    EntryModes modes;
+  };
+  std::unordered_map<int, Entries> entries;
 };
 
 FolderWatch& Watch() {
   static FolderWatch w;
   return w;
+}
+
+void DropKeptFolders() {
+  FolderCache().clear();
+  Watch().entries.clear();
 }
 
 // A forked child shares the parent's queue and ring, whose events either
@@ -278,7 +320,7 @@ void ForgetFoldersInChild() {
   if (w.fd >= 0) close(w.fd);
   w.fd = -1;
   w.listed.clear();
-  FolderCache().clear();
+  DropKeptFolders();
 }
 
 int WatchFd() {
@@ -296,6 +338,20 @@ int WatchFd() {
   return w.fd;
 }
 
+const uint32_t kEntryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB;
+
+// Takes one event: false when it changes a kept answer. A file removed from
+// or moved into a folder on the way changes none (its folders are still
+// there), nor does a name made, renamed or changed in a folder no answer
+// listed; such an event only drops the name's entry.
+bool TakeEvent(FolderWatch& w, const struct inotify_event& e) {
+  if (w.listed.count(e.wd) || (e.mask & ~(kEntryEvents | IN_ISDIR))) return false;
+  if ((e.mask & (IN_DELETE | IN_MOVED_TO)) && (e.mask & IN_ISDIR)) return false;
+  auto it = e.len ? w.entries.find(e.wd) : w.entries.end();
+  if (it != w.entries.end()) it->second.modes.erase(e.name);
+  return true;
+}
+
 // True while no watched folder changed; otherwise the queue is emptied and
 // every kept answer dropped.
 bool WatchedFoldersUnchanged() {
@@ -303,19 +359,21 @@ bool WatchedFoldersUnchanged() {
   if (w.fd < 0) return false;
   bool rang = w.bell.ready() && w.bell.Rang();
   if (w.bell.ready() && !rang) return true;
+  // Room for the largest event after the last read: a read that leaves it
+  // took every event queued.
+  const ssize_t kLargest = (ssize_t)(sizeof(struct inotify_event) + NAME_MAX + 1);
   alignas(struct inotify_event) char events[4096];
   bool changed = false;
   for (;;) {
     ssize_t n = read(w.fd, events, sizeof events);
     if (n > 0) {
-      // A file removed from or moved into a folder on the way changes no
-      // kept answer (its folders are still there); any other event does.
       for (ssize_t at = 0; at < n;) {
         const struct inotify_event* e = (const struct inotify_event*)(events + at);
-        bool file = (e->mask & (IN_DELETE | IN_MOVED_TO)) && !(e->mask & IN_ISDIR) && !w.listed.count(e->wd);
-        if (!file) changed = true;
+        if (!TakeEvent(w, *e)) changed = true;
         at += (ssize_t)(sizeof *e + e->len);
       }
+      // With the poll, an event after the read completes it again.
+      if (w.bell.ready() && n <= (ssize_t)sizeof events - kLargest) break;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -324,29 +382,30 @@ bool WatchedFoldersUnchanged() {
   }
   // Armed again once the queue is empty: an event from here on completes it.
   if (rang && !w.bell.Arm()) w.bell.Close();
-  if (changed) FolderCache().clear();
+  if (changed) DropKeptFolders();
   return !changed;
 }
 
 // Watches the folders of `lookup` (`chain`: drive_c and each folder below
-// it, the kept one last). False when one cannot be watched. The kept folder
-// is held open, which holds back its own deletion event (the kernel sends it
-// when the last holder closes it, also when another folder is moved onto
-// it): each folder on the way is therefore also watched for a folder
-// removed from it or moved into it.
-bool WatchFolders(const std::vector<std::string>& chain, const FolderLookup& lookup) {
+// it, the kept one last); `wd` gets the kept folder's watch. False when one
+// cannot be watched. The kept folder is held open, which holds back its own
+// deletion event (the kernel sends it when the last holder closes it, also
+// when another folder is moved onto it): each folder on the way is
+// therefore also watched for a folder removed from it or moved into it.
+bool WatchFolders(const std::vector<std::string>& chain, const FolderLookup& lookup, int* wd) {
   int fd = WatchFd();
   if (fd < 0) return false;
   for (size_t i = 0; i < chain.size(); ++i) {
     const std::string& dir = chain[i];
     uint32_t mask = IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_MASK_ADD;
     if (i + 1 < chain.size()) mask |= IN_DELETE | IN_MOVED_TO;
+    if (i + 1 == chain.size()) mask |= kEntryEvents;
     bool listed = false;
     for (const FolderLookup::Listed& l : lookup.listed) listed |= l.dir == dir;
     if (listed) mask |= IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
-    int wd = inotify_add_watch(fd, dir.c_str(), mask);
-    if (wd < 0) return false;
-    if (listed) Watch().listed.insert(wd);
+    *wd = inotify_add_watch(fd, dir.c_str(), mask);
+    if (*wd < 0) return false;
+    if (listed) Watch().listed.insert(*wd);
   }
   return true;
 }
@@ -366,6 +425,14 @@ bool StillAsRead(const FolderLookup& lookup) {
   return valid;
 }
 
+// The entries read in a kept answer's folder; null when it is not watched.
+EntryModes* KeptEntries(const FolderLookup& kept) {
+  if (!kept.watched) return nullptr;
+  auto& entries = Watch().entries;
+  auto it = entries.find(kept.wd);
+  return it == entries.end() ? nullptr : &it->second.modes;
+}
+
 // The kept answer for `key` while it holds, or null.
 const FolderLookup* KeptFolder(const std::string& key) {
   auto& cache = FolderCache();
@@ -377,15 +444,20 @@ const FolderLookup* KeptFolder(const std::string& key) {
   return nullptr;
 }
 
-// `held` gets the folder held open when the answer is watched.
+// `held` gets the folder held open when the answer is watched, and `modes`
+// the entries read in it.
 bool ResolveFolder(const std::string& root, const std::vector<std::string>& parts, size_t n, std::string* host,
-                   std::shared_ptr<const HostFolder>* held) {
+                   std::shared_ptr<const HostFolder>* held, EntryModes** modes) {
   std::string key = FolderKey(root, parts, n);
   if (const FolderLookup* kept = KeptFolder(key)) {
     *host = kept->host;
     *held = kept->folder;
+    *modes = KeptEntries(*kept);
     return true;
   }
+  // The events so far are taken first: the entries of a folder another
+  // answer keeps are then as the host has them.
+  if (Watch().fd >= 0) WatchedFoldersUnchanged();
   FolderLookup lookup;
   std::vector<std::string> chain{root};
   std::string h = root;
@@ -407,17 +479,26 @@ bool ResolveFolder(const std::string& root, const std::vector<std::string>& part
   // Watched from here on; what changed between the reading and the watch
   // shows in the folders' times. Opened once watched: a folder put in its
   // place before the open has moved or deleted the one watched.
-  if (!lookup.listed.empty() && WatchFolders(chain, lookup)) {
+  int wd = -1;
+  if (!lookup.listed.empty() && WatchFolders(chain, lookup, &wd)) {
     int fd = open(h.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) lookup.folder = std::make_shared<HostFolder>(fd);
-    if (lookup.folder && StillAsRead(lookup)) lookup.watched = true;
-    if (!lookup.watched) lookup.folder.reset();
+    if (lookup.folder && lookup.folder->ino() != 0 && StillAsRead(lookup)) lookup.watched = true;
+    if (lookup.watched) {
+      lookup.wd = wd;
+      FolderWatch::Entries& entries = Watch().entries[wd];
+      entries.dev = lookup.folder->dev();
+      entries.ino = lookup.folder->ino();
+    } else {
+      lookup.folder.reset();
+    }
   }
   auto& cache = FolderCache();
-  if (cache.size() >= 1024) cache.clear();
-  cache[key] = lookup;
+  if (cache.size() >= 1024) DropKeptFolders();
+  FolderLookup& kept = cache[key] = lookup;
   *host = h;
-  *held = lookup.folder;
+  *held = kept.folder;
+  *modes = KeptEntries(kept);
   return true;
 }
 
@@ -486,6 +567,14 @@ void Redirect(std::vector<std::string>* parts, const OsInfo& os) {
 
 }  // namespace
 
+HostFolder::HostFolder(int fd) : m_fd(fd) {
+  struct stat st;
+  if (fstat(fd, &st) == 0) {
+    m_dev = st.st_dev;
+    m_ino = st.st_ino;
+  }
+}
+
 HostFolder::~HostFolder() {
   if (m_fd >= 0) close(m_fd);
 }
@@ -543,12 +632,12 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
     size_t n = p.parts.size();
     // The last name in its folder; the folder as the host spells it, and
     // held open when kept.
-    auto inFolder = [&](const std::string& folder, const std::shared_ptr<const HostFolder>& held) {
+    auto inFolder = [&](const std::string& folder, const std::shared_ptr<const HostFolder>& held, EntryModes* modes) {
       std::string actual;
       struct stat exact;
       exact.st_mode = 0;  // a real entry never has mode 0
       out->parentExists = true;
-      out->exists = FindEntry(folder, p.parts.back(), &actual, nullptr, &exact, held ? held->fd() : -1);
+      out->exists = FindEntry(folder, p.parts.back(), &actual, nullptr, &exact, held ? held->fd() : -1, modes);
       out->host = folder + "/" + (out->exists ? actual : p.parts.back());
       if (held) {
         out->folder = held;
@@ -563,7 +652,7 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
     // A folder already found under another spelling: no name as it stands
     // can be the whole path.
     const FolderLookup* kept = n > 1 ? KeptFolder(FolderKey(root, p.parts, n - 1)) : nullptr;
-    if (kept && !kept->listed.empty()) return inFolder(kept->host, kept->folder);
+    if (kept && !kept->listed.empty()) return inFolder(kept->host, kept->folder, KeptEntries(*kept));
     for (const std::string& part : p.parts) spelled += "/" + part;
     if (lstat(spelled.c_str(), &st) == 0) {
       out->host = spelled;
@@ -573,10 +662,11 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
       out->mode = st.st_mode;
       return true;
     }
-    if (n == 1) return inFolder(root, nullptr);
+    if (n == 1) return inFolder(root, nullptr, nullptr);
     std::string folder;
     std::shared_ptr<const HostFolder> held;
-    if (ResolveFolder(root, p.parts, n - 1, &folder, &held)) return inFolder(folder, held);
+    EntryModes* modes = nullptr;
+    if (ResolveFolder(root, p.parts, n - 1, &folder, &held, &modes)) return inFolder(folder, held, modes);
   }
   std::string host = root;
   bool found = true;
@@ -830,6 +920,11 @@ bool FileSystem::Stat(const std::string& hostPath, DirEntry* entry) {
 bool FileSystem::Stat(const HostFolder& dir, const std::string& hostDir, const std::string& name, DirEntry* entry) {
   struct stat st;
   if (fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  // What a search reads in a kept folder serves the look-ups of the name
+  // that follow it.
+  for (auto& kept : Watch().entries)
+    if (kept.second.ino == dir.ino() && kept.second.dev == dir.dev() && dir.ino() != 0)
+      NoteEntry(&kept.second.modes, name, st);
   FillEntry(hostDir + "/" + name, name, st, entry);
   return true;
 }

@@ -31,14 +31,20 @@ namespace winsim {
 // Closed with its last holder.
 class HostFolder {
  public:
-  explicit HostFolder(int fd) : m_fd(fd) {}
+  explicit HostFolder(int fd);
   ~HostFolder();
   HostFolder(const HostFolder&) = delete;
   HostFolder& operator=(const HostFolder&) = delete;
   int fd() const { return m_fd; }
+  // The folder's device and inode (0 when they could not be read): while it
+  // is held open, no other folder has them.
+  uint64_t dev() const { return m_dev; }
+  uint64_t ino() const { return m_ino; }
 
  private:
   int m_fd;
+  uint64_t m_dev = 0;
+  uint64_t m_ino = 0;
 };
 
 struct ResolvedPath {
