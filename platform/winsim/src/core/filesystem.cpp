@@ -342,10 +342,12 @@ const uint32_t kEntryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_T
 
 // Takes one event: false when it changes a kept answer. A file removed from
 // or moved into a folder on the way changes none (its folders are still
-// there), nor does a name made, renamed or changed in a folder no answer
-// listed; such an event only drops the name's entry.
+// there), nor does a name made or renamed in a folder no answer listed, nor
+// a name given other attributes anywhere; such an event only drops the
+// name's entry.
 bool TakeEvent(FolderWatch& w, const struct inotify_event& e) {
-  if (w.listed.count(e.wd) || (e.mask & ~(kEntryEvents | IN_ISDIR))) return false;
+  if (e.mask & ~(kEntryEvents | IN_ISDIR)) return false;
+  if ((e.mask & ~(IN_ATTRIB | IN_ISDIR)) && w.listed.count(e.wd)) return false;
   if ((e.mask & (IN_DELETE | IN_MOVED_TO)) && (e.mask & IN_ISDIR)) return false;
   auto it = e.len ? w.entries.find(e.wd) : w.entries.end();
   if (it != w.entries.end()) it->second.modes.erase(e.name);
