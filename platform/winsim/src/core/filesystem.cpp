@@ -196,13 +196,18 @@ KeptFolders g_keptFolders;
 // shared with this process before the call that caused the event returns to
 // it (the poll's completion runs as task work of this process, which runs on
 // its next return from the kernel, before any further instruction of it).
-// Armed again after each completion. Not `ready` where the host refuses
-// io_uring: each check then reads the queue.
+// The poll stays armed (multishot): each event queued completes it once
+// more, also while earlier ones are still unread. Armed again when the
+// kernel ends it (its last completion says so; a full completion ring ends
+// it too). Not `ready` where the host refuses io_uring: each check then
+// reads the queue.
 class QueueBell {
  public:
   bool Open(int queue) {
     io_uring_params p;
     memset(&p, 0, sizeof p);
+    p.flags = IORING_SETUP_CQSIZE;
+    p.cq_entries = 64;
     m_ring = (int)syscall(__NR_io_uring_setup, 2, &p);
     if (m_ring < 0) return false;
     m_queue = queue;
@@ -224,8 +229,11 @@ class QueueBell {
     m_sqTail = (unsigned*)(sq + p.sq_off.tail);
     m_sqMask = (unsigned*)(sq + p.sq_off.ring_mask);
     m_sqArray = (unsigned*)(sq + p.sq_off.array);
+    m_sqFlags = (unsigned*)(sq + p.sq_off.flags);
     m_cqHead = (unsigned*)(cq + p.cq_off.head);
     m_cqTail = (unsigned*)(cq + p.cq_off.tail);
+    m_cqMask = (unsigned*)(cq + p.cq_off.ring_mask);
+    m_cqes = (io_uring_cqe*)(cq + p.cq_off.cqes);
     if (!Arm()) {
       Close();
       return false;
@@ -235,16 +243,33 @@ class QueueBell {
 
   bool ready() const { return m_ring >= 0; }
 
-  // True when the poll completed since it was armed; the completion is
-  // taken and the poll armed again (after the caller emptied the queue).
-  bool Rang() {
+  bool armed() const { return m_armed; }
+
+  // How many times the poll completed since the last call; the completions
+  // are taken. A completion that ends the poll, or one the full ring held
+  // back, leaves it to be armed again (after the caller emptied the queue).
+  unsigned Rang() {
+    unsigned n = 0;
+    if (__atomic_load_n(m_sqFlags, __ATOMIC_ACQUIRE) & IORING_SQ_CQ_OVERFLOW) {
+      syscall(__NR_io_uring_enter, m_ring, 0, 0, IORING_ENTER_GETEVENTS, nullptr, 0);
+      m_armed = false;
+      n = 2;  // more than one: never taken for a single event
+    }
+    unsigned head = *m_cqHead;
     unsigned tail = __atomic_load_n(m_cqTail, __ATOMIC_ACQUIRE);
-    if (tail == *m_cqHead) return false;
+    for (; head != tail; ++head, ++n) {
+      const io_uring_cqe& cqe = m_cqes[head & *m_cqMask];
+      if (!(cqe.flags & IORING_CQE_F_MORE)) m_armed = false;
+      if (cqe.res < 0) m_failed = true;
+    }
     __atomic_store_n(m_cqHead, tail, __ATOMIC_RELEASE);
-    return true;
+    return n;
   }
 
+  // Arms the poll when it is not; false when it cannot be.
   bool Arm() {
+    if (m_armed) return true;
+    if (m_failed) return false;
     unsigned tail = *m_sqTail;
     unsigned index = tail & *m_sqMask;
     io_uring_sqe* sqe = (io_uring_sqe*)m_sqes + index;
@@ -252,9 +277,11 @@ class QueueBell {
     sqe->opcode = IORING_OP_POLL_ADD;
     sqe->fd = m_queue;
     sqe->poll32_events = POLLIN;
+    sqe->len = IORING_POLL_ADD_MULTI;
     m_sqArray[index] = index;
     __atomic_store_n(m_sqTail, tail + 1, __ATOMIC_RELEASE);
-    return syscall(__NR_io_uring_enter, m_ring, 1, 0, 0, nullptr, 0) == 1;
+    m_armed = syscall(__NR_io_uring_enter, m_ring, 1, 0, 0, nullptr, 0) == 1;
+    return m_armed;
   }
 
   void Close() {
@@ -275,8 +302,13 @@ class QueueBell {
   unsigned* m_sqTail = nullptr;
   unsigned* m_sqMask = nullptr;
   unsigned* m_sqArray = nullptr;
+  unsigned* m_sqFlags = nullptr;
   unsigned* m_cqHead = nullptr;
   unsigned* m_cqTail = nullptr;
+  unsigned* m_cqMask = nullptr;
+  io_uring_cqe* m_cqes = nullptr;
+  bool m_armed = false;
+  bool m_failed = false;  // the kernel refused the poll
 };
 
 // The inotify instance of the kept answers; -1 before the first or when the
@@ -300,6 +332,11 @@ struct FolderWatch {
     EntryModes modes;
   };
   std::unordered_map<int, Entries> entries;
+  // Events of this process's own deletions left in the queue (see
+  // FileSystem::Deleted), and whether the queue must be read at the next
+  // check although the poll did not complete since.
+  unsigned unread = 0;
+  bool mustRead = false;
 };
 
 FolderWatch& Watch() {
@@ -320,6 +357,8 @@ void ForgetFoldersInChild() {
   if (w.fd >= 0) close(w.fd);
   w.fd = -1;
   w.listed.clear();
+  w.unread = 0;
+  w.mustRead = false;
   DropKeptFolders();
 }
 
@@ -359,8 +398,10 @@ bool TakeEvent(FolderWatch& w, const struct inotify_event& e) {
 bool WatchedFoldersUnchanged() {
   FolderWatch& w = Watch();
   if (w.fd < 0) return false;
-  bool rang = w.bell.ready() && w.bell.Rang();
+  bool rang = w.bell.ready() && (w.bell.Rang() > 0 || w.mustRead);
   if (w.bell.ready() && !rang) return true;
+  w.unread = 0;
+  w.mustRead = false;
   // Room for the largest event after the last read: a read that leaves it
   // took every event queued.
   const ssize_t kLargest = (ssize_t)(sizeof(struct inotify_event) + NAME_MAX + 1);
@@ -384,6 +425,7 @@ bool WatchedFoldersUnchanged() {
   }
   // Armed again once the queue is empty: an event from here on completes it.
   if (rang && !w.bell.Arm()) w.bell.Close();
+  if (w.bell.ready() && w.bell.Rang() > 0) w.mustRead = true;
   if (changed) DropKeptFolders();
   return !changed;
 }
@@ -929,6 +971,23 @@ bool FileSystem::Stat(const HostFolder& dir, const std::string& hostDir, const s
       NoteEntry(&kept.second.modes, name, st);
   FillEntry(hostDir + "/" + name, name, st, entry);
   return true;
+}
+
+void FileSystem::Deleted(const ResolvedPath& r) {
+  FolderWatch& w = Watch();
+  if (!r.folder || !w.bell.ready() || w.mustRead) return;
+  for (auto& kept : w.entries) {
+    if (kept.second.ino != r.folder->ino() || kept.second.dev != r.folder->dev()) continue;
+    // The look-up before the deletion took every event so far: the one
+    // completion since is the deletion's own event, which drops the name
+    // here. A folder whose listing a kept answer read, or anything else,
+    // leaves the queue to be read.
+    unsigned rang = w.bell.Rang();
+    if (rang == 0) return;
+    kept.second.modes.erase(r.name);
+    if (rang > 1 || !w.bell.armed() || w.listed.count(kept.first) || ++w.unread >= 64) w.mustRead = true;
+    return;
+  }
 }
 
 std::shared_ptr<const HostFolder> FileSystem::OpenFolder(const ResolvedPath& dir) {

@@ -156,6 +156,10 @@ class FileSystem {
   // while it runs, as a search handle of Windows holds its folder); null
   // when it cannot be opened.
   static std::shared_ptr<const HostFolder> OpenFolder(const ResolvedPath& dir);
+  // Tells the kept folders that this process just removed the file `r`
+  // names (found in a kept folder just before): its event, which the
+  // removal queued, need not be read.
+  static void Deleted(const ResolvedPath& r);
 };
 
 struct WindowsPath;

@@ -193,6 +193,16 @@ TEST_F(PathTest, NewNamesKeepTheirCase) {
          fs::rename(d + "/other.txt", d + "/moved.txt");
        },
        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, ERROR_ACCESS_DENIED},
+      // The program's own deletion of another name before the change.
+      {"made read-only after the program deleted another file", true, false,
+       [](const std::string& d) {
+         std::ofstream(d + "/other.txt") << "other";
+         EXPECT_EQ((DWORD)FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesA("C:\\DATA\\mixedCASE\\Deep\\other.txt"));
+         EXPECT_TRUE(DeleteFileA("C:\\DATA\\mixedCASE\\Deep\\other.txt"));
+         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\DATA\\mixedCASE\\Deep\\other.txt"));
+         ClearOwnerWrite(d + "/moved.txt");
+       },
+       FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, ERROR_ACCESS_DENIED},
       {"made read-only through its other name", true, true,
        [](const std::string& d) { ClearOwnerWrite(d + "/../../link.txt"); },
        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, ERROR_ACCESS_DENIED},
@@ -224,6 +234,7 @@ TEST_F(PathTest, NewNamesKeepTheirCase) {
       EXPECT_EQ(row.error, GetLastError()) << row.what;
     }
     EXPECT_EQ(row.error == 0, !fs::exists(deep + "/moved.txt")) << row.what;
+    EXPECT_EQ(row.error == 0, GetFileAttributesA(kFile) == INVALID_FILE_ATTRIBUTES) << row.what;
   }
   fs::remove(link);
   fs::remove_all(deep);
