@@ -64,23 +64,45 @@ bool IsDirectoryHost(const std::string& host) {
   return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The host modes of names read in a kept folder, by name as the host spells
+// it (see FolderWatch::Entries).
+using EntryModes = std::unordered_map<std::string, mode_t>;
+
+// Keeps what lstat gave for a name: the mode of a folder or of a file with
+// no other name (a change through another name would be reported in that
+// name's folder). A link is read through each time, as its target may change.
+void NoteEntry(EntryModes* modes, const std::string& name, const struct stat& st) {
+  if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && st.st_nlink == 1)) (*modes)[name] = st.st_mode;
+}
+
 // The entry of `dir` named `name` without regard to case; an exact match
 // wins over a case-insensitive one when the host holds both.
 // `listed` says whether the folder's listing was read; `exact` gets what
 // lstat gave when the name matched as it stands.
 // `dirFd`, when not -1, is `dir` held open: the name is looked up in it alone.
+// `modes`, when not null, holds what the folder's entries read so far gave
+// (see FolderWatch::Entries): a name found there needs no lstat.
 bool FindEntry(const std::string& dir, const std::string& name, std::string* actual, bool* listed = nullptr,
-               struct stat* exact = nullptr, int dirFd = -1) {
+               struct stat* exact = nullptr, int dirFd = -1, EntryModes* modes = nullptr) {
   // The name as it stands is the exact match, found without reading the
   // whole folder: a walk that names each entry as the folder spelled it
   // stays linear in the number of entries.
   struct stat st;
   struct stat* into = exact ? exact : &st;
+  if (modes) {
+    auto it = modes->find(name);
+    if (it != modes->end()) {
+      into->st_mode = it->second;
+      *actual = name;
+      return true;
+    }
+  }
   auto statName = [&] {
     if (dirFd >= 0) return fstatat(dirFd, name.c_str(), into, AT_SYMLINK_NOFOLLOW);
     return lstat((dir + "/" + name).c_str(), into);
   };
   if (!IsDots(name) && statName() == 0) {
+    if (modes) NoteEntry(modes, name, *into);
     *actual = name;
     return true;
   }
@@ -143,6 +165,7 @@ struct FolderLookup {
   std::vector<Listed> listed;
   bool watched = false;
   std::shared_ptr<const HostFolder> folder;
+  int wd = -1;  // the watch of the folder itself, when watched
 };
 
 bool Unchanged(const struct stat& a, const struct stat& b) {
@@ -156,13 +179,15 @@ std::unordered_map<std::string, FolderLookup>& FolderCache() {
   return cache;
 }
 
+void DropKeptFolders();
+
 // The kept answers, and the folders they hold open, go with the machine.
 class KeptFolders : public Subsystem {
  public:
   KeptFolders() : Subsystem(25) {}
   void Load(Machine&) override {}
   void Save(Machine&) override {}
-  void Unload() override { FolderCache().clear(); }
+  void Unload() override { DropKeptFolders(); }
 };
 KeptFolders g_keptFolders;
 
@@ -171,13 +196,18 @@ KeptFolders g_keptFolders;
 // shared with this process before the call that caused the event returns to
 // it (the poll's completion runs as task work of this process, which runs on
 // its next return from the kernel, before any further instruction of it).
-// Armed again after each completion. Not `ready` where the host refuses
-// io_uring: each check then reads the queue.
+// The poll stays armed (multishot): each event queued completes it once
+// more, also while earlier ones are still unread. Armed again when the
+// kernel ends it (its last completion says so; a full completion ring ends
+// it too). Not `ready` where the host refuses io_uring: each check then
+// reads the queue.
 class QueueBell {
  public:
   bool Open(int queue) {
     io_uring_params p;
     memset(&p, 0, sizeof p);
+    p.flags = IORING_SETUP_CQSIZE;
+    p.cq_entries = 64;
     m_ring = (int)syscall(__NR_io_uring_setup, 2, &p);
     if (m_ring < 0) return false;
     m_queue = queue;
@@ -199,8 +229,11 @@ class QueueBell {
     m_sqTail = (unsigned*)(sq + p.sq_off.tail);
     m_sqMask = (unsigned*)(sq + p.sq_off.ring_mask);
     m_sqArray = (unsigned*)(sq + p.sq_off.array);
+    m_sqFlags = (unsigned*)(sq + p.sq_off.flags);
     m_cqHead = (unsigned*)(cq + p.cq_off.head);
     m_cqTail = (unsigned*)(cq + p.cq_off.tail);
+    m_cqMask = (unsigned*)(cq + p.cq_off.ring_mask);
+    m_cqes = (io_uring_cqe*)(cq + p.cq_off.cqes);
     if (!Arm()) {
       Close();
       return false;
@@ -210,16 +243,33 @@ class QueueBell {
 
   bool ready() const { return m_ring >= 0; }
 
-  // True when the poll completed since it was armed; the completion is
-  // taken and the poll armed again (after the caller emptied the queue).
-  bool Rang() {
+  bool armed() const { return m_armed; }
+
+  // How many times the poll completed since the last call; the completions
+  // are taken. A completion that ends the poll, or one the full ring held
+  // back, leaves it to be armed again (after the caller emptied the queue).
+  unsigned Rang() {
+    unsigned n = 0;
+    if (__atomic_load_n(m_sqFlags, __ATOMIC_ACQUIRE) & IORING_SQ_CQ_OVERFLOW) {
+      syscall(__NR_io_uring_enter, m_ring, 0, 0, IORING_ENTER_GETEVENTS, nullptr, 0);
+      m_armed = false;
+      n = 2;  // more than one: never taken for a single event
+    }
+    unsigned head = *m_cqHead;
     unsigned tail = __atomic_load_n(m_cqTail, __ATOMIC_ACQUIRE);
-    if (tail == *m_cqHead) return false;
+    for (; head != tail; ++head, ++n) {
+      const io_uring_cqe& cqe = m_cqes[head & *m_cqMask];
+      if (!(cqe.flags & IORING_CQE_F_MORE)) m_armed = false;
+      if (cqe.res < 0) m_failed = true;
+    }
     __atomic_store_n(m_cqHead, tail, __ATOMIC_RELEASE);
-    return true;
+    return n;
   }
 
+  // Arms the poll when it is not; false when it cannot be.
   bool Arm() {
+    if (m_armed) return true;
+    if (m_failed) return false;
     unsigned tail = *m_sqTail;
     unsigned index = tail & *m_sqMask;
     io_uring_sqe* sqe = (io_uring_sqe*)m_sqes + index;
@@ -227,9 +277,11 @@ class QueueBell {
     sqe->opcode = IORING_OP_POLL_ADD;
     sqe->fd = m_queue;
     sqe->poll32_events = POLLIN;
+    sqe->len = IORING_POLL_ADD_MULTI;
     m_sqArray[index] = index;
     __atomic_store_n(m_sqTail, tail + 1, __ATOMIC_RELEASE);
-    return syscall(__NR_io_uring_enter, m_ring, 1, 0, 0, nullptr, 0) == 1;
+    m_armed = syscall(__NR_io_uring_enter, m_ring, 1, 0, 0, nullptr, 0) == 1;
+    return m_armed;
   }
 
   void Close() {
@@ -250,8 +302,13 @@ class QueueBell {
   unsigned* m_sqTail = nullptr;
   unsigned* m_sqMask = nullptr;
   unsigned* m_sqArray = nullptr;
+  unsigned* m_sqFlags = nullptr;
   unsigned* m_cqHead = nullptr;
   unsigned* m_cqTail = nullptr;
+  unsigned* m_cqMask = nullptr;
+  io_uring_cqe* m_cqes = nullptr;
+  bool m_armed = false;
+  bool m_failed = false;  // the kernel refused the poll
 };
 
 // The inotify instance of the kept answers; -1 before the first or when the
@@ -263,11 +320,33 @@ struct FolderWatch {
   // The watches of folders whose listing a kept answer read: every name
   // made or removed in them counts.
   std::unordered_set<int> listed;
+  // The entries read in each watched kept folder, by the folder's watch. The
+  // folder is also watched for names made, removed, renamed or given other
+  // attributes in it, and each such event drops its name: a walk that
+  // looks a name up several times (its search, the attribute query and
+  // change, the deletion) reads it from the host once. Events of this
+  // process's own changes drop the name as well.
+  struct Entries {
+    uint64_t dev = 0;
+    uint64_t ino = 0;
+    EntryModes modes;
+  };
+  std::unordered_map<int, Entries> entries;
+  // Events of this process's own deletions left in the queue (see
+  // FileSystem::Deleted), and whether the queue must be read at the next
+  // check although the poll did not complete since.
+  unsigned unread = 0;
+  bool mustRead = false;
 };
 
 FolderWatch& Watch() {
   static FolderWatch w;
   return w;
+}
+
+void DropKeptFolders() {
+  FolderCache().clear();
+  Watch().entries.clear();
 }
 
 // A forked child shares the parent's queue and ring, whose events either
@@ -278,7 +357,9 @@ void ForgetFoldersInChild() {
   if (w.fd >= 0) close(w.fd);
   w.fd = -1;
   w.listed.clear();
-  FolderCache().clear();
+  w.unread = 0;
+  w.mustRead = false;
+  DropKeptFolders();
 }
 
 int WatchFd() {
@@ -296,26 +377,46 @@ int WatchFd() {
   return w.fd;
 }
 
+const uint32_t kEntryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB;
+
+// Takes one event: false when it changes a kept answer. A file removed from
+// or moved into a folder on the way changes none (its folders are still
+// there), nor does a name made or renamed in a folder no answer listed, nor
+// a name given other attributes anywhere; such an event only drops the
+// name's entry.
+bool TakeEvent(FolderWatch& w, const struct inotify_event& e) {
+  if (e.mask & ~(kEntryEvents | IN_ISDIR)) return false;
+  if ((e.mask & ~(IN_ATTRIB | IN_ISDIR)) && w.listed.count(e.wd)) return false;
+  if ((e.mask & (IN_DELETE | IN_MOVED_TO)) && (e.mask & IN_ISDIR)) return false;
+  auto it = e.len ? w.entries.find(e.wd) : w.entries.end();
+  if (it != w.entries.end()) it->second.modes.erase(e.name);
+  return true;
+}
+
 // True while no watched folder changed; otherwise the queue is emptied and
 // every kept answer dropped.
 bool WatchedFoldersUnchanged() {
   FolderWatch& w = Watch();
   if (w.fd < 0) return false;
-  bool rang = w.bell.ready() && w.bell.Rang();
+  bool rang = w.bell.ready() && (w.bell.Rang() > 0 || w.mustRead);
   if (w.bell.ready() && !rang) return true;
+  w.unread = 0;
+  w.mustRead = false;
+  // Room for the largest event after the last read: a read that leaves it
+  // took every event queued.
+  const ssize_t kLargest = (ssize_t)(sizeof(struct inotify_event) + NAME_MAX + 1);
   alignas(struct inotify_event) char events[4096];
   bool changed = false;
   for (;;) {
     ssize_t n = read(w.fd, events, sizeof events);
     if (n > 0) {
-      // A file removed from or moved into a folder on the way changes no
-      // kept answer (its folders are still there); any other event does.
       for (ssize_t at = 0; at < n;) {
         const struct inotify_event* e = (const struct inotify_event*)(events + at);
-        bool file = (e->mask & (IN_DELETE | IN_MOVED_TO)) && !(e->mask & IN_ISDIR) && !w.listed.count(e->wd);
-        if (!file) changed = true;
+        if (!TakeEvent(w, *e)) changed = true;
         at += (ssize_t)(sizeof *e + e->len);
       }
+      // With the poll, an event after the read completes it again.
+      if (w.bell.ready() && n <= (ssize_t)sizeof events - kLargest) break;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -324,29 +425,31 @@ bool WatchedFoldersUnchanged() {
   }
   // Armed again once the queue is empty: an event from here on completes it.
   if (rang && !w.bell.Arm()) w.bell.Close();
-  if (changed) FolderCache().clear();
+  if (w.bell.ready() && w.bell.Rang() > 0) w.mustRead = true;
+  if (changed) DropKeptFolders();
   return !changed;
 }
 
 // Watches the folders of `lookup` (`chain`: drive_c and each folder below
-// it, the kept one last). False when one cannot be watched. The kept folder
-// is held open, which holds back its own deletion event (the kernel sends it
-// when the last holder closes it, also when another folder is moved onto
-// it): each folder on the way is therefore also watched for a folder
-// removed from it or moved into it.
-bool WatchFolders(const std::vector<std::string>& chain, const FolderLookup& lookup) {
+// it, the kept one last); `wd` gets the kept folder's watch. False when one
+// cannot be watched. The kept folder is held open, which holds back its own
+// deletion event (the kernel sends it when the last holder closes it, also
+// when another folder is moved onto it): each folder on the way is
+// therefore also watched for a folder removed from it or moved into it.
+bool WatchFolders(const std::vector<std::string>& chain, const FolderLookup& lookup, int* wd) {
   int fd = WatchFd();
   if (fd < 0) return false;
   for (size_t i = 0; i < chain.size(); ++i) {
     const std::string& dir = chain[i];
     uint32_t mask = IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_MASK_ADD;
     if (i + 1 < chain.size()) mask |= IN_DELETE | IN_MOVED_TO;
+    if (i + 1 == chain.size()) mask |= kEntryEvents;
     bool listed = false;
     for (const FolderLookup::Listed& l : lookup.listed) listed |= l.dir == dir;
     if (listed) mask |= IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
-    int wd = inotify_add_watch(fd, dir.c_str(), mask);
-    if (wd < 0) return false;
-    if (listed) Watch().listed.insert(wd);
+    *wd = inotify_add_watch(fd, dir.c_str(), mask);
+    if (*wd < 0) return false;
+    if (listed) Watch().listed.insert(*wd);
   }
   return true;
 }
@@ -366,6 +469,14 @@ bool StillAsRead(const FolderLookup& lookup) {
   return valid;
 }
 
+// The entries read in a kept answer's folder; null when it is not watched.
+EntryModes* KeptEntries(const FolderLookup& kept) {
+  if (!kept.watched) return nullptr;
+  auto& entries = Watch().entries;
+  auto it = entries.find(kept.wd);
+  return it == entries.end() ? nullptr : &it->second.modes;
+}
+
 // The kept answer for `key` while it holds, or null.
 const FolderLookup* KeptFolder(const std::string& key) {
   auto& cache = FolderCache();
@@ -377,15 +488,20 @@ const FolderLookup* KeptFolder(const std::string& key) {
   return nullptr;
 }
 
-// `held` gets the folder held open when the answer is watched.
+// `held` gets the folder held open when the answer is watched, and `modes`
+// the entries read in it.
 bool ResolveFolder(const std::string& root, const std::vector<std::string>& parts, size_t n, std::string* host,
-                   std::shared_ptr<const HostFolder>* held) {
+                   std::shared_ptr<const HostFolder>* held, EntryModes** modes) {
   std::string key = FolderKey(root, parts, n);
   if (const FolderLookup* kept = KeptFolder(key)) {
     *host = kept->host;
     *held = kept->folder;
+    *modes = KeptEntries(*kept);
     return true;
   }
+  // The events so far are taken first: the entries of a folder another
+  // answer keeps are then as the host has them.
+  if (Watch().fd >= 0) WatchedFoldersUnchanged();
   FolderLookup lookup;
   std::vector<std::string> chain{root};
   std::string h = root;
@@ -407,17 +523,26 @@ bool ResolveFolder(const std::string& root, const std::vector<std::string>& part
   // Watched from here on; what changed between the reading and the watch
   // shows in the folders' times. Opened once watched: a folder put in its
   // place before the open has moved or deleted the one watched.
-  if (!lookup.listed.empty() && WatchFolders(chain, lookup)) {
+  int wd = -1;
+  if (!lookup.listed.empty() && WatchFolders(chain, lookup, &wd)) {
     int fd = open(h.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) lookup.folder = std::make_shared<HostFolder>(fd);
-    if (lookup.folder && StillAsRead(lookup)) lookup.watched = true;
-    if (!lookup.watched) lookup.folder.reset();
+    if (lookup.folder && lookup.folder->ino() != 0 && StillAsRead(lookup)) lookup.watched = true;
+    if (lookup.watched) {
+      lookup.wd = wd;
+      FolderWatch::Entries& entries = Watch().entries[wd];
+      entries.dev = lookup.folder->dev();
+      entries.ino = lookup.folder->ino();
+    } else {
+      lookup.folder.reset();
+    }
   }
   auto& cache = FolderCache();
-  if (cache.size() >= 1024) cache.clear();
-  cache[key] = lookup;
+  if (cache.size() >= 1024) DropKeptFolders();
+  FolderLookup& kept = cache[key] = lookup;
   *host = h;
-  *held = lookup.folder;
+  *held = kept.folder;
+  *modes = KeptEntries(kept);
   return true;
 }
 
@@ -486,6 +611,14 @@ void Redirect(std::vector<std::string>* parts, const OsInfo& os) {
 
 }  // namespace
 
+HostFolder::HostFolder(int fd) : m_fd(fd) {
+  struct stat st;
+  if (fstat(fd, &st) == 0) {
+    m_dev = st.st_dev;
+    m_ino = st.st_ino;
+  }
+}
+
 HostFolder::~HostFolder() {
   if (m_fd >= 0) close(m_fd);
 }
@@ -543,12 +676,12 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
     size_t n = p.parts.size();
     // The last name in its folder; the folder as the host spells it, and
     // held open when kept.
-    auto inFolder = [&](const std::string& folder, const std::shared_ptr<const HostFolder>& held) {
+    auto inFolder = [&](const std::string& folder, const std::shared_ptr<const HostFolder>& held, EntryModes* modes) {
       std::string actual;
       struct stat exact;
       exact.st_mode = 0;  // a real entry never has mode 0
       out->parentExists = true;
-      out->exists = FindEntry(folder, p.parts.back(), &actual, nullptr, &exact, held ? held->fd() : -1);
+      out->exists = FindEntry(folder, p.parts.back(), &actual, nullptr, &exact, held ? held->fd() : -1, modes);
       out->host = folder + "/" + (out->exists ? actual : p.parts.back());
       if (held) {
         out->folder = held;
@@ -563,7 +696,7 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
     // A folder already found under another spelling: no name as it stands
     // can be the whole path.
     const FolderLookup* kept = n > 1 ? KeptFolder(FolderKey(root, p.parts, n - 1)) : nullptr;
-    if (kept && !kept->listed.empty()) return inFolder(kept->host, kept->folder);
+    if (kept && !kept->listed.empty()) return inFolder(kept->host, kept->folder, KeptEntries(*kept));
     for (const std::string& part : p.parts) spelled += "/" + part;
     if (lstat(spelled.c_str(), &st) == 0) {
       out->host = spelled;
@@ -573,10 +706,11 @@ bool ResolveWindowsPath(const WindowsPath& path, unsigned flags, ResolvedPath* o
       out->mode = st.st_mode;
       return true;
     }
-    if (n == 1) return inFolder(root, nullptr);
+    if (n == 1) return inFolder(root, nullptr, nullptr);
     std::string folder;
     std::shared_ptr<const HostFolder> held;
-    if (ResolveFolder(root, p.parts, n - 1, &folder, &held)) return inFolder(folder, held);
+    EntryModes* modes = nullptr;
+    if (ResolveFolder(root, p.parts, n - 1, &folder, &held, &modes)) return inFolder(folder, held, modes);
   }
   std::string host = root;
   bool found = true;
@@ -830,8 +964,30 @@ bool FileSystem::Stat(const std::string& hostPath, DirEntry* entry) {
 bool FileSystem::Stat(const HostFolder& dir, const std::string& hostDir, const std::string& name, DirEntry* entry) {
   struct stat st;
   if (fstatat(dir.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  // What a search reads in a kept folder serves the look-ups of the name
+  // that follow it.
+  for (auto& kept : Watch().entries)
+    if (kept.second.ino == dir.ino() && kept.second.dev == dir.dev() && dir.ino() != 0)
+      NoteEntry(&kept.second.modes, name, st);
   FillEntry(hostDir + "/" + name, name, st, entry);
   return true;
+}
+
+void FileSystem::Deleted(const ResolvedPath& r) {
+  FolderWatch& w = Watch();
+  if (!r.folder || !w.bell.ready() || w.mustRead) return;
+  for (auto& kept : w.entries) {
+    if (kept.second.ino != r.folder->ino() || kept.second.dev != r.folder->dev()) continue;
+    // The look-up before the deletion took every event so far: the one
+    // completion since is the deletion's own event, which drops the name
+    // here. A folder whose listing a kept answer read, or anything else,
+    // leaves the queue to be read.
+    unsigned rang = w.bell.Rang();
+    if (rang == 0) return;
+    kept.second.modes.erase(r.name);
+    if (rang > 1 || !w.bell.armed() || w.listed.count(kept.first) || ++w.unread >= 64) w.mustRead = true;
+    return;
+  }
 }
 
 std::shared_ptr<const HostFolder> FileSystem::OpenFolder(const ResolvedPath& dir) {

@@ -31,14 +31,20 @@ namespace winsim {
 // Closed with its last holder.
 class HostFolder {
  public:
-  explicit HostFolder(int fd) : m_fd(fd) {}
+  explicit HostFolder(int fd);
   ~HostFolder();
   HostFolder(const HostFolder&) = delete;
   HostFolder& operator=(const HostFolder&) = delete;
   int fd() const { return m_fd; }
+  // The folder's device and inode (0 when they could not be read): while it
+  // is held open, no other folder has them.
+  uint64_t dev() const { return m_dev; }
+  uint64_t ino() const { return m_ino; }
 
  private:
   int m_fd;
+  uint64_t m_dev = 0;
+  uint64_t m_ino = 0;
 };
 
 struct ResolvedPath {
@@ -150,6 +156,10 @@ class FileSystem {
   // while it runs, as a search handle of Windows holds its folder); null
   // when it cannot be opened.
   static std::shared_ptr<const HostFolder> OpenFolder(const ResolvedPath& dir);
+  // Tells the kept folders that this process just removed the file `r`
+  // names (found in a kept folder just before): its event, which the
+  // removal queued, need not be read.
+  static void Deleted(const ResolvedPath& r);
 };
 
 struct WindowsPath;

@@ -128,6 +128,7 @@ DWORD DeleteWork(LPCSTR path) {
   if (DWORD e = winsim::CheckSharing(r.host, winsim::kRightDelete, kShareAll)) return e;
   if (attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
   if (unlinkat(r.AtFd(), r.AtName(), 0) != 0) return ERROR_ACCESS_DENIED;
+  FileSystem::Deleted(r);
   return 0;
 }
 

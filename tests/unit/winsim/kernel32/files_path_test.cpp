@@ -22,6 +22,11 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+// The host's "read-only": its owner may no longer write.
+void ClearOwnerWrite(const std::string& path) {
+  std::filesystem::permissions(path, std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+}
+
 struct ResolveRow {
   std::string path;
   DWORD error;  // 0: resolves
@@ -146,6 +151,95 @@ TEST_F(PathTest, NewNamesKeepTheirCase) {
   std::filesystem::create_directories(root + "/Data/mixedCASE/Other");
   std::ofstream(root + "/Data/mixedCASE/Other/moved.txt") << "moved";
   std::filesystem::rename(root + "/Data/mixedCASE/Other", root + "/Data/mixedCASE/Deep");
+  EXPECT_EQ("moved", FileText("C:\\DATA\\mixedCASE\\Deep\\moved.txt"));
+  // A name read in the kept folder (by a search, then or not by a query),
+  // then changed on the host: the program sees it as it is now.
+  const std::string deep = root + "/Data/mixedCASE/Deep";
+  const std::string link = root + "/Data/link.txt";
+  const char kFile[] = "C:\\DATA\\mixedCASE\\Deep\\moved.txt";
+  namespace fs = std::filesystem;
+  struct HostChange {
+    const char* what;
+    bool queried;     // GetFileAttributesA read it after the search
+    bool secondName;  // the file has a second name, link.txt in C:\Data
+    void (*change)(const std::string& deep);
+    DWORD attributes;  // GetFileAttributesA afterwards
+    DWORD error;       // its error when missing, else DeleteFileA's (0: deleted)
+  };
+  const HostChange changes[] = {
+      {"made read-only", true, false, [](const std::string& d) { ClearOwnerWrite(d + "/moved.txt"); },
+       FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, ERROR_ACCESS_DENIED},
+      {"made read-only after a search", false, false, [](const std::string& d) { ClearOwnerWrite(d + "/moved.txt"); },
+       FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, ERROR_ACCESS_DENIED},
+      {"made hidden", true, false,
+       [](const std::string& d) { fs::permissions(d + "/moved.txt", fs::perms::sticky_bit, fs::perm_options::add); },
+       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE, 0},
+      {"deleted", true, false, [](const std::string& d) { fs::remove(d + "/moved.txt"); }, INVALID_FILE_ATTRIBUTES,
+       ERROR_FILE_NOT_FOUND},
+      {"deleted after a search", false, false, [](const std::string& d) { fs::remove(d + "/moved.txt"); },
+       INVALID_FILE_ATTRIBUTES, ERROR_FILE_NOT_FOUND},
+      {"renamed away", true, false, [](const std::string& d) { fs::rename(d + "/moved.txt", d + "/away.txt"); },
+       INVALID_FILE_ATTRIBUTES, ERROR_FILE_NOT_FOUND},
+      {"replaced by a folder", true, false,
+       [](const std::string& d) {
+         fs::remove(d + "/moved.txt");
+         fs::create_directory(d + "/moved.txt");
+       },
+       FILE_ATTRIBUTE_DIRECTORY, ERROR_ACCESS_DENIED},
+      {"replaced by a read-only file moved onto it", true, false,
+       [](const std::string& d) {
+         std::ofstream(d + "/other.txt") << "other";
+         ClearOwnerWrite(d + "/other.txt");
+         fs::rename(d + "/other.txt", d + "/moved.txt");
+       },
+       FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, ERROR_ACCESS_DENIED},
+      // The program's own deletion of another name before the change.
+      {"made read-only after the program deleted another file", true, false,
+       [](const std::string& d) {
+         std::ofstream(d + "/other.txt") << "other";
+         EXPECT_EQ((DWORD)FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesA("C:\\DATA\\mixedCASE\\Deep\\other.txt"));
+         EXPECT_TRUE(DeleteFileA("C:\\DATA\\mixedCASE\\Deep\\other.txt"));
+         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\DATA\\mixedCASE\\Deep\\other.txt"));
+         ClearOwnerWrite(d + "/moved.txt");
+       },
+       FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, ERROR_ACCESS_DENIED},
+      {"made read-only through its other name", true, true,
+       [](const std::string& d) { ClearOwnerWrite(d + "/../../link.txt"); },
+       FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, ERROR_ACCESS_DENIED},
+  };
+  for (const HostChange& row : changes) {
+    // The folder stays (and stays kept); only its names are made anew.
+    fs::remove_all(deep + "/moved.txt");
+    fs::remove(deep + "/away.txt");
+    fs::remove(link);
+    std::ofstream(deep + "/moved.txt") << "moved";
+    if (row.secondName) fs::create_hard_link(deep + "/moved.txt", link);
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(kFile, &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find) << row.what;
+    EXPECT_EQ((DWORD)FILE_ATTRIBUTE_ARCHIVE, data.dwFileAttributes) << row.what;
+    FindClose(find);
+    if (row.queried) {
+      EXPECT_EQ((DWORD)FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesA(kFile)) << row.what;
+    }
+    row.change(deep);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(row.attributes, GetFileAttributesA(kFile)) << row.what;
+    if (row.attributes == INVALID_FILE_ATTRIBUTES) {
+      EXPECT_EQ(row.error, GetLastError()) << row.what;
+      continue;
+    }
+    EXPECT_EQ(row.error == 0, DeleteFileA(kFile) != FALSE) << row.what;
+    if (row.error) {
+      EXPECT_EQ(row.error, GetLastError()) << row.what;
+    }
+    EXPECT_EQ(row.error == 0, !fs::exists(deep + "/moved.txt")) << row.what;
+    EXPECT_EQ(row.error == 0, GetFileAttributesA(kFile) == INVALID_FILE_ATTRIBUTES) << row.what;
+  }
+  fs::remove(link);
+  fs::remove_all(deep);
+  fs::create_directories(deep);
+  std::ofstream(deep + "/moved.txt") << "moved";
   EXPECT_EQ("moved", FileText("C:\\DATA\\mixedCASE\\Deep\\moved.txt"));
   // The folders kept open are closed with the machine (the first call of
   // a process opens its journal).
