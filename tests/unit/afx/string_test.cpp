@@ -122,7 +122,8 @@ TEST(CString, AppendsAndAssignsPartsOfItself) {
   EXPECT_STREQ("abcabcbc", s);
   s = (LPCSTR)s + 3;
   EXPECT_STREQ("abcbc", s);
-  s = s;
+  const CString& same = s;  // assigned to itself through another name
+  s = same;
   EXPECT_STREQ("abcbc", s);
 }
 
