@@ -48,7 +48,10 @@ start_display() {
 # $wineserver; leaves WINEPREFIX alone; fails with the reason in LOG.
 make_template() {
   local template=$1 log=$2
-  [ -f "$template/.ready" ] && return 0
+  # A template that Wine would update on its next start (Wine was upgraded
+  # since) is made again: copies share its DLLs (copy_template), and Wine's
+  # update rewrites them in place.
+  [ -f "$template/.ready" ] && template_current "$template" && return 0
   echo "== making the template prefix $template"
   rm -rf "$template"
   (
@@ -59,4 +62,27 @@ make_template() {
       "$wineserver" -w
   ) || return 1
   touch "$template/.ready"
+}
+
+# template_current TEMPLATE: Wine takes the prefix as up to date: its
+# .update-timestamp holds the time of Wine's wine.inf (what wineboot writes),
+# or says the updates are disabled.
+template_current() {
+  local stamp inf=/usr/share/wine/wine.inf
+  [ -f "$1/.update-timestamp" ] || return 1
+  stamp=$(tr -d '\r\n' <"$1/.update-timestamp")
+  [ "$stamp" = disable ] || [ ! -f "$inf" ] || [ "$stamp" = "$(stat -c %Y "$inf")" ]
+}
+
+# copy_template TEMPLATE DEST: a prefix of its own for one run. Wine's own
+# files in system32 and syswow64 (some 600 MB of DLLs that no run writes,
+# copied by the thousand megabytes per ./dev test) are hard links to the
+# template's; the folders, the registry files and everything else are
+# copies, so what a run adds, deletes or rewrites there stays in its prefix.
+copy_template() {
+  local template=$1 dest=$2 shared=drive_c/windows/system32 wow=drive_c/windows/syswow64
+  mkdir -p "$dest" &&
+    tar -C "$template" --exclude="./$shared" --exclude="./$wow" -cf - . | tar -C "$dest" -xf - &&
+    cp -al "$template/$shared" "$dest/$shared" &&
+    { [ ! -d "$template/$wow" ] || cp -al "$template/$wow" "$dest/$wow"; }
 }

@@ -26,13 +26,13 @@ done
 
 mkdir -p "$out_dir"
 out_dir=$(cd "$out_dir" && pwd)
-export WINEPREFIX=$out_dir/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 rm -f "$out_dir/progress.png" "$out_dir/port.png"
 
 xvfb_pid= app_pid=
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-  "$wineserver" -k 2>/dev/null
+  [ -n "${WINEPREFIX:-}" ] && "$wineserver" -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
 }
@@ -43,15 +43,12 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 start_display "$out_dir/xvfb.log" || fail "no X display could be started between :90 and :140"
 
-# A prefix of its own, made once and reused: the first wineboot takes a while.
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "== making the Wine prefix $WINEPREFIX"
-  timeout 600 "$wine" wineboot -i >"$out_dir/wineboot.log" 2>&1 || fail "wineboot failed (see $out_dir/wineboot.log)"
-  "$wineserver" -w
-fi
-# Windows drawn by Wine itself, without a window manager.
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || fail "reg add failed"
-"$wineserver" -w
+# A fresh copy of the prepared prefix that the scenarios copy too (windows
+# drawn by Wine itself, without a window manager).
+make_template "$out_dir/template" "$out_dir/wineboot.log" || fail "making the template prefix failed (see $out_dir/wineboot.log)"
+rm -rf "$out_dir/prefix"
+copy_template "$out_dir/template" "$out_dir/prefix" || fail "copying the template failed"
+export WINEPREFIX=$out_dir/prefix
 
 echo "== starting $exe"
 (cd "$(dirname "$exe")" && exec "$wine" "$exe") >"$out_dir/drvsetup.log" 2>&1 &

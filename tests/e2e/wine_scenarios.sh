@@ -135,7 +135,7 @@ make_template "$template" "$out_dir/wineboot.log" || fatal "making the template 
 # A copy of the template with the package in C:\Package and the probe in C:\.
 rm -rf "$work"
 mkdir -p "$work"
-cp -a "$template" "$work/prefix" || fatal "copying the template failed"
+copy_template "$template" "$work/prefix" || fatal "copying the template failed"
 export WINEPREFIX=$work/prefix
 drive_c=$WINEPREFIX/drive_c
 package=$drive_c/Package

@@ -55,7 +55,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 make_template "$out_dir/template" "$out_dir/wineboot.log" ||
   fatal "making the template prefix failed (see $out_dir/wineboot.log)"
-cp -a "$out_dir/template" "$work/prefix" || fatal "copying the template failed"
+copy_template "$out_dir/template" "$work/prefix" || fatal "copying the template failed"
 export WINEPREFIX=$work/prefix
 cp "$win64_build/bin/conformance_probe.exe" "$WINEPREFIX/drive_c/" &&
   cp "$win64_build/bin/qpaNLM64.dll" "$WINEPREFIX/drive_c/cprobemon.dll" || fatal "copying the probe failed"
