@@ -64,10 +64,8 @@ machine_journal() {
   local args=("$@")
   while [ $# -ge 2 ] && { [ "$1" = --call ] || [ "$1" = --ui ]; }; do
     named+=("${1#--} $2")
-    # A line of the call or kind holds it as `"call":"NAME"` (winsim writes
-    # no blanks, and such a name has nothing to escape): grep passes jq only
-    # the lines that may match.
-    [[ $2 == *[!A-Za-z0-9_.-]* ]] || plain+=(-e "\"${1#--}\":\"$2\"")
+    # Such a name has nothing to escape: winsim writes it as `"call":"NAME"`.
+    [[ $2 == *[!A-Za-z0-9_.-]* ]] || plain+=("\"${1#--}\":\"$2\"")
     shift 2
   done
   if [ $# -gt 0 ] || ! keep journal "$dir" journal.jsonl journal "$dir"; then
@@ -78,11 +76,36 @@ machine_journal() {
     cat "$kept"
     return
   fi
-  [ ${#plain[@]} -eq $((2 * ${#named[@]})) ] || plain=(-e '')
-  { LC_ALL=C grep -F "${plain[@]}" "$kept" || [ $? -eq 1 ]; } |
-    jq -R -r --args 'fromjson as $e
-      | select([($e.call | strings | "call " + .), ($e.ui | strings | "ui " + .)] | any(IN($ARGS.positional[])))' \
-      "${named[@]}"
+  # winsim writes a line as {"t":N,"pid":N, then "call" or "ui": a name
+  # there is the line's own. A line that holds none of the names does not
+  # match; any other line that holds one (elsewhere) leaves it all to jq.
+  if [ ${#plain[@]} -eq ${#named[@]} ]; then
+    LC_ALL=C awk -v wanted="${plain[*]}" '
+      BEGIN { n = split(wanted, names, " ") }
+      {
+        for (i = 1; i <= n; i++) if (index($0, names[i])) break
+        if (i > n) next
+        unsure = !match($0, /^\{"t":-?[0-9]+,"pid":-?[0-9]+,/)
+        if (unsure) exit 3
+        head = substr($0, RLENGTH + 1)
+        for (i = 1; i <= n; i++) {
+          l = length(names[i])
+          after = substr(head, l + 1, 1)
+          if (substr(head, 1, l) == names[i] && (after == "," || after == "}")) break
+        }
+        unsure = i > n
+        if (unsure) exit 3
+        lines = lines $0 "\n"
+      }
+      END {
+        if (unsure) exit 3
+        printf "%s", lines
+      }' "$kept"
+    [ $? -eq 3 ] || return 0
+  fi
+  jq -R -r --args 'fromjson as $e
+    | select([($e.call | strings | "call " + .), ($e.ui | strings | "ui " + .)] | any(IN($ARGS.positional[])))' \
+    "${named[@]}" <"$kept"
 }
 
 # machine_registry DIR [KEY]: what `winsim reg DIR export [KEY]` prints: the
