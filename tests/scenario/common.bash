@@ -1,6 +1,7 @@
 # Shared by the scenario scripts (sourced, not a test): strict mode, the
 # winsim tool of the sim build, a work folder removed at the end, failures
-# counted by fail, and the texts several scripts expect.
+# counted by fail, the texts several scripts expect, and a machine's journal
+# and registry read back once per state of the machine.
 #
 # Usage: source "$(dirname "$0")/common.bash" SIM_BUILD_DIR
 set -uo pipefail
