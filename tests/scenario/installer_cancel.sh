@@ -38,7 +38,7 @@ for text in \
 done
 
 # The calls behind it, in the journal, read with `winsim journal` and jq.
-journal() { "$winsim" journal "$machine" "$@"; }
+journal() { machine_journal "$machine" "$@"; }
 # Whether there is a JSON value in $1 and each passes the jq test $2 ($hwnd is
 # the progress window).
 holds() { jq -e -s --argjson hwnd "${progress_hwnd:-null}" "length > 0 and all(.[]; $2)" <<<"$1" >/dev/null; }

@@ -34,10 +34,13 @@ install() {
   local status=$?
   [ "$status" -eq 0 ] || { fail "$1: status $status"; cat "$work/$1.transcript"; }
 }
-journal() { "$winsim" journal "$work/$1" "${@:2}"; }
+journal() { machine_journal "$work/$1" "${@:2}"; }
 # The status line's texts of the last run, joined by |, with \r\n as written.
+# The pid is read first, so that both reads share one journal of the machine.
 statuses() {
-  journal "$1" --ui text | jq -r -s --argjson pid "$(journal "$1" --ui exit | jq -s 'last.pid')" \
+  local pid
+  pid=$(journal "$1" --ui exit | jq -s 'last.pid')
+  journal "$1" --ui text | jq -r -s --argjson pid "$pid" \
     '[.[] | select(.pid == $pid and .dialog == 102 and .id == 1003) | .text] | join("|")' |
     sed -e ':a' -e 'N' -e '$!ba' -e 's/\r/\\r/g' -e 's/\n/\\n/g'
 }
@@ -48,13 +51,29 @@ expect_box() { boxes "$1" | grep -qF -- "$2|\"$3\"|$4|" || fail "$1: no box $2 \
 hklm='HKEY_LOCAL_MACHINE'
 print_key="$hklm\\SYSTEM\\CurrentControlSet\\Control\\Print"
 # The values of one key as "name"=data lines, security included.
-export_key() { "$winsim" reg "$work/$1" export "$2" 2>/dev/null | tr -d '\r'; }
+export_key() { machine_registry "$work/$1" "$2" 2>/dev/null | tr -d '\r'; }
 values() { export_key "$1" "$2" | grep -E '^("|;)'; }
-# The names of a REG_MULTI_SZ value of an export, one a line.
+# The names of a REG_MULTI_SZ value of an export, one a line (the bytes as
+# Latin-1 characters, written in UTF-8).
 multi_sz() {
   export_key "$1" "$2" | sed -n "/^\"$3\"=hex(7):/,/[^\\]\$/p" |
     sed -e 's/^.*hex(7)://' -e 's/[\\ ]//g' | tr -d '\n' |
-    python3 -c 'import sys; print("\n".join(n for n in bytes.fromhex(sys.stdin.read().replace(",", "")).decode("latin-1").split("\0") if n))'
+    LC_ALL=C awk '
+      BEGIN { for (i = 0; i < 256; i++) byte[sprintf("%02x", i)] = i }
+      { hex = hex tolower($0) }
+      END {
+        gsub(",", "", hex)
+        for (i = 1; i <= length(hex); i += 2) {
+          b = byte[substr(hex, i, 2)]
+          if (b == 0) {
+            if (name != "") names = names name "\n"
+            name = ""
+          } else if (b < 128) name = name sprintf("%c", b)
+          else name = name sprintf("%c%c", 192 + int(b / 64), 128 + b % 64)
+        }
+        if (name != "") names = names name "\n"
+        printf "%s", names == "" ? "\n" : names
+      }'
 }
 # A file of drive C: as the host holds it, found without regard to case.
 host_file() { find "$work/$1/drive_c" -ipath "$work/$1/drive_c/$(tr '\\' / <<<"${2#C:\\}")" | head -1; }

@@ -50,12 +50,17 @@ uninstall() {
   local status=$?
   [ "$status" -eq 0 ] || { fail "$name: status $status"; cat "$work/$name.transcript"; }
 }
-journal() { "$winsim" journal "$work/$1" "${@:2}"; }
-registry() { "$winsim" reg "$work/$1" export; }
+journal() { machine_journal "$work/$1" "${@:2}"; }
+registry() { machine_registry "$work/$1"; }
 printers() { "$winsim" ls "$work/$1" printers | cut -f1 | sort | paste -sd '|'; }
 # What the last run's process did, by the journal lines of its pid.
 last_pid() { journal "$1" --ui exit | jq -s 'last.pid'; }
-of_last() { journal "$1" "${@:2}" | jq -c --argjson pid "$(last_pid "$1")" 'select(.pid == $pid)'; }
+# The pid is read first, so that both reads share one journal of the machine.
+of_last() {
+  local pid
+  pid=$(last_pid "$1")
+  journal "$1" "${@:2}" | jq -c --argjson pid "$pid" 'select(.pid == $pid)'
+}
 statuses() { of_last "$1" --ui text | jq -r -s 'map(select(.id == 1000) | .text) | join("|")'; }
 positions() { of_last "$1" --ui progress | jq -r -s 'map(.pos) | map(tostring) | join(",")'; }
 pauses() { of_last "$1" --call Sleep | jq -r -s 'map(.args[0]) | map(tostring) | join(",")'; }
