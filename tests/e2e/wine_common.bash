@@ -75,10 +75,10 @@ template_current() {
 }
 
 # copy_template TEMPLATE DEST: a prefix of its own for one run. Wine's own
-# files in system32 and syswow64 (some 600 MB of DLLs that no run writes,
-# copied by the thousand megabytes per ./dev test) are hard links to the
-# template's; the folders, the registry files and everything else are
-# copies, so what a run adds, deletes or rewrites there stays in its prefix.
+# files in system32 and syswow64 (0.6 to 1.3 GB of DLLs that no run writes)
+# are hard links to the template's; the folders, the registry files and
+# everything else are copies, so what a run adds, deletes or rewrites there
+# stays in its prefix.
 copy_template() {
   local template=$1 dest=$2 shared=drive_c/windows/system32 wow=drive_c/windows/syswow64
   mkdir -p "$dest" &&
