@@ -10,16 +10,49 @@ skip() {
   exit 77
 }
 
+# pause SECONDS: waits SECONDS (fractions too) without a process: a read
+# with a time-out on a pipe that nobody writes to. The waits of a run pause
+# hundreds of times beside builds that want both cores.
+pause() {
+  if [ -z "${pause_fd:-}" ]; then
+    local fifo
+    fifo=$(mktemp -u "${TMPDIR:-/tmp}/pause.XXXXXX") && mkfifo "$fifo" && exec {pause_fd}<>"$fifo"
+    rm -f "$fifo"
+  fi
+  read -r -t "$1" -u "$pause_fd" _
+  return 0
+}
+# The pipe is opened here, in the script's own shell, so that the command
+# substitutions that wait share it instead of each making one.
+pause 0
+
 # wait_for SECONDS COMMAND...: runs COMMAND every 0.2 s until it succeeds;
-# fails after SECONDS.
+# fails after SECONDS. COMMAND is best a shell function: each run of a
+# program here is a process start, five a second.
 wait_for() {
-  local limit=$(($1 * 5)); shift
+  local limit=$(($1 * 5)) i; shift
   for ((i = 0; i < limit; i++)); do
     "$@" >/dev/null 2>&1 && return 0
-    sleep 0.2
+    pause 0.2
   done
   return 1
 }
+
+# ended PID: the process PID has ended (or was never ours to wait for).
+ended() { ! kill -0 "$1" 2>/dev/null; }
+
+# file_has_line FILE PREFIX: a line of FILE starts with PREFIX.
+file_has_line() {
+  local line
+  while IFS= read -r line || [ -n "$line" ]; do
+    [[ $line == "$2"* ]] && return 0
+  done <"$1"
+  return 1
+}
+
+# shown_windows PATTERN: the ids of the shown windows whose title matches
+# PATTERN (xdotool's regular expression), one a line.
+shown_windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
 
 # start_display LOG: an Xvfb on a display nobody uses, exported as DISPLAY,
 # its process in xvfb_pid for the caller's clean-up; fails when none comes

@@ -54,7 +54,11 @@ echo "== starting $exe"
 (cd "$(dirname "$exe")" && exec "$wine" "$exe") >"$out_dir/drvsetup.log" 2>&1 &
 app_pid=$!
 
-find_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
+find_window() {
+  local id
+  for id in $(shown_windows "^$1\$"); do echo "$id"; return 0; done
+  return 1
+}
 
 wait_for 60 find_window "$progress_title" || fail "no window \"$progress_title\" within 60 s"
 progress_window=$(find_window "$progress_title")
@@ -63,14 +67,14 @@ echo "progress window $progress_window: \"$(xdotool getwindowname "$progress_win
 wait_for 60 find_window "$port_title" || fail "no window \"$port_title\" within 60 s"
 port_window=$(find_window "$port_title")
 echo "port dialog $port_window: \"$(xdotool getwindowname "$port_window")\""
-sleep 1
+pause 1
 import -window root "$out_dir/port.png" || fail "screenshot of the port dialog failed"
 
 # The port dialog opens over the middle of the progress window at once;
 # moved below it, the whole progress window shows.
 eval "$(xdotool getwindowgeometry --shell "$progress_window")"
 xdotool windowmove "$port_window" "$X" $((Y + HEIGHT + 8))
-sleep 1
+pause 1
 import -window root "$out_dir/progress.png" || fail "screenshot of the progress window failed"
 
 # Escape in the port dialog cancels it; the program says so in a message
@@ -79,14 +83,14 @@ xdotool windowfocus --sync "$port_window" 2>/dev/null || xdotool windowfocus "$p
 xdotool key --clearmodifiers Escape
 wait_for 30 find_window "Information" || fail "no \"Install Canceled\" box within 30 s after Escape"
 box_window=$(find_window "Information")
-sleep 1
+pause 1
 import -window root "$out_dir/canceled.png" || fail "screenshot of the cancel message failed"
 xdotool windowfocus --sync "$box_window" 2>/dev/null || xdotool windowfocus "$box_window"
 xdotool key --clearmodifiers Return
 
 for ((i = 0; i < 60; i++)); do
   kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.5
+  pause 0.5
 done
 if kill -0 "$app_pid" 2>/dev/null; then
   import -window root "$out_dir/after-escape.png" 2>/dev/null

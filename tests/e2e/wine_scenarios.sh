@@ -166,7 +166,13 @@ transcript=$work/transcript.txt outcome_file=$work/outcome.txt
 : >"$outcome_file"
 
 # find_window TITLE [NOT_ID]: a shown window titled TITLE (other than NOT_ID).
-find_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -vx "${2:-none}" | head -1; }
+find_window() {
+  local id
+  for id in $(shown_windows "^$1\$"); do
+    [ "$id" = "${2:-none}" ] || { echo "$id"; return 0; }
+  done
+  return 1
+}
 # wait_window TITLE [NOT_ID]: the id of the window TITLE, once it is shown.
 wait_window() {
   wait_for 60 find_window "$@" || fatal "no window \"$1\" within 60 s"
@@ -183,7 +189,12 @@ press() {
   xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window" 2>/dev/null
   xdotool key --clearmodifiers "$@"
 }
-window_gone() { ! xdotool getwindowname "$1" >/dev/null 2>&1 || ! xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1"; }
+window_gone() {
+  xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
+  local id
+  for id in $(shown_windows .); do [ "$id" = "$1" ] && return 1; done
+  return 0
+}
 # answer CAPTION KEY [SHOT [NOT_ID]]: waits for the message box CAPTION (a
 # window other than NOT_ID, the program's own of the same title), keeps a
 # screenshot, presses KEY (Return: the default button; n: No) and waits
@@ -191,7 +202,7 @@ window_gone() { ! xdotool getwindowname "$1" >/dev/null 2>&1 || ! xdotool search
 answer() {
   local box
   box=$(wait_window "$1" "${4:-}") || exit 1
-  sleep 0.3
+  pause 0.3
   [ -n "${3:-}" ] && shot "$3"
   press "$box" "$2"
   wait_for 20 window_gone "$box" || fatal "the box \"$1\" stayed after $2"
@@ -199,7 +210,7 @@ answer() {
 # click WINDOW X Y: a click at X,Y inside WINDOW.
 click() {
   xdotool mousemove --window "$1" "$2" "$3" click 1
-  sleep 0.7
+  pause 0.7
 }
 
 # start WINDOWS_PATH: the program, started from its folder (C:\ on the
@@ -210,7 +221,7 @@ start() {
   "$wine" 'C:\e2e_probe.exe' watch "$progress_title=1003" "$uninstaller_title=1000" --until 'C:\e2e_watch.stop' \
     >"$work/watch.out" 2>>"$work/programs.log" &
   watch_pid=$!
-  wait_for 30 grep -q '^watching' "$work/watch.out" || fatal "the probe does not watch"
+  wait_for 30 file_has_line "$work/watch.out" watching || fatal "the probe does not watch"
   local dir=${1%\\*}
   dir=$drive_c/$(tr '\\' / <<<"${dir#C:\\}")
   (cd "$dir" && exec "$wine" "$1") >>"$work/programs.log" 2>&1 &
@@ -218,14 +229,14 @@ start() {
 }
 # finish NAME: waits until the program started last has ended with status 0.
 finish() {
-  wait_for 60 bash -c "! kill -0 $app_pid" || fatal "$1: still running 60 s on"
+  wait_for 60 ended "$app_pid" || fatal "$1: still running 60 s on"
   wait "$app_pid"
   local status=$?
   app_pid=
   [ "$status" -eq 0 ] || fail "$1: ended with status $status"
   # What the probe saw, once it has looked a last time and ended.
   touch "$drive_c/e2e_watch.stop"
-  wait_for 20 bash -c "! kill -0 $watch_pid" || fatal "$1: the probe still watches"
+  wait_for 20 ended "$watch_pid" || fatal "$1: the probe still watches"
   wait "$watch_pid" || fail "$1: the probe ended with status $?"
   watch_pid=
   printf 'run\t%s\n' "$1" >>"$transcript"
@@ -237,7 +248,7 @@ finish() {
 choose_port() {
   local dialog
   dialog=$(wait_window "$port_title") || exit 1
-  sleep 0.3
+  pause 0.3
   [ -n "${3:-}" ] && shot "$3"
   click "$dialog" "$1" "$2"
   press "$dialog" Return
@@ -259,7 +270,7 @@ install_fresh() {
   else
     choose_port "${com1[@]}" "${4:-}"
     # The progress window while the installation runs.
-    [ -n "${4:-}" ] && { sleep 0.5; shot progress; }
+    [ -n "${4:-}" ] && { pause 0.5; shot progress; }
     answer Question n "${3:-}"
   fi
   finish "$name"
@@ -355,7 +366,7 @@ VELKORA KVL-M720(#1)	VELKORA KVL-M720	COM1:" ] || fail "again: printers $(printe
   start 'C:\windows\KVL-M720\KVLM720_Uninstaller.exe'
   local window
   window=$(wait_window "$uninstaller_title") || exit 1
-  sleep 0.5
+  pause 0.5
   # Each entry's check box, at the left edge of its line.
   click "$window" 12 46
   click "$window" 12 62
