@@ -40,13 +40,13 @@ struct DirectoryState {
   bool redirectionEnabled = true;
 };
 
-DirectoryState& State() {
+DirectoryState& DirState() {
   static DirectoryState s;
   return s;
 }
 
 // The directory state ends with the process.
-ProcessState g_directoryState(20, [] { State().valid = false; });
+ProcessState g_directoryState(20, [] { DirState().valid = false; });
 
 // drive_c of the open machine, formed once for each machine.
 const std::string& DriveRoot() {
@@ -553,7 +553,7 @@ uint64_t FileTimeOf(const struct stat& st) {
 
 void EnsureState() {
   Machine& m = Machine::Current();
-  DirectoryState& s = State();
+  DirectoryState& s = DirState();
   if (s.valid && s.pid == m.pid() && s.machineDir == m.dir()) return;
   s.valid = true;
   s.pid = m.pid();
@@ -799,26 +799,26 @@ bool FileSystem::FullPathName(const std::string& path, std::string* full, DWORD*
 
 std::string FileSystem::CurrentDirectory() {
   EnsureState();
-  return State().cwd;
+  return DirState().cwd;
 }
 
 void FileSystem::SetCurrentDirectory(const std::string& windowsPath) {
   EnsureState();
   WindowsPath p;
   DWORD error = 0;
-  if (!ParseWindowsPath(windowsPath, State().cwd, &p, &error)) return;
+  if (!ParseWindowsPath(windowsPath, DirState().cwd, &p, &error)) return;
   p.trailing = false;
-  State().cwd = p.Text();
+  DirState().cwd = p.Text();
 }
 
 bool FileSystem::RedirectionEnabled() {
   EnsureState();
-  return State().redirectionEnabled;
+  return DirState().redirectionEnabled;
 }
 
 void FileSystem::SetRedirectionEnabled(bool enabled) {
   EnsureState();
-  State().redirectionEnabled = enabled;
+  DirState().redirectionEnabled = enabled;
 }
 
 DWORD FileSystem::Attributes(const std::string& hostPath) {

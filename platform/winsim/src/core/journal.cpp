@@ -21,7 +21,7 @@ struct JournalState {
   Machine* machine = nullptr;
 };
 
-JournalState& State() {
+JournalState& JState() {
   static JournalState s;
   return s;
 }
@@ -29,7 +29,7 @@ JournalState& State() {
 }  // namespace
 
 void Journal::Open(Machine& m) {
-  JournalState& s = State();
+  JournalState& s = JState();
   Close();
   s.machine = &m;
   s.path = m.PathOf("journal.jsonl");
@@ -38,20 +38,20 @@ void Journal::Open(Machine& m) {
 }
 
 void Journal::Close() {
-  JournalState& s = State();
+  JournalState& s = JState();
   if (s.file) fclose(s.file);
   s.file = nullptr;
   s.machine = nullptr;
 }
 
 void Journal::Flush() {
-  if (State().file) fflush(State().file);
+  if (JState().file) fflush(JState().file);
 }
 
-bool Journal::enabled() { return State().enabled && State().machine; }
+bool Journal::enabled() { return JState().enabled && JState().machine; }
 
 void Journal::Write(const Json& entry) {
-  JournalState& s = State();
+  JournalState& s = JState();
   if (!s.enabled || !s.machine) return;
   if (!s.file) {
     s.file = fopen(s.path.c_str(), "ab");

@@ -23,7 +23,7 @@ struct ResourceState {
   std::vector<ResourceEntry> entries;
 };
 
-ResourceState& State() {
+ResourceState& RState() {
   static ResourceState s;
   return s;
 }
@@ -70,8 +70,8 @@ char ToAnsi(WORD c) {
   return '?';
 }
 
-void EnsureLoaded() {
-  ResourceState& s = State();
+void EnsureResourcesLoaded() {
+  ResourceState& s = RState();
   if (s.loaded) return;
   s.loaded = true;
   s.entries.clear();
@@ -136,12 +136,12 @@ bool Resources::Parse(const unsigned char* data, size_t size, std::vector<Resour
 }
 
 const std::vector<ResourceEntry>& Resources::All() {
-  EnsureLoaded();
-  return State().entries;
+  EnsureResourcesLoaded();
+  return RState().entries;
 }
 
 void Resources::UseForTests(const std::vector<unsigned char>& bytes) {
-  ResourceState& s = State();
+  ResourceState& s = RState();
   s.testBytes = bytes;
   s.useTestBytes = !bytes.empty();
   s.loaded = false;

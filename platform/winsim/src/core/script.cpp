@@ -29,7 +29,7 @@ struct ScriptState {
   size_t positions[3] = {0, 0, 0};
 };
 
-ScriptState& State() {
+ScriptState& SState() {
   static ScriptState s;
   return s;
 }
@@ -57,8 +57,8 @@ void ParseAll(ScriptState& s) {
   }
 }
 
-void EnsureLoaded() {
-  ScriptState& s = State();
+void EnsureScriptLoaded() {
+  ScriptState& s = SState();
   if (s.loaded) return;
   s.loaded = true;
   if (s.testText) {
@@ -83,8 +83,8 @@ class ScriptPositions : public Subsystem {
  public:
   ScriptPositions() : Subsystem(90) {}
   void Load(Machine& m) override {
-    ScriptState& s = State();
-    EnsureLoaded();
+    ScriptState& s = SState();
+    EnsureScriptLoaded();
     if (!s.present) return;
     bool same = m.ini().Get("script", "file", "") == s.source;
     for (int i = 0; i < 3; ++i) {
@@ -93,7 +93,7 @@ class ScriptPositions : public Subsystem {
     }
   }
   void Save(Machine& m) override {
-    ScriptState& s = State();
+    ScriptState& s = SState();
     if (!s.loaded || !s.present) return;
     m.ini().Set("script", "file", s.source);
     for (int i = 0; i < 3; ++i) m.ini().SetInt("script", kQueueKeys[i], (long)s.positions[i]);
@@ -211,8 +211,8 @@ bool Script::Parse(const std::string& raw, ScriptLine* out, std::string* error) 
 }
 
 bool Script::Next(ScriptQueue queue, const std::string& shown, ScriptLine* line) {
-  ScriptState& s = State();
-  EnsureLoaded();
+  ScriptState& s = SState();
+  EnsureScriptLoaded();
   if (!s.present) return isatty(0) && AskTerminal(queue, shown, line);
   auto& q = s.queues[(int)queue];
   size_t& pos = s.positions[(int)queue];
@@ -222,8 +222,8 @@ bool Script::Next(ScriptQueue queue, const std::string& shown, ScriptLine* line)
 }
 
 bool Script::HasNext(ScriptQueue queue) {
-  ScriptState& s = State();
-  EnsureLoaded();
+  ScriptState& s = SState();
+  EnsureScriptLoaded();
   if (!s.present) return false;
   return s.positions[(int)queue] < s.queues[(int)queue].size();
 }
@@ -235,13 +235,13 @@ void Script::NoAnswer(const std::string& what) {
 }
 
 void Script::UseForTests(const std::string& text) {
-  ScriptState& s = State();
+  ScriptState& s = SState();
   s = ScriptState();
   s.testText = !text.empty();
   s.text = text;
   if (!s.testText) return;
   s.loaded = false;
-  EnsureLoaded();
+  EnsureScriptLoaded();
 }
 
 void Script::ResetPositions(IniFile& ini) {

@@ -57,7 +57,7 @@ RegKey* PrinterOf(PrinterHandle& h) {
   return h.key;
 }
 
-bool Empty(LPCSTR s) { return !s || !*s; }
+bool EmptyText(LPCSTR s) { return !s || !*s; }
 
 Json PrinterInfo2Json(const PRINTER_INFO_2A* p) {
   if (!p) return Json();
@@ -87,10 +87,10 @@ Json PrinterInfo2Json(const PRINTER_INFO_2A* p) {
 
 // Printer names may not hold the characters that separate server, printer
 // and port names.
-bool ValidPrinterName(LPCSTR name) { return !Empty(name) && !strpbrk(name, "\\,") && strlen(name) < 221; }
+bool ValidPrinterName(LPCSTR name) { return !EmptyText(name) && !strpbrk(name, "\\,") && strlen(name) < 221; }
 
 bool PortsExist(LPCSTR ports) {
-  if (Empty(ports)) return false;
+  if (EmptyText(ports)) return false;
   std::string list = ports;
   size_t pos = 0;
   while (pos <= list.size()) {
@@ -104,7 +104,7 @@ bool PortsExist(LPCSTR ports) {
 
 // The installed driver of that name, as the spooler spells it; "" for none.
 std::string InstalledDriver(LPCSTR name) {
-  if (Empty(name)) return "";
+  if (EmptyText(name)) return "";
   for (const auto& d : Drivers(NativeEnvironment()))
     if (SameName(d.second->name(), name)) return d.second->name();
   return "";
@@ -153,9 +153,9 @@ HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
   std::string driver = InstalledDriver(pi->pDriverName);
   if (driver.empty()) return call.Fail(ERROR_UNKNOWN_PRINTER_DRIVER, (HANDLE) nullptr);
   if (!PortsExist(pi->pPortName)) return call.Fail(ERROR_UNKNOWN_PORT, (HANDLE) nullptr);
-  if (Empty(pi->pPrintProcessor) || !PrintProcessorExists(NativeEnvironment(), pi->pPrintProcessor))
+  if (EmptyText(pi->pPrintProcessor) || !PrintProcessorExists(NativeEnvironment(), pi->pPrintProcessor))
     return call.Fail(ERROR_UNKNOWN_PRINTPROCESSOR, (HANDLE) nullptr);
-  if (!Empty(pi->pDatatype) && !DatatypeSupported(pi->pDatatype))
+  if (!EmptyText(pi->pDatatype) && !DatatypeSupported(pi->pDatatype))
     return call.Fail(ERROR_INVALID_DATATYPE, (HANDLE) nullptr);
   RegKey* key = Registry::Get().Create(std::string(kPrintersKey) + "\\" + pi->pPrinterName);
   auto str = [](LPCSTR s) { return std::string(s ? s : ""); };
@@ -167,7 +167,7 @@ HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
   key->SetString("Location", str(pi->pLocation));
   key->SetString("Separator File", str(pi->pSepFile));
   key->SetString("Print Processor", pi->pPrintProcessor);
-  key->SetString("Datatype", Empty(pi->pDatatype) ? "RAW" : pi->pDatatype);
+  key->SetString("Datatype", EmptyText(pi->pDatatype) ? "RAW" : pi->pDatatype);
   key->SetString("Parameters", str(pi->pParameters));
   key->SetDword("Attributes", pi->Attributes);
   key->SetDword("Priority", pi->Priority);
@@ -198,7 +198,7 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
   if (!server && !key) return call.Fail(ERROR_INVALID_PRINTER_NAME);
   ACCESS_MASK access = server ? SERVER_ACCESS_ENUMERATE : PRINTER_ACCESS_USE;
   if (pDefault) {
-    if (!Empty(pDefault->pDatatype) && !DatatypeSupported(pDefault->pDatatype))
+    if (!EmptyText(pDefault->pDatatype) && !DatatypeSupported(pDefault->pDatatype))
       return call.Fail(ERROR_INVALID_DATATYPE);
     if (pDefault->DesiredAccess && !MapPrinterAccess(pDefault->DesiredAccess, server, &access))
       return call.Fail(ERROR_ACCESS_DENIED);
