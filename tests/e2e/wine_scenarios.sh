@@ -174,8 +174,11 @@ find_window() {
   return 1
 }
 # wait_window TITLE [NOT_ID]: the id of the window TITLE, once it is shown.
+# Two minutes: on a loaded machine the emulated 32-bit Wine once took more
+# than one to show the installer's first window (after the older version's
+# removal, in the XP scenario).
 wait_window() {
-  wait_for 60 find_window "$@" || fatal "no window \"$1\" within 60 s"
+  wait_for 120 find_window "$@" || fatal "no window \"$1\" within 120 s"
   find_window "$@"
 }
 shot() { import -window root "$out_dir/$scenario-$1.png" || fail "screenshot $1 failed"; }
@@ -217,7 +220,9 @@ click() {
 # host: drive_c), watched by the probe from before it starts to after it
 # has ended.
 start() {
-  rm -f "$drive_c/e2e_watch.stop"
+  # The last run's output goes first: its "watching" must not stand for
+  # this probe's, which truncates the file only once its process runs.
+  rm -f "$drive_c/e2e_watch.stop" "$work/watch.out"
   "$wine" 'C:\e2e_probe.exe' watch "$progress_title=1003" "$uninstaller_title=1000" --until 'C:\e2e_watch.stop' \
     >"$work/watch.out" 2>>"$work/programs.log" &
   watch_pid=$!
