@@ -54,6 +54,15 @@ file_has_line() {
 # PATTERN (xdotool's regular expression), one a line.
 shown_windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
 
+# find_window TITLE [NOT_ID]: a shown window titled TITLE (other than NOT_ID).
+find_window() {
+  local id
+  for id in $(shown_windows "^$1\$"); do
+    [ "$id" = "${2:-none}" ] || { echo "$id"; return 0; }
+  done
+  return 1
+}
+
 # start_display LOG: an Xvfb on a display nobody uses, exported as DISPLAY,
 # its process in xvfb_pid for the caller's clean-up; fails when none comes
 # up. Another run may take the same number at the same moment, so a server

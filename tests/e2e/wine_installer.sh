@@ -54,12 +54,6 @@ echo "== starting $exe"
 (cd "$(dirname "$exe")" && exec "$wine" "$exe") >"$out_dir/drvsetup.log" 2>&1 &
 app_pid=$!
 
-find_window() {
-  local id
-  for id in $(shown_windows "^$1\$"); do echo "$id"; return 0; done
-  return 1
-}
-
 wait_for 60 find_window "$progress_title" || fail "no window \"$progress_title\" within 60 s"
 progress_window=$(find_window "$progress_title")
 echo "progress window $progress_window: \"$(xdotool getwindowname "$progress_window")\""

@@ -165,14 +165,6 @@ transcript=$work/transcript.txt outcome_file=$work/outcome.txt
 : >"$transcript"
 : >"$outcome_file"
 
-# find_window TITLE [NOT_ID]: a shown window titled TITLE (other than NOT_ID).
-find_window() {
-  local id
-  for id in $(shown_windows "^$1\$"); do
-    [ "$id" = "${2:-none}" ] || { echo "$id"; return 0; }
-  done
-  return 1
-}
 # wait_window TITLE [NOT_ID]: the id of the window TITLE, once it is shown.
 # Two minutes: on a loaded machine the emulated 32-bit Wine once took more
 # than one to show the installer's first window (after the older version's
